@@ -1,0 +1,54 @@
+# The README's commands. Every target sets up missing packages first, so a
+# fresh Debian machine needs nothing but make.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all setup configure build run check test asan bench fuzz format clean
+
+all: build
+
+setup:
+	@bash scripts/setup
+
+configure: setup
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/bin/kv ]; then $(BUILD)/bin/kv; \
+	else echo "kv is not built yet: only the pixkit library exists so far."; fi
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The pixkit tests once more, under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: setup
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	    -DVM_SANITIZE=ON -DVM_BUILD_APP=OFF -DVM_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS) -L pixkit
+
+check: test asan fuzz
+
+bench: build
+	bash bench/run_all.sh $(BUILD)
+
+# A short smoke run of every fuzz target (clang, libFuzzer, ASan+UBSan).
+fuzz: setup
+	cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	    -DVM_FUZZ=ON -DVM_BUILD_APP=OFF -DVM_BUILD_BENCH=OFF -DVM_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash fuzz/smoke.sh $(FUZZ_BUILD) $${FUZZ_SECONDS:-20}
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
