@@ -2,4 +2,7 @@
 #pragma once
 
 #include <pixkit/buffer.h>
+#include <pixkit/config.h>
+#include <pixkit/gfxfile.h>
+#include <pixkit/stream.h>
 #include <pixkit/types.h>

@@ -1,0 +1,308 @@
+// The format registry and its static operations: detection by extension and
+// content, load and save with progress, and the safe-save rename.
+#include <pixkit/gfxfile.h>
+
+#include "codecs/formats.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace pixkit {
+
+namespace {
+
+GFXFile* head = nullptr;
+GFXFile** tail = &head;
+
+std::atomic<ProgStartFunc> progStart{nullptr};
+std::atomic<ProgStepFunc> progStep{nullptr};
+std::atomic<ProgEndFunc> progEnd{nullptr};
+
+// Owns the registered format objects for the life of the library.
+std::vector<std::unique_ptr<GFXFile>>& Owned() {
+    static std::vector<std::unique_ptr<GFXFile>> formats;
+    return formats;
+}
+
+void Register(std::unique_ptr<GFXFile> (*factory)()) {
+    if (factory != nullptr) Owned().push_back(factory());
+}
+
+// Builds the registry in its fixed order: frame format first, icons last.
+bool BuildRegistry() {
+    Register(NewFrameFormat);
+    Register(NewBmpFormat);
+    Register(NewPcxFormat);
+    Register(NewJpegFormat);
+    Register(NewIffFormat);
+    Register(NewGifFormat);
+    Register(NewWmfFormat);
+    Register(NewEmfFormat);
+    Register(NewIcoFormat);
+    return true;
+}
+
+void EnsureRegistry() {
+    static const bool built = BuildRegistry();
+    (void)built;
+}
+
+[[maybe_unused]] const bool registeredAtLoad = (EnsureRegistry(), true);
+
+void CallStart() {
+    if (auto f = progStart.load()) f();
+}
+void CallEnd() {
+    if (auto f = progEnd.load()) f();
+}
+
+// Opens name for reading and picks its format: the extension's format when
+// its Test accepts the stream, else the first format whose Test does.
+GFXFile* Detect(TStream& s, const std::string& name, GFXFileDesc* d) {
+    if (GFXFile* f = GFXFile::GetDefaultFormat(name); f != nullptr && f->Test(&s, d) != 0) return f;
+    return GFXFile::GetFormat(&s, d);
+}
+
+std::string DirectoryOf(const std::string& name) {
+    const auto slash = name.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& name) {
+    const auto slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+} // namespace
+
+GFXFile::GFXFile(const char* desc, const char* mask, bool canSave)
+    : Desc(desc), Mask(mask), CanSave(canSave) {
+    *tail = this;
+    tail = &Next;
+    SetProgFunc(nullptr, nullptr, nullptr);
+}
+
+void GFXFile::Save(Buffer&, TStream*, GFXtra32*, Buffer*) {}
+
+GFXFile* GFXFile::Formats() {
+    EnsureRegistry();
+    return head;
+}
+
+GFXFile* GFXFile::GetFormat(TStream* s, GFXFileDesc* d) {
+    for (GFXFile* f = Formats(); f != nullptr; f = f->Next)
+        if (f->Test(s, d) != 0) return f;
+    return nullptr;
+}
+
+GFXFile* GFXFile::GetDefaultFormat(const std::string& name) {
+    if (name.size() < 2) return nullptr;
+    std::string ext;
+    for (std::size_t i = name.size() - 1; i-- > 0;) {
+        const char ch = name[i];
+        if (ch == '/' || ch == ':' || ch == '\\') return nullptr;
+        if (ch == '.') {
+            ext = name.substr(i);
+            break;
+        }
+    }
+    if (ext.empty()) return nullptr;
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    for (GFXFile* f = Formats(); f != nullptr; f = f->Next) {
+        const auto at = f->Mask.find(ext);
+        if (at == std::string::npos) continue;
+        const std::size_t after = at + ext.size();
+        if (after == f->Mask.size() || f->Mask[after] == ';') return f;
+    }
+    return nullptr;
+}
+
+bool GFXFile::Test(const std::string& name, GFXFileDesc* d) {
+    TFileStream s(name, TFileStream::Mode::OpenRead);
+    return Detect(s, name, d) != nullptr;
+}
+
+void GFXFile::Load(Buffer& b, const std::string& name, GFXtra32* x) {
+    TFileStream s(name, TFileStream::Mode::OpenRead);
+    GFXFile* f = Detect(s, name, nullptr);
+    if (f == nullptr) throw EInvalidImage();
+    CallStart();
+    try {
+        f->Load(b, &s, x);
+    } catch (...) {
+        CallEnd();
+        throw;
+    }
+    CallEnd();
+}
+
+void GFXFile::Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work) {
+    GFXFile* f = GetDefaultFormat(name);
+    if (f == nullptr) {
+        f = Formats();
+        if (f == nullptr) throw EInvalidImage();
+        const std::string& mask = f->Mask;
+        name += mask.substr(1, mask.find(';') == std::string::npos ? std::string::npos
+                                                                   : mask.find(';') - 1);
+    }
+    if (!f->CanSave) throw EInvalidImage();
+
+    // The image goes to a temporary file in the same directory, which then
+    // replaces the target in one rename.
+    std::string temp = DirectoryOf(name) + "/." + BaseOf(name) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        const int err = errno;
+        throw EFCreateError("Cannot create file \"" + name + "\". " + std::strerror(err));
+    }
+    // A replaced file keeps its permissions; a new one is readable by all.
+    struct stat old {};
+    const mode_t mode = ::stat(name.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ::fchmod(fd, mode);
+    TFileStream s(fd, temp);
+    CallStart();
+    try {
+        f->Save(b, &s, x, work);
+        s.Close();
+        if (::rename(temp.c_str(), name.c_str()) != 0) {
+            const int err = errno;
+            throw EFCreateError("Cannot create file \"" + name + "\". " + std::strerror(err));
+        }
+    } catch (...) {
+        ::unlink(temp.c_str());
+        CallEnd();
+        throw;
+    }
+    CallEnd();
+}
+
+int GFXFile::GetImgCount(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    try {
+        TFileStream s(name, TFileStream::Mode::OpenRead);
+        GFXFile* f = Detect(s, name, nullptr);
+        return f == nullptr ? 0 : f->GetImgCount(&s);
+    } catch (const EFOpenError&) {
+        return 0;
+    }
+}
+
+void GFXFile::SetProgFunc(ProgStartFunc start, ProgStepFunc progress, ProgEndFunc end) {
+    progStart = start;
+    progStep = progress;
+    progEnd = end;
+}
+
+void GFXFile::ReportPercent(int percent) {
+    if (auto f = progStep.load()) f(percent);
+}
+
+void GFXFile::ReportRows(std::int64_t done, std::int64_t total) {
+    if (total > 0) ReportPercent(static_cast<int>(done * 100 / total));
+}
+
+void AllocImage(Buffer& b, std::int64_t w, std::int64_t h) {
+    if (!b.Empty()) return;
+    if (w < 1 || h < 1 || w > INT_MAX || h > INT_MAX) throw EInvalidImage();
+    // Refuse before allocating when the pixels could never fit in memory.
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    const double limit =
+        pages > 0 && pageSize > 0 ? double(pages) * double(pageSize) : double(kMaxBufferBytes);
+    if (double(w) * double(h) * 4.0 > std::min(limit, double(kMaxBufferBytes)))
+        throw EInvalidImage();
+    b.Alloc({static_cast<int>(w), static_cast<int>(h)});
+    if (b.Empty()) throw EInvalidImage();
+}
+
+StreamBuf::StreamBuf(TStream* s, int capacity)
+    : Stream(s), Capacity(std::max(capacity, 1)), Buf(new std::uint8_t[std::max(capacity, 1)]) {}
+
+std::uint8_t StreamBuf::PreLoad() {
+    const std::int64_t got = Stream->Read(Buf.get(), Capacity);
+    if (got > 0) {
+        Count = static_cast<int>(got);
+        Pos = 1;
+        return Buf[0];
+    }
+    Count = 0;
+    Pos = 0;
+    std::uint8_t one;
+    Stream->ReadBuffer(&one, 1);
+    return one;
+}
+
+void StreamBuf::Skip(std::int64_t n) {
+    while (n > 0) {
+        if (Pos >= Count) {
+            PreLoad();
+            --n;
+            continue;
+        }
+        const std::int64_t k = std::min<std::int64_t>(n, Count - Pos);
+        Pos += static_cast<int>(k);
+        n -= k;
+    }
+}
+
+void StreamBuf::Read(void* p, std::int64_t n) {
+    auto* out = static_cast<std::uint8_t*>(p);
+    while (n > 0) {
+        if (Pos >= Count) {
+            *out++ = PreLoad();
+            --n;
+            continue;
+        }
+        const std::int64_t k = std::min<std::int64_t>(n, Count - Pos);
+        std::copy_n(Buf.get() + Pos, k, out);
+        Pos += static_cast<int>(k);
+        out += k;
+        n -= k;
+    }
+}
+
+std::uint32_t Colconv::BSwap(std::uint32_t v) {
+    return __builtin_bswap32(v);
+}
+
+std::uint32_t Colconv::BGR24RGB32(std::uint32_t v) {
+    return BSwap(v) >> 8;
+}
+
+void Colconv::BGR24RGB32s(const std::uint8_t* src, std::uint32_t* dst, int n) {
+    for (int i = 0; i < n; ++i, src += 3)
+        dst[i] = (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
+}
+
+void Colconv::RGB24RGB32s(const std::uint8_t* src, std::uint32_t* dst, int n) {
+    for (int i = 0; i < n; ++i, src += 3)
+        dst[i] = (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
+}
+
+void Colconv::BGR32RGB32s(const std::uint32_t* src, std::uint32_t* dst, int n) {
+    for (int i = 0; i < n; ++i) dst[i] = BSwap(src[i]) >> 8;
+}
+
+void Colconv::RGB32RGB24s(const std::uint32_t* src, std::uint8_t* dst, int n) {
+    for (int i = 0; i < n; ++i, dst += 3) {
+        const std::uint32_t v = src[i];
+        dst[0] = static_cast<std::uint8_t>(v);
+        dst[1] = static_cast<std::uint8_t>(v >> 8);
+        dst[2] = static_cast<std::uint8_t>(v >> 16);
+    }
+}
+
+} // namespace pixkit
