@@ -1,0 +1,38 @@
+#include "documents.h"
+
+#include "keys.h"
+#include "lang.h"
+
+namespace kv {
+
+void Documents::PrepareSlots() {
+    for (UDBuffer& slot : Slots) {
+        if (slot.Empty()) slot.Alloc({pixkit::Buffer::default_x, pixkit::Buffer::default_y});
+        if (!slot.Empty()) slot.Box(slot.Area, 0);
+        slot.Changed = 0;
+        slot.FileState = 1;
+    }
+}
+
+bool Documents::AllocBlack(int slot, int w, int h) {
+    if (w < 1 || h < 1 || std::int64_t(w) * h > kMaxImagePixels) return false;
+    pixkit::Buffer fresh;
+    fresh.Alloc({w, h});
+    if (fresh.Empty()) return false;
+    fresh.Box(fresh.Area, 0);
+    UDBuffer& s = Slots[static_cast<std::size_t>(slot)];
+    static_cast<pixkit::Buffer&>(s) = fresh;
+    return true;
+}
+
+std::string Documents::DocumentTitle(int slot) const {
+    if (UpdateMode) return UpdateTitle;
+    const UDBuffer& s = Slots[static_cast<std::size_t>(slot)];
+    return s.FileName.empty() ? Translate(key::Untitled) : s.FileName;
+}
+
+std::string Documents::DocumentLabel() const {
+    return "[" + std::to_string(Current + 1) + "] " + DocumentTitle(Current);
+}
+
+} // namespace kv

@@ -1,0 +1,113 @@
+// Every key kv looks up in the language table, in one place. Code uses these
+// constants, and a test checks that each one is defined by every language
+// source in lang/. Keys of parts that are not built yet are listed too, so
+// the language files stay complete.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace key {
+
+// Message box captions.
+inline constexpr char Err[] = "Err";
+inline constexpr char Warn[] = "Warn";
+inline constexpr char Error[] = "Error";
+
+// Start-up and language files.
+inline constexpr char InvSwitch[] = "InvSwitch";
+inline constexpr char ImgBig[] = "ImgBig";
+inline constexpr char CantLoadLngFile[] = "Can't Load Language File";
+inline constexpr char CantSaveLngFile[] = "CantSaveLngFile";
+inline constexpr char CantFindLngFile[] = "CantFindLngFile";
+
+// Documents, view and status bar.
+inline constexpr char Untitled[] = "Untitled";
+inline constexpr char Zm[] = "Zm";
+inline constexpr char ProcIn[] = "ProcIn";
+inline constexpr char Sec[] = "Sec";
+inline constexpr char Alt[] = "Alt";
+inline constexpr char Ctrl[] = "Ctrl";
+inline constexpr char Shift[] = "Shift";
+
+// File commands.
+inline constexpr char FormNotSup[] = "FormNotSup";
+inline constexpr char ErrOpenImg[] = "ErrOpenImg";
+
+inline constexpr std::string_view kMessageKeys[] = {
+    Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
+    Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
+    // Colours and palette
+    "SelDrawCol", "SelBackCol", "SelShadCol", "ErrSavePal", "ErrOpenPal",
+    // Brushes, components, filters
+    "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
+    "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",
+    // File commands, browser, open preview, information, printing
+    "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
+    "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", "ImgBr",
+    "EffBr", "Pixels", "KBytes", "SizeInB", "Date", "Image", "Color", "Grayscale", "WithPal",
+    "Size", "BPP", "BPCC", "ErrPrn"};
+
+// Status texts of the tools.
+inline constexpr std::string_view kStatusKeys[] = {
+    "Pen",          "LnStr",         "LnEnd",       "SplnStr",      "SplnEnd",     "SplnCtr",
+    "BoxStr",       "Box2",          "CircleIO",    "Circle2",      "EllipseIO",   "Ellipse2",
+    "CutBrush",     "CutBrush2",     "CutResize",   "CutDraw",      "CutPoly",     "CutWand",
+    "FillIP",       "FillPos",       "FillPoly",    "SprayIP",      "AirBrushIP",  "GetColor",
+    "ChangeColor",  "GridSet",       "ResizeBrush", "ResizeBrush2", "ResizeSpray", "ResizeSpray2",
+    "StretchBrush", "StretchBrush2", "RotateBrush", "RotateBrush2", "BendBrush",   "BendBrush2",
+    "ShearBrush",   "ShearBrush2",   "TextIP",      "CloneIP"};
+
+// The English tool names, in the order of the tool-name table (index 0 to 40).
+inline constexpr std::array<std::string_view, 41> kToolNames = {"Circular Brush",
+                                                                "Rectangular Brush",
+                                                                "Continuous Freehand",
+                                                                "Dotted Freehand",
+                                                                "Single Freehand",
+                                                                "Single Line",
+                                                                "Continuous Line",
+                                                                "Single Curve",
+                                                                "Continuous Curve",
+                                                                "Filled Rectangle",
+                                                                "Rectangle",
+                                                                "Filled Square",
+                                                                "Square",
+                                                                "Circle",
+                                                                "Filled Circle",
+                                                                "Ellipse",
+                                                                "Filled Ellipse",
+                                                                "Filled Shape",
+                                                                "Filled Polygon",
+                                                                "Solid Fill",
+                                                                "Pattern Fill",
+                                                                "Spray",
+                                                                "Airbrush",
+                                                                "Cut Rectangle",
+                                                                "Cut Predefined Rectangle",
+                                                                "Cut Freehand",
+                                                                "Cut Polygon",
+                                                                "Cut with Magic Wand",
+                                                                "Write Text",
+                                                                "Get Color",
+                                                                "Change Color",
+                                                                "Grid",
+                                                                "Undo Last Action",
+                                                                "Clear Image",
+                                                                "3x3",
+                                                                "11x11",
+                                                                "21x21",
+                                                                "3x3",
+                                                                "11x11",
+                                                                "21x21",
+                                                                "Clone"};
+
+// Parameter-bar names; their translations are the bar descriptors.
+inline constexpr std::string_view kBarNames[] = {
+    "LINEBAR", "CURVEBAR",   "CIRCLEBAR",   "ELLIPSEBAR", "CUTBAR",
+    "WANDBAR", "SPRAYBAR",   "AIRBRUSHBAR", "SFILLBAR",   "PFILLBAR",
+    "TEXTBAR", "STRETCHBAR", "ROTATEBAR",   "CLONEBAR",   "CHBAR"};
+
+// Window sections translated after every language load.
+inline constexpr char TranslationsSection[] = "[Translations]";
+
+} // namespace key

@@ -1,0 +1,57 @@
+#include "kvapp.h"
+
+#include "log.h"
+#include "message.h"
+#include "progdir.h"
+
+#include <QScreen>
+
+#include <exception>
+#include <memory>
+
+namespace kv {
+
+namespace {
+
+void ShowException(const std::exception& e) {
+    ShowMessage(e.what(), "Vellumatic", {MsgButtons::Ok, MsgIcon::Error});
+}
+
+} // namespace
+
+KvApplication::KvApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool KvApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+    return false;
+}
+
+int RunEntryPoint(ProgramContext context) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr && screen->depth() <= 14) {
+        ShowMessage("First switch to HiColor or True Color display mode", "Vellumatic",
+                    {MsgButtons::Ok, MsgIcon::Exclamation});
+        return 0;
+    }
+    StopLog();
+    if (IsLogSwitch(context.Args)) StartLog(LogDir(context.ProgramDir) + "KV.LOG");
+    QApplication::setApplicationName("Vellumatic");
+    std::unique_ptr<TMainForm> form;
+    try {
+        form = std::make_unique<TMainForm>(std::move(context));
+        form->InitToolbars();
+        form->show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+    form.reset();
+    LogLine("Application closed.");
+    return 0;
+}
+
+} // namespace kv

@@ -1,0 +1,180 @@
+#include "mainform.h"
+
+#include "aboutpanel.h"
+#include "imagefile.h"
+#include "keys.h"
+#include "lang_qt.h"
+#include "log.h"
+
+#include <pixkit/gfxfile.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+
+#include <filesystem>
+
+namespace kv {
+
+namespace {
+const char kPlacementKey[] = "Software\\KV\\Placement";
+} // namespace
+
+TMainForm::TMainForm(ProgramContext context) : context_(std::move(context)) {
+    setObjectName("MainForm");
+    setWindowTitle("Vellumatic");
+    setMinimumSize(486, 320);
+    store_ = context_.SettingsPath.empty() ? std::make_unique<SettingsStore>()
+                                           : std::make_unique<SettingsStore>(context_.SettingsPath);
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    SetLang(nullptr);
+    pixkit::GFXFile::SetProgFunc(nullptr, nullptr, nullptr);
+}
+
+QAction* TMainForm::MenuCommand(const char* name) const {
+    return findChild<QAction*>(QString::fromLatin1(name));
+}
+
+void TMainForm::FormCreate() {
+    LogLine("MainForm created, loading resources.");
+    auto* view = new QScrollArea(this);
+    view->setObjectName("MaxSize");
+    view->setBackgroundRole(QPalette::Dark);
+    setCentralWidget(view);
+    BuildFileMenu();
+    BuildBrushMenu();
+    BuildImageMenu();
+    BuildEffectsMenu();
+    BuildTechniquesMenu();
+    BuildOptionsMenu();
+    BuildWindowMenu();
+    BuildHelpMenu();
+    BuildToolBar();
+    BuildPaletteBar();
+    BuildParameterBars();
+    BuildStatusBar();
+    if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
+        restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
+                                   static_cast<qsizetype>(geometry->size())));
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (initialised_) return;
+    initialised_ = true;
+    // After the window is on screen, so that message boxes of the start-up
+    // steps have a visible parent.
+    QTimer::singleShot(0, this, [this] { InitProgram(); });
+}
+
+void TMainForm::InitProgram() {
+    LogLine("Creating About panel.");
+    about_ = new TAboutPanel(this);
+    about_->ShowSplash();
+
+    LogLine("Misc initialization started.");
+    docPanel_->setCurrentIndex(0);
+    InstallProgressCallbacks(this);
+
+    docs_.PrepareSlots();
+    docs_.Current = 0;
+    LogLine("Font set and buffers initialized.");
+
+    prefs_ = ReadPreferences(*store_);
+    LogLine("Registry entries loaded.");
+
+    lang_ = std::make_unique<TLang>(context_.ProgramDir);
+    SetLang(lang_.get());
+    ApplyLanguage(*lang_, prefs_.Language);
+    LogLine("Language resources loaded.");
+
+    InterpretCommandLine();
+    SetToolbarChecks();
+    OpenFromCommandLine();
+    RefreshDocumentLabel();
+
+    lang_->SearchLanguages();
+    LogLine("Language resources searched.");
+
+    about_->close();
+    LogLine("Initialization finished. INTERACTIVE MODE STARTED.");
+    interactive_ = true;
+    if (context_.OnInteractive) context_.OnInteractive(*this);
+}
+
+void TMainForm::InterpretCommandLine() {
+    command_ = kv::InterpretCommandLine(context_.Args, [](const std::string& name) {
+        std::error_code ec;
+        return std::filesystem::exists(name, ec);
+    });
+    switch (command_.What) {
+    case CommandLine::Kind::InvalidSwitch:
+        MessageBoxKey(key::InvSwitch, key::Err, kExclamation);
+        break;
+    case CommandLine::Kind::Update:
+        MenuCommand("Save1")->setVisible(false);
+        MenuCommand("SaveAs1")->setVisible(false);
+        MenuCommand("UpdateExit1")->setVisible(true);
+        docs_.UpdateMode = true;
+        docs_.UpdateTitle = command_.Title;
+        if (!command_.TargetExists) {
+            if (!docs_.AllocBlack(0, command_.Width, command_.Height)) {
+                MessageBoxKey(key::ImgBig, key::Err, kExclamation);
+                // Once the remaining start-up steps are done.
+                QTimer::singleShot(0, this, &QWidget::close);
+            }
+            docs_.Current = 0;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::OpenFromCommandLine() {
+    if (command_.FirstArg == -1) return;
+    const std::string name = FileNameFromArgs(context_.Args, command_.FirstArg);
+    if (OpenImageIntoSlot(docs_.Slots[0], name))
+        LogLine("Image successfully open.");
+    else
+        LogLine("Image could not be open.");
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    FormStorage1SavePlacement();
+    if (!FormClose()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    event->accept();
+}
+
+void TMainForm::FormStorage1SavePlacement() {
+    const QByteArray geometry = saveGeometry();
+    store_->WriteBinary(kPlacementKey, "MainForm",
+                        std::vector<std::uint8_t>(geometry.begin(), geometry.end()));
+    WritePreferences(*store_, prefs_);
+    LogLine("Registry entries saved.");
+}
+
+bool TMainForm::FormClose() {
+    SaveToolbars();
+    store_->Flush();
+    SetLang(nullptr);
+    lang_.reset();
+    return true;
+}
+
+} // namespace kv

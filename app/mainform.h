@@ -1,0 +1,133 @@
+// The main window of kv. It owns the ten image slots, the settings and the
+// language table, and runs the start-up steps when it is first shown and the
+// shutdown steps when it closes. The menus are built per menu in
+// mainform_<menu>.cpp; bars and the status bar in mainform_bars.cpp.
+#pragma once
+
+#include "cmdline.h"
+#include "documents.h"
+#include "lang.h"
+#include "platform/settings.h"
+#include "preferences.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSpinBox;
+class QStackedWidget;
+class QToolBar;
+
+namespace kv {
+
+class TAboutPanel;
+class TMainForm;
+
+// What the entry point hands to the main window.
+struct ProgramContext {
+    std::string ProgramDir;                        // with a trailing "/"
+    std::vector<std::string> Args;                 // the command line without the program's name
+    std::string SettingsPath;                      // empty: the user's kv.conf
+    std::function<void(TMainForm&)> OnInteractive; // called when start-up is done
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit TMainForm(ProgramContext context);
+    ~TMainForm() override;
+
+    // Restores the toolbar positions and hides the bars of the Circle and
+    // Grid tools.
+    void InitToolbars();
+
+    Documents& Docs() { return docs_; }
+    const Preferences& Prefs() const { return prefs_; }
+    TLang* Language() { return lang_.get(); }
+    const CommandLine& Command() const { return command_; }
+    SettingsStore& Store() { return *store_; }
+    bool Interactive() const { return interactive_; }
+    // A menu command by its object name ("Save1").
+    QAction* MenuCommand(const char* name) const;
+
+    // Status bar panels 0 to 4.
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+    void RefreshDocumentLabel();
+
+    // Progress display (the callbacks given to the format registry).
+    void ProgressStart(int max);
+    void ProgressStep(int position);
+    void ProgressEnd();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void FormCreate();
+    void InitProgram();
+    void InterpretCommandLine();
+    void OpenFromCommandLine();
+    void FormStorage1SavePlacement();
+    bool FormClose();
+
+    // Menus.
+    QAction* AddCommand(QMenu* menu, const char* name, const char* caption,
+                        const QKeySequence& shortcut = {});
+    QMenu* AddSubMenu(QMenu* menu, const char* name, const char* caption);
+    void BuildFileMenu();
+    void BuildBrushMenu();
+    void BuildImageMenu();
+    void BuildEffectsMenu();
+    void BuildTechniquesMenu();
+    void BuildOptionsMenu();
+    void BuildWindowMenu();
+    void BuildHelpMenu();
+    void RefreshWindowMenu();
+    void ShowAbout();
+
+    // Bars.
+    void BuildToolBar();
+    void BuildPaletteBar();
+    void BuildParameterBars();
+    void BuildStatusBar();
+    void SaveToolbars();
+    void SetToolbarChecks();
+
+    ProgramContext context_;
+    std::unique_ptr<SettingsStore> store_;
+    Preferences prefs_;
+    Documents docs_;
+    std::unique_ptr<TLang> lang_;
+    CommandLine command_;
+    bool initialised_ = false;
+    bool interactive_ = false;
+    bool closing_ = false;
+
+    TAboutPanel* about_ = nullptr;
+    QToolBar* toolBar_ = nullptr;    // zoom and the tool panel
+    QToolBar* paletteBar_ = nullptr; // colours
+    QToolBar* paramBar_ = nullptr;   // the current tool's parameters
+    QToolBar* gridBar_ = nullptr;    // grid spacing and origin
+    QLabel* panels_[5] = {};
+    QStackedWidget* docPanel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    std::int64_t progressStart_ = 0;
+    std::int64_t progressShown_ = 0;
+    QMenu* windowMenu_ = nullptr;
+    std::vector<QAction*> slotItems_;
+};
+
+// Hands the form's progress display to the format registry of pixkit.
+void InstallProgressCallbacks(TMainForm* form);
+
+} // namespace kv

@@ -1,0 +1,216 @@
+// The dockable bars (tool panel, palette, parameter and grid bars), their
+// stored positions, and the status bar with its progress display.
+#include "mainform.h"
+
+#include "keys.h"
+#include "log.h"
+
+#include <pixkit/gfxfile.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <chrono>
+
+namespace kv {
+
+namespace {
+
+TMainForm* gProgressForm = nullptr;
+
+std::int64_t TickMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QToolBar* NewBar(QMainWindow* form, const char* name, const char* title, Qt::ToolBarArea area) {
+    auto* bar = new QToolBar(QString::fromUtf8(title), form);
+    bar->setObjectName(QString::fromLatin1(name));
+    form->addToolBar(area, bar);
+    return bar;
+}
+
+QSpinBox* AddGridField(QToolBar* bar, const char* name, const char* label, const char* hint,
+                       int min, int value) {
+    auto* caption = new QLabel(QString::fromUtf8(label), bar);
+    caption->setObjectName(QString::fromLatin1(name) + "Label");
+    auto* field = new QSpinBox(bar);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setRange(min, 16384);
+    field->setValue(value);
+    field->setToolTip(QString::fromUtf8(hint));
+    caption->setBuddy(field);
+    bar->addWidget(caption);
+    bar->addWidget(field);
+    return field;
+}
+
+} // namespace
+
+void TMainForm::BuildToolBar() {
+    toolBar_ = NewBar(this, "ToolBar", "Tools", Qt::LeftToolBarArea);
+    auto* zoomLabel = new QLabel("Zm 1", toolBar_);
+    zoomLabel->setObjectName("ZoomLabel");
+    auto* zoom = new QSpinBox(toolBar_);
+    zoom->setObjectName("Zoom");
+    zoom->setRange(-4, 32);
+    zoom->setValue(1);
+    zoom->setToolTip("Zoom Value");
+    zoom->setEnabled(false);
+    toolBar_->addWidget(zoomLabel);
+    toolBar_->addWidget(zoom);
+    toolBar_->addSeparator();
+    // Tool icons are laid out here in two columns of 28-pixel buttons.
+    auto* panel = new QWidget(toolBar_);
+    panel->setObjectName("ToolPanel");
+    panel->setMinimumSize(56, 28);
+    toolBar_->addWidget(panel);
+    connect(toolBar_, &QToolBar::visibilityChanged, this,
+            [this](bool on) { MenuCommand("ToolbarVisible1")->setChecked(on); });
+}
+
+void TMainForm::BuildPaletteBar() {
+    paletteBar_ = NewBar(this, "PaletteBar", "Palette", Qt::LeftToolBarArea);
+    auto* panel = new QWidget(paletteBar_);
+    panel->setObjectName("PalettePanel");
+    panel->setMinimumSize(56, 56);
+    paletteBar_->addWidget(panel);
+    connect(paletteBar_, &QToolBar::visibilityChanged, this,
+            [this](bool on) { MenuCommand("PaletteVisible1")->setChecked(on); });
+}
+
+void TMainForm::BuildParameterBars() {
+    paramBar_ = NewBar(this, "Toolbar97", "Parameters", Qt::BottomToolBarArea);
+    auto* caption = new QLabel(paramBar_);
+    caption->setObjectName("BarCaption");
+    paramBar_->addWidget(caption);
+
+    addToolBarBreak(Qt::BottomToolBarArea);
+    gridBar_ = NewBar(this, "GridBar", "Grid", Qt::BottomToolBarArea);
+    auto* title = new QLabel("GRID  ", gridBar_);
+    title->setObjectName("GridLabel");
+    gridBar_->addWidget(title);
+    AddGridField(gridBar_, "GridDx", "  D&X ", "Delta X", 1, 8);
+    AddGridField(gridBar_, "GridDy", "  D&Y ", "Delta Y", 1, 8);
+    AddGridField(gridBar_, "GridPx", "  Pos X ", "X Position", 0, 0);
+    AddGridField(gridBar_, "GridPy", "  Pos Y ", "Y Position", 0, 0);
+    gridBar_->addSeparator();
+    auto* brushSize = new QPushButton("Br&ush Size", gridBar_);
+    brushSize->setObjectName("BrushSizeBtn");
+    brushSize->setToolTip("Set Grid to Brush Size");
+    auto* origin = new QPushButton("&Set Origin", gridBar_);
+    origin->setObjectName("GridOrigBtn");
+    origin->setToolTip("Set Grid Origin");
+    for (QPushButton* b : {brushSize, origin}) {
+        b->setEnabled(false);
+        gridBar_->addWidget(b);
+    }
+}
+
+void TMainForm::InitToolbars() {
+    LogLine("Toolbar initialization started.");
+    if (auto state = store_->ReadBinary(kToolbarsKey, "State"))
+        restoreState(QByteArray(reinterpret_cast<const char*>(state->data()),
+                                static_cast<qsizetype>(state->size())));
+    // The parameter bar of the Circle tool and the Grid bar start hidden.
+    paramBar_->hide();
+    gridBar_->hide();
+    LogLine("Toolbar initialization finished.");
+}
+
+void TMainForm::SaveToolbars() {
+    const QByteArray state = saveState();
+    store_->WriteBinary(kToolbarsKey, "State",
+                        std::vector<std::uint8_t>(state.begin(), state.end()));
+}
+
+void TMainForm::BuildStatusBar() {
+    static constexpr int kWidths[5] = {192, 16, 72, 80, 50};
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar");
+    docPanel_ = new QStackedWidget(bar);
+    docPanel_->setFixedWidth(kWidths[0]);
+    for (int i = 0; i < 5; ++i) {
+        panels_[i] = new QLabel(bar);
+        panels_[i]->setObjectName(QString("Panel%1").arg(i));
+        panels_[i]->setFixedWidth(kWidths[i]);
+        if (i == 1 || i == 2 || i == 3) panels_[i]->setAlignment(Qt::AlignCenter);
+    }
+    panels_[1]->setText("C");
+    progress_ = new QProgressBar(docPanel_);
+    progress_->setObjectName("ProgressBar");
+    progress_->setFormat("Processing...");
+    docPanel_->addWidget(panels_[0]);
+    docPanel_->addWidget(progress_);
+    bar->addWidget(docPanel_);
+    for (int i = 1; i < 5; ++i) bar->addWidget(panels_[i]);
+}
+
+QString TMainForm::PanelText(int panel) const {
+    return panels_[panel]->text();
+}
+
+void TMainForm::SetPanelText(int panel, const QString& text) {
+    panels_[panel]->setText(text);
+}
+
+// Panel 0 shortens a long title from the left, at a path separator.
+void TMainForm::RefreshDocumentLabel() {
+    QString label = QString::fromStdString(docs_.DocumentLabel());
+    const QFontMetrics fm(panels_[0]->font());
+    const QString head = label.left(label.indexOf(' ') + 1);
+    QString tail = label.mid(head.size());
+    while (fm.horizontalAdvance(head + tail) > panels_[0]->width() && tail.indexOf('/', 1) > 0)
+        tail = "..." + tail.mid(tail.indexOf('/', 1));
+    panels_[0]->setText(head + tail);
+    panels_[0]->setToolTip(label);
+}
+
+void TMainForm::ProgressStart(int max) {
+    progressStart_ = progressShown_ = TickMs();
+    progress_->setRange(0, max);
+    progress_->setValue(0);
+    docPanel_->setCurrentWidget(progress_);
+}
+
+void TMainForm::ProgressStep(int position) {
+    const std::int64_t now = TickMs();
+    if (now - progressShown_ < 100) return;
+    progressShown_ = now;
+    progress_->setValue(position);
+}
+
+void TMainForm::ProgressEnd() {
+    docPanel_->setCurrentWidget(panels_[0]);
+    const double seconds = static_cast<double>(TickMs() - progressStart_) * 0.001;
+    const std::string text = Translate(key::ProcIn);
+    const std::string unit = Translate(key::Sec);
+    panels_[4]->setText(QString::asprintf("%s %6.2f %s", text.c_str(), seconds, unit.c_str()));
+    statusBar()->repaint();
+}
+
+void InstallProgressCallbacks(TMainForm* form) {
+    gProgressForm = form;
+    pixkit::GFXFile::SetProgFunc(
+        [] {
+            if (gProgressForm != nullptr) gProgressForm->ProgressStart(100);
+        },
+        [](int percent) {
+            if (gProgressForm != nullptr) gProgressForm->ProgressStep(percent);
+            return true;
+        },
+        [] {
+            if (gProgressForm != nullptr) gProgressForm->ProgressEnd();
+        });
+}
+
+} // namespace kv

@@ -1,0 +1,54 @@
+// The Brush menu: brush files, cutting commands and brush operations.
+#include "mainform.h"
+
+#include <QMenu>
+
+namespace kv {
+
+void TMainForm::BuildBrushMenu() {
+    QMenu* m = AddSubMenu(nullptr, "Brush1", "&Brush");
+    AddCommand(m, "LoadBrush1", "O&pen...");
+    AddCommand(m, "SaveBrush1", "&Save...");
+    m->addSeparator();
+    AddCommand(m, "SelectAll1", "Select &All", QKeySequence(Qt::CTRL | Qt::Key_A));
+    AddCommand(m, "Crop1", "&Crop", QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddCommand(m, "Restore1", "Res&tore");
+    m->addSeparator();
+    QMenu* halve = AddSubMenu(m, "Halve1", "&Halve");
+    AddCommand(halve, "Both1", "&Both", QKeySequence(Qt::CTRL | Qt::Key_H));
+    AddCommand(halve, "Width1", "&Width");
+    AddCommand(halve, "Height1", "&Height");
+    QMenu* dbl = AddSubMenu(m, "Double1", "&Double");
+    AddCommand(dbl, "Both2", "&Both", QKeySequence(Qt::CTRL | Qt::Key_D));
+    AddCommand(dbl, "Width2", "&Width");
+    AddCommand(dbl, "Height2", "&Height");
+    QMenu* stretch = AddSubMenu(m, "Stretch1", "&Stretch");
+    AddCommand(stretch, "Both3", "&Both", QKeySequence(Qt::CTRL | Qt::Key_B));
+    AddCommand(stretch, "Width3", "&Width");
+    AddCommand(stretch, "Height3", "&Height");
+    QMenu* mirror = AddSubMenu(m, "Mirror1", "&Mirror");
+    AddCommand(mirror, "LefttoRight1", "&Left-to-Right", QKeySequence(Qt::CTRL | Qt::Key_X));
+    AddCommand(mirror, "ToptoBottom1", "&Top-to-Bottom", QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m->addSeparator();
+    QMenu* rotate = AddSubMenu(m, "Rotate2", "&Rotate");
+    AddCommand(rotate, "N90Degrees1", "&90 Degrees");
+    AddCommand(rotate, "N180Degrees1", "&180 Degrees");
+    AddCommand(rotate, "AnyAngle1", "&Any Angle", QKeySequence(Qt::CTRL | Qt::Key_R));
+    QMenu* bend = AddSubMenu(m, "Bend1", "Be&nd");
+    AddCommand(bend, "UpandDown1", "&Up-and-Down");
+    AddCommand(bend, "LeftandRight1", "&Left-and-Right");
+    QMenu* shear = AddSubMenu(m, "Shear1", "Sh&ear");
+    AddCommand(shear, "UpandDown2", "&Up-and-Down");
+    AddCommand(shear, "LeftandRight2", "&Left-and-Right");
+    m->addSeparator();
+    AddCommand(m, "Outline1", "&Outline", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_O));
+    AddCommand(m, "DropShadow1", "Drop Shado&w...");
+    QMenu* handle = AddSubMenu(m, "Handle1", "Hand&le");
+    AddCommand(handle, "Center1", "&Center", QKeySequence(Qt::CTRL | Qt::Key_E));
+    AddCommand(handle, "LTCorner1", "&Left Top Corner");
+    AddCommand(handle, "RTCorner1", "&Right Top Corner");
+    AddCommand(handle, "RBCorner1", "Right &Bottom Corner");
+    AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
+}
+
+} // namespace kv

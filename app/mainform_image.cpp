@@ -1,0 +1,39 @@
+// The Image, Effects and Techniques menus.
+#include "mainform.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+
+namespace kv {
+
+void TMainForm::BuildImageMenu() {
+    QMenu* m = AddSubMenu(nullptr, "Image1", "&Image");
+    AddCommand(m, "StretchMirror1", "&Stretch / Mirror");
+    AddCommand(m, "Rotate1", "&Rotate");
+    m->addSeparator();
+    AddCommand(m, "CustomFilter1", "&Custom Filter...");
+    AddCommand(m, "FilterFactory1", "&Filter Factory");
+    m->addSeparator();
+    AddCommand(m, "Info1", "&Info...");
+}
+
+// One sub-menu per folder of plug-in components, filled by the component
+// scan at start-up.
+void TMainForm::BuildEffectsMenu() {
+    AddSubMenu(nullptr, "Effects1", "Effe&cts");
+}
+
+void TMainForm::BuildTechniquesMenu() {
+    QMenu* m = AddSubMenu(nullptr, "Techniques1", "&Techniques");
+    auto* group = new QActionGroup(this);
+    for (QAction* a : {AddCommand(m, "Paint1", "&Paint", QKeySequence(Qt::Key_F2)),
+                       AddCommand(m, "Color1", "&Color", QKeySequence(Qt::Key_F3)),
+                       AddCommand(m, "Replace1", "&Replace", QKeySequence(Qt::Key_F4))}) {
+        a->setCheckable(true);
+        group->addAction(a);
+    }
+    MenuCommand("Color1")->setChecked(true);
+}
+
+} // namespace kv

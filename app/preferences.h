@@ -1,0 +1,38 @@
+// The user's settings, stored under "Software\KV\TPreferences": read at start
+// (a value that is absent keeps its default) and written at shutdown.
+#pragma once
+
+#include <string>
+
+namespace kv {
+
+class SettingsStore;
+
+inline constexpr char kPreferencesKey[] = "Software\\KV\\TPreferences";
+inline constexpr char kToolbarsKey[] = "Software\\KV\\Toolbars";
+
+struct Preferences {
+    bool Clipping = false;    // tools paint only into the visible part of the image
+    bool OptimBrush = false;  // trim the brush after brush operations
+    bool AntiAlias = false;   // smooth brush transforms and text
+    bool BackupFiles = false; // keep a backup before overwriting a file
+    bool CacheThumbs = false; // keep browser thumbnails in a cache file
+    std::string Language;     // language file name without extension; empty = built-in
+    int Level = 0;            // 0 Novice, 1 Expert
+    int Palette = 0;          // palette size index: 8, 12, 16, 24, 32 entries
+    int MRUFiles = 6;         // length of the recent-files list
+};
+
+// Reads the values in the order Clipping, OptimBrush, AntiAlias,
+// BackupFiles, CacheThumbs, Language, Level, Palette, MRUFiles.
+Preferences ReadPreferences(const SettingsStore& store);
+
+// Writes every value but Language in the order Level, Clipping, OptimBrush,
+// AntiAlias, BackupFiles, CacheThumbs, Palette, MRUFiles; the first failed
+// write stops the rest. Returns false after a failure.
+bool WritePreferences(SettingsStore& store, const Preferences& prefs);
+
+// "Language" is written on its own, when the user picks another language.
+bool WriteLanguage(SettingsStore& store, const std::string& language);
+
+} // namespace kv
