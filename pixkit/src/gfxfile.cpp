@@ -228,6 +228,14 @@ void AllocImage(Buffer& b, std::int64_t w, std::int64_t h) {
     if (b.Empty()) throw EInvalidImage();
 }
 
+void AllocImage(Buffer& b, std::int64_t w, std::int64_t h, TStream* s, std::int64_t storedBytes) {
+    if (!b.Empty()) return;
+    if (w > 0 && h > 0 && w <= INT_MAX && h <= INT_MAX && w * h > kLargeImagePixels &&
+        s->Size() - s->Position() < storedBytes)
+        throw EInvalidImage();
+    AllocImage(b, w, h);
+}
+
 StreamBuf::StreamBuf(TStream* s, int capacity)
     : Stream(s), Capacity(std::max(capacity, 1)), Buf(new std::uint8_t[std::max(capacity, 1)]) {}
 

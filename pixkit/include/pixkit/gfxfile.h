@@ -103,6 +103,13 @@ class GFXFile {
 // 1, sizes whose byte count overflows or exceeds the machine's memory, and a
 // failed allocation.
 void AllocImage(Buffer& b, std::int64_t w, std::int64_t h);
+// The same for uncompressed data of storedBytes bytes from the stream's
+// position: when b is empty, an image of more than kLargeImagePixels whose
+// data is not all in the stream is refused (EInvalidImage) before
+// allocating, so a short file cannot make the decoder allocate and clear
+// gigabytes. Smaller truncated images still decode as far as they go.
+inline constexpr std::int64_t kLargeImagePixels = std::int64_t(1) << 24;
+void AllocImage(Buffer& b, std::int64_t w, std::int64_t h, TStream* s, std::int64_t storedBytes);
 
 // Buffered reading from a stream for the codecs. Reads raise EReadError at
 // the end of the stream.

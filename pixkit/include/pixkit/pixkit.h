@@ -1,6 +1,7 @@
 // Umbrella header of the pixel library.
 #pragma once
 
+#include <pixkit/bitmap.h>
 #include <pixkit/buffer.h>
 #include <pixkit/config.h>
 #include <pixkit/gfxfile.h>
