@@ -1,0 +1,144 @@
+// Shared pieces of the baseline JPEG codec (ITU-T T.81, JFIF): the format
+// class, the marker codes, the tables of Annex K, the frame and table records
+// the decoder fills, and the transforms. Each concern lives in its own
+// jpeg_*.cpp.
+#pragma once
+
+#include <pixkit/gfxfile.h>
+
+#include <array>
+#include <cstdint>
+
+namespace pixkit {
+
+class JpegFormat : public GFXFile {
+  public:
+    JpegFormat() : GFXFile("JPEG", "*.JPG;*.JPEG;*.JFIF", true) {}
+    std::int8_t Test(TStream* s, GFXFileDesc* d) override;
+    void Load(Buffer& b, TStream* s, GFXtra32* x) override;
+    void Save(Buffer& b, TStream* s, GFXtra32* x, Buffer* work) override;
+    int GetImgCount(TStream*) override { return 1; }
+
+  private:
+    static std::int8_t TestMarkers(TStream* s, GFXFileDesc* d);
+};
+
+namespace jpeg {
+
+// Marker codes (the byte after FF), T.81 table B.1.
+enum Marker : std::uint8_t {
+    SOF0 = 0xC0, // baseline
+    SOF1 = 0xC1, // extended sequential, Huffman
+    DHT = 0xC4,
+    JPG = 0xC8,
+    DAC = 0xCC,
+    RST0 = 0xD0,
+    RST7 = 0xD7,
+    SOI = 0xD8,
+    EOI = 0xD9,
+    SOS = 0xDA,
+    DQT = 0xDB,
+    DNL = 0xDC,
+    DRI = 0xDD,
+    DHP = 0xDE, // hierarchical progression
+    EXP = 0xDF,
+    APP0 = 0xE0,
+    COM = 0xFE,
+};
+
+// Position of the k-th coefficient in zig-zag order within the 8 x 8 block.
+extern const std::uint8_t kZigZag[64];
+// Annex K.1 example quantization tables in natural (row by row) order.
+extern const std::uint8_t kStdLumaQuant[64];
+extern const std::uint8_t kStdChromaQuant[64];
+// Annex K.3 example Huffman tables: 16 code counts then the symbols.
+struct StdHuffman {
+    std::uint8_t Counts[16];
+    const std::uint8_t* Symbols;
+    int SymbolCount;
+};
+extern const StdHuffman kStdDcLuma, kStdAcLuma, kStdDcChroma, kStdAcChroma;
+
+struct Component {
+    int Id = 0;
+    int H = 1, V = 1; // sampling factors
+    int Quant = 0;    // quantization table number
+    int DcTable = 0, AcTable = 0;
+};
+
+// The frame header (SOF0/SOF1) as far as the codec accepts it.
+struct Frame {
+    int Width = 0, Height = 0;
+    int Precision = 0;
+    int Count = 0; // components: 1 or 3
+    Component Comp[3];
+};
+
+// Reads one frame header after its marker (length included). Returns
+// whether the codec can decode it; the frame is filled either way as far as
+// it fits.
+bool ReadFrame(StreamBuf& in, Frame& f);
+
+// Returns the next marker code: skips bytes up to an FF, fill bytes FF and
+// stuffed FF 00 pairs.
+std::uint8_t NextMarker(StreamBuf& in);
+// Skips a segment by its 16-bit length.
+void SkipSegment(StreamBuf& in);
+
+// Decoding Huffman table: a 9-bit look-up for short codes and the canonical
+// code limits for the longer ones (T.81 F.2.2.3).
+struct HuffDecoder {
+    static constexpr int kFastBits = 9;
+    std::uint16_t Fast[1 << kFastBits]; // (length << 8) | symbol, 0 = longer code
+    std::int32_t MaxCode[17];           // largest code of each length, -1 if none
+    std::int32_t ValOffset[17];         // symbol index minus code for each length
+    std::uint8_t Symbols[256];
+    bool Defined = false;
+};
+// Builds a table from counts and symbols; raises EInvalidImage when the
+// counts overflow the code space.
+void BuildHuffDecoder(HuffDecoder& t, const std::uint8_t counts[16], const std::uint8_t* symbols);
+
+// Encoding Huffman table: code and length of each symbol.
+struct HuffEncoder {
+    std::uint16_t Code[256];
+    std::uint8_t Size[256];
+};
+void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& spec);
+
+// Tables and settings collected before the scan.
+struct Tables {
+    std::array<std::array<std::uint16_t, 64>, 4> Quant{}; // natural order
+    bool QuantDefined[4] = {};
+    HuffDecoder Dc[4], Ac[4];
+    int RestartInterval = 0;
+};
+void ReadDQT(StreamBuf& in, Tables& t);
+void ReadDHT(StreamBuf& in, Tables& t);
+void ReadDRI(StreamBuf& in, Tables& t);
+
+// One MCU row of decoded samples, ready for upsampling and colour
+// conversion into the target buffer.
+struct McuRows {
+    const std::uint8_t* Plane[3]; // first sample row of each component
+    int Stride[3];
+    // For 2 x 2 luminance sampling: the chroma rows just above and below
+    // this MCU row (the row itself at the image's top and bottom edge).
+    const std::uint8_t* Above[3];
+    const std::uint8_t* Below[3];
+    int Top;  // image row of the first row
+    int Rows; // image rows in this MCU row
+};
+// Converts rows to pixels and stores those inside b's Area. scratch holds
+// at least 2 x (frame width + 16) bytes.
+void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scratch);
+
+// Inverse DCT of one block of dequantized coefficients (natural order,
+// each within +-2048) to 8 x 8 samples with the level shift and clamping.
+void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride);
+// Forward DCT of 8 x 8 level-shifted samples; the results are 8 times the
+// T.81 coefficients (natural order).
+void ForwardDCT(const std::int32_t* in, std::int32_t* out);
+
+} // namespace jpeg
+} // namespace pixkit

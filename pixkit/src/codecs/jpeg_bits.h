@@ -1,0 +1,87 @@
+// Reading the entropy-coded segment of a scan (ITU-T T.81 F.2.2.5): a 64-bit
+// bit buffer fed from a StreamBuf, stuffed bytes removed. A marker ends the
+// segment: from there the buffer is fed zero bits, counted as padding, and
+// a decoder that consumes padding has run past the end of its data.
+#pragma once
+
+#include "jpeg.h"
+
+namespace pixkit::jpeg {
+
+class BitReader {
+  public:
+    explicit BitReader(StreamBuf& in) : in_(in) {}
+
+    // Makes sure at least 25 bits are buffered.
+    void Fill() {
+        while (count_ <= 56) {
+            std::uint32_t byte;
+            if (in_.Pos < in_.Count && in_.Buf[in_.Pos] != 0xFF && marker_ == 0) {
+                byte = in_.Buf[in_.Pos++];
+            } else {
+                byte = SlowByte();
+            }
+            bits_ |= std::uint64_t(byte) << (56 - count_);
+            count_ += 8;
+        }
+    }
+    std::uint32_t Peek(int n) const { return static_cast<std::uint32_t>(bits_ >> (64 - n)); }
+    void Consume(int n) {
+        bits_ <<= n;
+        count_ -= n;
+    }
+    int Count() const { return count_; }
+    // Reads n (1..16) bits as an unsigned number.
+    std::uint32_t Bits(int n) {
+        if (count_ < n) Fill();
+        const std::uint32_t v = Peek(n);
+        Consume(n);
+        return v;
+    }
+    // Raises EInvalidImage when decoding went past the end of the segment.
+    void CheckNotOverrun() const {
+        if (count_ < padding_) throw EInvalidImage();
+    }
+    // Ends an interval: drops the rest of the current byte and requires the
+    // restart marker RSTn next.
+    void Restart(int n);
+
+  private:
+    std::uint32_t SlowByte();
+
+    StreamBuf& in_;
+    std::uint64_t bits_ = 0; // unread bits, most significant first
+    int count_ = 0;          // number of unread bits
+    int padding_ = 0;        // zero bits fed after a marker, at the end of bits_
+    int marker_ = 0;         // the marker that ended the segment, 0 if none yet
+};
+
+// Decodes one Huffman symbol (T.81 F.2.2.3).
+inline int DecodeSymbol(BitReader& br, const HuffDecoder& t) {
+    if (br.Count() < 16) br.Fill();
+    const std::uint16_t e = t.Fast[br.Peek(HuffDecoder::kFastBits)];
+    if (e != 0) {
+        br.Consume(e >> 8);
+        return e & 0xFF;
+    }
+    const std::uint32_t peek = br.Peek(16);
+    int len = HuffDecoder::kFastBits + 1;
+    std::int32_t code = 0;
+    for (;; ++len) {
+        // A code longer than 16 bits is not in the table.
+        if (len > 16) throw EInvalidImage();
+        code = static_cast<std::int32_t>(peek >> (16 - len));
+        if (code <= t.MaxCode[len]) break;
+    }
+    const int index = code + t.ValOffset[len];
+    if (index < 0 || index > 255) throw EInvalidImage();
+    br.Consume(len);
+    return t.Symbols[index];
+}
+
+// The value of an s-bit difference (T.81 F.2.2.1, EXTEND).
+inline int Extend(std::uint32_t v, int s) {
+    return v < (1u << (s - 1)) ? static_cast<int>(v) - (1 << s) + 1 : static_cast<int>(v);
+}
+
+} // namespace pixkit::jpeg

@@ -1,0 +1,153 @@
+// The 8 x 8 transforms: the separable integer DCT of Loeffler, Ligtenberg and
+// Moschytz (ICASSP 1989) with 13-bit constants, in both directions.
+//
+// The inverse works in two passes: columns with two extra bits of precision,
+// then rows. Coefficients arrive clamped to +-2048, which valid 8-bit data
+// never exceeds, so the column pass stays far inside 32 bits; the row pass
+// runs in 64 bits so that damaged data cannot overflow.
+#include "jpeg.h"
+
+namespace pixkit::jpeg {
+
+namespace {
+
+constexpr int kConstBits = 13;
+constexpr int kPass1Bits = 2;
+
+// Constants scaled by 2^13.
+constexpr int F0_298 = 2446;  // 0.298631336
+constexpr int F0_390 = 3196;  // 0.390180644
+constexpr int F0_541 = 4433;  // 0.541196100
+constexpr int F0_765 = 6270;  // 0.765366865
+constexpr int F0_899 = 7373;  // 0.899976223
+constexpr int F1_175 = 9633;  // 1.175875602
+constexpr int F1_501 = 12299; // 1.501321110
+constexpr int F1_847 = 15137; // 1.847759065
+constexpr int F1_961 = 16069; // 1.961570560
+constexpr int F2_053 = 16819; // 2.053119869
+constexpr int F2_562 = 20995; // 2.562915447
+constexpr int F3_072 = 25172; // 3.072711026
+
+template <typename T> constexpr T Descale(T x, int n) {
+    return (x + (T(1) << (n - 1))) >> n;
+}
+
+// One 8-point inverse transform of in[0], in[s], ... in[7s] into out[0..7],
+// before the final descaling.
+template <typename T> struct Idct8 {
+    T o[8];
+    Idct8(const T* in, int s) {
+        const T z2 = in[2 * s], z3 = in[6 * s];
+        const T z1 = (z2 + z3) * F0_541;
+        const T e2 = z1 - z3 * F1_847;
+        const T e3 = z1 + z2 * F0_765;
+        const T e0 = (in[0] + in[4 * s]) * (T(1) << kConstBits);
+        const T e1 = (in[0] - in[4 * s]) * (T(1) << kConstBits);
+        const T t10 = e0 + e3, t13 = e0 - e3, t11 = e1 + e2, t12 = e1 - e2;
+
+        T p0 = in[7 * s], p1 = in[5 * s], p2 = in[3 * s], p3 = in[s];
+        T q1 = p0 + p3, q2 = p1 + p2, q3 = p0 + p2, q4 = p1 + p3;
+        const T q5 = (q3 + q4) * F1_175;
+        p0 *= F0_298;
+        p1 *= F2_053;
+        p2 *= F3_072;
+        p3 *= F1_501;
+        q1 *= -F0_899;
+        q2 *= -F2_562;
+        q3 = q3 * -F1_961 + q5;
+        q4 = q4 * -F0_390 + q5;
+        p0 += q1 + q3;
+        p1 += q2 + q4;
+        p2 += q2 + q3;
+        p3 += q1 + q4;
+
+        o[0] = t10 + p3;
+        o[7] = t10 - p3;
+        o[1] = t11 + p2;
+        o[6] = t11 - p2;
+        o[2] = t12 + p1;
+        o[5] = t12 - p1;
+        o[3] = t13 + p0;
+        o[4] = t13 - p0;
+    }
+};
+
+inline std::uint8_t Clamp255(std::int64_t v) {
+    return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+} // namespace
+
+void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
+    std::int32_t ws[64];
+    for (int col = 0; col < 8; ++col) {
+        const std::int32_t* c = coef + col;
+        if ((c[8] | c[16] | c[24] | c[32] | c[40] | c[48] | c[56]) == 0) {
+            const std::int32_t dc = c[0] * (1 << kPass1Bits);
+            for (int r = 0; r < 8; ++r) ws[r * 8 + col] = dc;
+            continue;
+        }
+        const Idct8<std::int32_t> t(c, 8);
+        for (int r = 0; r < 8; ++r) ws[r * 8 + col] = Descale(t.o[r], kConstBits - kPass1Bits);
+    }
+    constexpr int shift = kConstBits + kPass1Bits + 3;
+    for (int row = 0; row < 8; ++row, out += stride) {
+        std::int64_t w[8];
+        for (int i = 0; i < 8; ++i) w[i] = ws[row * 8 + i];
+        if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
+            const std::uint8_t v = Clamp255(Descale<std::int64_t>(w[0], kPass1Bits + 3) + 128);
+            for (int i = 0; i < 8; ++i) out[i] = v;
+            continue;
+        }
+        const Idct8<std::int64_t> t(w, 1);
+        for (int i = 0; i < 8; ++i) out[i] = Clamp255(Descale(t.o[i], shift) + 128);
+    }
+}
+
+void ForwardDCT(const std::int32_t* in, std::int32_t* out) {
+    std::int32_t ws[64];
+    // Rows, keeping two extra bits; then columns, removing them.
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::int32_t* src = pass == 0 ? in : ws;
+        std::int32_t* dst = pass == 0 ? ws : out;
+        const int step = pass == 0 ? 1 : 8; // between the 8 inputs of one transform
+        const int next = pass == 0 ? 8 : 1; // between transforms
+        const int up = pass == 0 ? kPass1Bits : 0;
+        const int down = pass == 0 ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
+        for (int i = 0; i < 8; ++i) {
+            const std::int32_t* d = src + i * next;
+            std::int32_t* o = dst + i * next;
+            const std::int32_t t0 = d[0] + d[7 * step], t7 = d[0] - d[7 * step];
+            const std::int32_t t1 = d[step] + d[6 * step], t6 = d[step] - d[6 * step];
+            const std::int32_t t2 = d[2 * step] + d[5 * step], t5 = d[2 * step] - d[5 * step];
+            const std::int32_t t3 = d[3 * step] + d[4 * step], t4 = d[3 * step] - d[4 * step];
+
+            const std::int32_t t10 = t0 + t3, t13 = t0 - t3, t11 = t1 + t2, t12 = t1 - t2;
+            if (pass == 0) {
+                o[0] = (t10 + t11) * (1 << up);
+                o[4 * step] = (t10 - t11) * (1 << up);
+            } else {
+                o[0] = Descale(t10 + t11, kPass1Bits);
+                o[4 * step] = Descale(t10 - t11, kPass1Bits);
+            }
+            const std::int32_t z1 = (t12 + t13) * F0_541;
+            o[2 * step] = Descale(z1 + t13 * F0_765, down);
+            o[6 * step] = Descale(z1 - t12 * F1_847, down);
+
+            std::int32_t q1 = t4 + t7, q2 = t5 + t6, q3 = t4 + t6, q4 = t5 + t7;
+            const std::int32_t q5 = (q3 + q4) * F1_175;
+            const std::int32_t p4 = t4 * F0_298, p5 = t5 * F2_053, p6 = t6 * F3_072,
+                               p7 = t7 * F1_501;
+            q1 *= -F0_899;
+            q2 *= -F2_562;
+            q3 = q3 * -F1_961 + q5;
+            q4 = q4 * -F0_390 + q5;
+            o[7 * step] = Descale(p4 + q1 + q3, down);
+            o[5 * step] = Descale(p5 + q2 + q4, down);
+            o[3 * step] = Descale(p6 + q2 + q3, down);
+            o[step] = Descale(p7 + q1 + q4, down);
+        }
+    }
+}
+
+} // namespace pixkit::jpeg

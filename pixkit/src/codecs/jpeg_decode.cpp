@@ -1,0 +1,277 @@
+// The decoder: the marker walk up to the scan, then the one interleaved
+// baseline scan (ITU-T T.81 Annex F), MCU row by MCU row, each row turned
+// into pixels as soon as its neighbours allow.
+#include "jpeg.h"
+#include "jpeg_bits.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace pixkit {
+
+using namespace jpeg;
+
+namespace {
+
+struct CompState {
+    const HuffDecoder* Dc = nullptr;
+    const HuffDecoder* Ac = nullptr;
+    std::int32_t Q[64]; // natural order
+    int Pred = 0;
+    int H = 1, V = 1;
+    int Stride = 0;                   // samples per plane row
+    std::vector<std::uint8_t> Set[2]; // two MCU rows of samples, 8 V rows each
+    std::vector<std::uint8_t> Above;  // last row of the MCU row before the previous one
+};
+
+std::int32_t ClampCoef(std::int32_t v) {
+    return std::clamp(v, -2048, 2048);
+}
+
+// Decodes one block into coef (natural order, dequantized) and returns
+// whether any AC coefficient is present.
+bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
+    std::memset(coef, 0, 64 * sizeof *coef);
+    const int s = DecodeSymbol(br, *c.Dc);
+    if (s > 11) throw EInvalidImage();
+    const int diff = s ? Extend(br.Bits(s), s) : 0;
+    c.Pred = std::clamp(c.Pred + diff, -2048, 2047);
+    coef[0] = ClampCoef(c.Pred * c.Q[0]);
+    bool ac = false;
+    for (int k = 1; k < 64;) {
+        const int rs = DecodeSymbol(br, *c.Ac);
+        const int run = rs >> 4, size = rs & 15;
+        if (size == 0) {
+            if (run != 15) break; // end of block
+            k += 16;
+            continue;
+        }
+        k += run;
+        if (k > 63 || size > 10) throw EInvalidImage();
+        const int z = kZigZag[k];
+        coef[z] = ClampCoef(Extend(br.Bits(size), size) * c.Q[z]);
+        ac = true;
+        ++k;
+    }
+    return ac;
+}
+
+void FillBlock(std::int32_t dc, std::uint8_t* out, int stride) {
+    const auto v = static_cast<std::uint8_t>(std::clamp(((dc * 4 + 16) >> 5) + 128, 0, 255));
+    for (int r = 0; r < 8; ++r, out += stride) std::memset(out, v, 8);
+}
+
+class ScanDecoder {
+  public:
+    ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t) : br_(in), f_(f), t_(t) {}
+    void Run(Buffer& b);
+
+  private:
+    void Setup();
+    void DecodeRow(int set);
+    void Output(Buffer& b, int row, std::uint8_t* scratch);
+
+    BitReader br_;
+    const Frame& f_;
+    const Tables& t_;
+    CompState comp_[3];
+    int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0;
+    bool smooth2x2_ = false; // 2 x 2 luminance: rows need their neighbours
+    int mcuCount_ = 0, nextRestart_ = 0;
+};
+
+void ScanDecoder::Setup() {
+    const Component& luma = f_.Comp[0];
+    const int mcuW = 8 * luma.H;
+    mcuH_ = 8 * luma.V;
+    mcusX_ = (f_.Width + mcuW - 1) / mcuW;
+    mcusY_ = (f_.Height + mcuH_ - 1) / mcuH_;
+    smooth2x2_ = f_.Count == 3 && luma.V == 2;
+    for (int i = 0; i < f_.Count; ++i) {
+        const Component& src = f_.Comp[i];
+        CompState& c = comp_[i];
+        if (!t_.QuantDefined[src.Quant] || !t_.Dc[src.DcTable].Defined ||
+            !t_.Ac[src.AcTable].Defined)
+            throw EInvalidImage();
+        c.Dc = &t_.Dc[src.DcTable];
+        c.Ac = &t_.Ac[src.AcTable];
+        for (int k = 0; k < 64; ++k) c.Q[k] = t_.Quant[src.Quant][k];
+        c.H = src.H;
+        c.V = src.V;
+        c.Stride = mcusX_ * 8 * c.H;
+        const std::size_t bytes = std::size_t(c.Stride) * 8 * c.V;
+        c.Set[0].resize(bytes);
+        if (smooth2x2_) {
+            c.Set[1].resize(bytes);
+            c.Above.resize(c.Stride);
+        }
+    }
+}
+
+void ScanDecoder::DecodeRow(int set) {
+    alignas(32) std::int32_t coef[64];
+    for (int mx = 0; mx < mcusX_; ++mx) {
+        const int interval = t_.RestartInterval;
+        if (interval != 0 && mcuCount_ != 0 && mcuCount_ % interval == 0) {
+            br_.Restart(nextRestart_);
+            nextRestart_ = (nextRestart_ + 1) & 7;
+            for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
+        }
+        for (int i = 0; i < f_.Count; ++i) {
+            CompState& c = comp_[i];
+            std::uint8_t* base = c.Set[set].data() + mx * 8 * c.H;
+            for (int v = 0; v < c.V; ++v)
+                for (int h = 0; h < c.H; ++h) {
+                    std::uint8_t* out = base + v * 8 * c.Stride + h * 8;
+                    if (DecodeBlock(br_, c, coef))
+                        InverseDCT(coef, out, c.Stride);
+                    else
+                        FillBlock(coef[0], out, c.Stride);
+                }
+        }
+        br_.CheckNotOverrun();
+        ++mcuCount_;
+    }
+}
+
+void ScanDecoder::Output(Buffer& b, int row, std::uint8_t* scratch) {
+    McuRows m{};
+    m.Top = row * mcuH_;
+    m.Rows = std::min(mcuH_, f_.Height - m.Top);
+    const int set = smooth2x2_ ? row & 1 : 0;
+    for (int i = 0; i < f_.Count; ++i) {
+        const CompState& c = comp_[i];
+        m.Plane[i] = c.Set[set].data();
+        m.Stride[i] = c.Stride;
+        if (!smooth2x2_ || i == 0) continue;
+        m.Above[i] = row == 0 ? m.Plane[i] : c.Above.data();
+        const int validRows = (m.Rows + 1) / 2;
+        m.Below[i] = row + 1 < mcusY_ ? comp_[i].Set[set ^ 1].data()
+                                      : m.Plane[i] + (validRows - 1) * c.Stride;
+    }
+    OutputRows(f_, m, b, scratch);
+    GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
+}
+
+void ScanDecoder::Run(Buffer& b) {
+    Setup();
+    // Rows below the target's area are not decoded at all.
+    const int lastRow =
+        b.Area.Bottom < 0 ? -1 : std::min<std::int64_t>(mcusY_ - 1, b.Area.Bottom / mcuH_);
+    std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
+    if (!smooth2x2_) {
+        for (int row = 0; row <= lastRow; ++row) {
+            DecodeRow(0);
+            Output(b, row, scratch.data());
+        }
+        return;
+    }
+    // Each row is output once the next one is decoded; the row before is
+    // kept in Above for the same reason.
+    if (lastRow >= 0) DecodeRow(0);
+    for (int row = 0; row <= lastRow; ++row) {
+        const int other = (row + 1) & 1; // holds the row before, then the row after
+        if (row > 0)
+            for (int i = 1; i < 3; ++i) {
+                CompState& c = comp_[i];
+                std::memcpy(c.Above.data(), c.Set[other].data() + 7 * c.Stride, c.Stride);
+            }
+        if (row + 1 < mcusY_) DecodeRow(other);
+        Output(b, row, scratch.data());
+    }
+}
+
+// Reads the scan header; the codec decodes one interleaved scan of every
+// component with the full spectrum.
+void ReadScanHeader(StreamBuf& in, Frame& f, const Tables& t) {
+    const int len = in.GetBE16();
+    const int count = in.Get();
+    if (count != f.Count || len != 6 + 2 * count) throw EInvalidImage();
+    for (int i = 0; i < count; ++i) {
+        Component& c = f.Comp[i];
+        if (in.Get() != c.Id) throw EInvalidImage();
+        const int tables = in.Get();
+        c.DcTable = tables >> 4;
+        c.AcTable = tables & 15;
+        if (c.DcTable > 3 || c.AcTable > 3) throw EInvalidImage();
+    }
+    const int ss = in.Get(), se = in.Get(), a = in.Get();
+    if (ss != 0 || se != 63 || a != 0) throw EInvalidImage();
+    (void)t;
+}
+
+} // namespace
+
+void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
+    StreamBuf in(s, 65536);
+    if (in.Get() != 0xFF || in.Get() != SOI) throw EInvalidImage();
+    Frame f;
+    bool haveFrame = false;
+    auto tables = std::make_unique<Tables>();
+    for (;;) {
+        const std::uint8_t m = NextMarker(in);
+        switch (m) {
+        case SOF0:
+        case SOF1:
+            if (haveFrame || !ReadFrame(in, f)) throw EInvalidImage();
+            haveFrame = true;
+            break;
+        case DQT:
+            ReadDQT(in, *tables);
+            break;
+        case DHT:
+            ReadDHT(in, *tables);
+            break;
+        case DRI:
+            ReadDRI(in, *tables);
+            break;
+        case SOI:
+            break;
+        case SOS: {
+            if (!haveFrame) throw EInvalidImage();
+            ReadScanHeader(in, f, *tables);
+            AllocImage(b, f.Width, f.Height);
+            ScanDecoder(in, f, *tables).Run(b);
+            return;
+        }
+        default:
+            // Other frame types, DAC, restart markers out of place, EOI and
+            // hierarchical segments: nothing this codec can decode.
+            if (m < 0xC0 || m == JPG || (m >= DQT && m != DHP && m != EXP))
+                SkipSegment(in);
+            else
+                throw EInvalidImage();
+        }
+    }
+}
+
+namespace jpeg {
+
+std::uint32_t BitReader::SlowByte() {
+    if (marker_ != 0) {
+        padding_ += 8;
+        return 0;
+    }
+    const std::uint8_t byte = in_.Get();
+    if (byte != 0xFF) return byte;
+    std::uint8_t next = in_.Get();
+    while (next == 0xFF) next = in_.Get();
+    if (next == 0) return 0xFF;
+    marker_ = next;
+    padding_ += 8;
+    return 0;
+}
+
+void BitReader::Restart(int n) {
+    bits_ = 0;
+    count_ = 0;
+    padding_ = 0;
+    if (marker_ == 0) marker_ = NextMarker(in_);
+    if (marker_ != RST0 + n) throw EInvalidImage();
+    marker_ = 0;
+}
+
+} // namespace jpeg
+} // namespace pixkit

@@ -1,0 +1,235 @@
+// The encoder: a baseline JFIF file with 4:4:4 YCbCr, the example tables of
+// ITU-T T.81 Annex K (quantization halved), one interleaved scan.
+#include "jpeg.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace pixkit {
+
+using namespace jpeg;
+
+namespace {
+
+// The text of the comment segment: exactly 12 characters.
+constexpr char kComment[] = "pixkit codec";
+static_assert(sizeof kComment == 13, "the comment holds 12 characters");
+
+// Bytes for the stream, written in large pieces.
+class ByteSink {
+  public:
+    explicit ByteSink(TStream* s) : s_(s) { buf_.reserve(kChunk + 64); }
+    void Byte(std::uint8_t b) { buf_.push_back(b); }
+    void Be16(int v) {
+        Byte(static_cast<std::uint8_t>(v >> 8));
+        Byte(static_cast<std::uint8_t>(v));
+    }
+    void Bytes(const void* p, std::size_t n) {
+        const auto* b = static_cast<const std::uint8_t*>(p);
+        buf_.insert(buf_.end(), b, b + n);
+    }
+    void FlushIfFull() {
+        if (buf_.size() >= kChunk) Flush();
+    }
+    void Flush() {
+        if (!buf_.empty()) s_->WriteBuffer(buf_.data(), static_cast<std::int64_t>(buf_.size()));
+        buf_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 1 << 16;
+    TStream* s_;
+    std::vector<std::uint8_t> buf_;
+};
+
+// Entropy-coded bits, most significant first, with an FF byte followed by
+// a stuffed 00 (T.81 B.1.1.5).
+class BitSink {
+  public:
+    explicit BitSink(ByteSink& out) : out_(out) {}
+    void Put(std::uint32_t code, int size) {
+        acc_ = (acc_ << size) | code;
+        n_ += size;
+        if (n_ >= 32) {
+            n_ -= 32;
+            const auto word = static_cast<std::uint32_t>(acc_ >> n_);
+            for (int shift = 24; shift >= 0; shift -= 8)
+                Emit(static_cast<std::uint8_t>(word >> shift));
+        }
+    }
+    // Pads the last byte with one bits and writes what is left.
+    void Finish() {
+        if (n_ % 8 != 0) Put((1u << (8 - n_ % 8)) - 1, 8 - n_ % 8);
+        while (n_ > 0) {
+            n_ -= 8;
+            Emit(static_cast<std::uint8_t>(acc_ >> n_));
+        }
+    }
+
+  private:
+    void Emit(std::uint8_t b) {
+        out_.Byte(b);
+        if (b == 0xFF) out_.Byte(0);
+    }
+    ByteSink& out_;
+    std::uint64_t acc_ = 0;
+    int n_ = 0;
+};
+
+struct Quantizer {
+    std::uint8_t Table[64]; // natural order, as written
+    std::uint32_t Divisor[64];
+    std::uint64_t Recip[64]; // ceil(2^32 / divisor): exact division below 2^16
+    explicit Quantizer(const std::uint8_t* standard) {
+        for (int k = 0; k < 64; ++k) {
+            Table[k] = static_cast<std::uint8_t>((standard[k] + 1) / 2);
+            Divisor[k] = 8u * Table[k]; // the DCT output is 8 times the coefficient
+            Recip[k] = ((std::uint64_t(1) << 32) + Divisor[k] - 1) / Divisor[k];
+        }
+    }
+    // Rounds dct[k] / divisor to the nearest integer, halves away from 0.
+    int Quantize(std::int32_t v, int k) const {
+        const std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v) + Divisor[k] / 2;
+        const int q = static_cast<int>((a * Recip[k]) >> 32);
+        return v < 0 ? -q : q;
+    }
+};
+
+void WriteDQT(ByteSink& out, int id, const Quantizer& q) {
+    out.Be16(0xFF00 | DQT);
+    out.Be16(67);
+    out.Byte(static_cast<std::uint8_t>(id));
+    for (int k = 0; k < 64; ++k) out.Byte(q.Table[kZigZag[k]]);
+}
+
+void WriteDHT(ByteSink& out, int cls, int id, const StdHuffman& h) {
+    out.Be16(0xFF00 | DHT);
+    out.Be16(2 + 1 + 16 + h.SymbolCount);
+    out.Byte(static_cast<std::uint8_t>(cls << 4 | id));
+    out.Bytes(h.Counts, 16);
+    out.Bytes(h.Symbols, h.SymbolCount);
+}
+
+void WriteHeaders(ByteSink& out, int width, int height, const Quantizer& luma,
+                  const Quantizer& chroma) {
+    static const std::uint8_t app0[] = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F',
+                                        0,    1,    1,    0,    0, 1,  0,   1,   0,   0};
+    out.Bytes(app0, sizeof app0);
+    out.Be16(0xFF00 | COM);
+    out.Be16(2 + 12);
+    out.Bytes(kComment, 12);
+    WriteDQT(out, 0, luma);
+    WriteDQT(out, 1, chroma);
+    out.Be16(0xFF00 | SOF0);
+    out.Be16(17);
+    out.Byte(8);
+    out.Be16(height);
+    out.Be16(width);
+    out.Byte(3);
+    static const std::uint8_t comps[] = {1, 0x11, 0, 2, 0x11, 1, 3, 0x11, 1};
+    out.Bytes(comps, sizeof comps);
+    WriteDHT(out, 0, 0, kStdDcLuma);
+    WriteDHT(out, 1, 0, kStdAcLuma);
+    WriteDHT(out, 0, 1, kStdDcChroma);
+    WriteDHT(out, 1, 1, kStdAcChroma);
+    static const std::uint8_t sos[] = {0xFF, 0xDA, 0, 12, 3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0};
+    out.Bytes(sos, sizeof sos);
+}
+
+int BitCount(int a) {
+    return a == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(a));
+}
+
+struct Channel {
+    const Quantizer* Q;
+    const HuffEncoder* Dc;
+    const HuffEncoder* Ac;
+    int Pred = 0;
+};
+
+// The low bits of a value as T.81 F.1.2.1 stores it: negative values as
+// their one's complement.
+std::uint32_t ValueBits(int v, int n) {
+    return static_cast<std::uint32_t>(v < 0 ? v - 1 : v) & ((1u << n) - 1);
+}
+
+void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
+    alignas(32) std::int32_t dct[64];
+    ForwardDCT(samples, dct);
+    const int dc = ch.Q->Quantize(dct[0], 0);
+    const int diff = dc - ch.Pred;
+    ch.Pred = dc;
+    const int dn = BitCount(diff < 0 ? -diff : diff);
+    bits.Put(ch.Dc->Code[dn], ch.Dc->Size[dn]);
+    if (dn) bits.Put(ValueBits(diff, dn), dn);
+    int run = 0;
+    for (int k = 1; k < 64; ++k) {
+        const int z = kZigZag[k];
+        const int v = ch.Q->Quantize(dct[z], z);
+        if (v == 0) {
+            ++run;
+            continue;
+        }
+        for (; run > 15; run -= 16) bits.Put(ch.Ac->Code[0xF0], ch.Ac->Size[0xF0]);
+        const int n = BitCount(v < 0 ? -v : v);
+        const int sym = run << 4 | n;
+        bits.Put(ch.Ac->Code[sym], ch.Ac->Size[sym]);
+        bits.Put(ValueBits(v, n), n);
+        run = 0;
+    }
+    if (run > 0) bits.Put(ch.Ac->Code[0], ch.Ac->Size[0]);
+}
+
+// Converts the 8 x 8 pixels at p (w x h of them inside the image, the rest
+// black) to level-shifted Y, Cb and Cr with the JFIF equations in 7-bit
+// fixed point.
+void LoadBlock(const Pixel* p, int pitch, int w, int h, std::int32_t* y, std::int32_t* cb,
+               std::int32_t* cr) {
+    for (int r = 0; r < 8; ++r, p += pitch) {
+        for (int c = 0; c < 8; ++c) {
+            const Pixel v = (r < h && c < w) ? p[c] : 0;
+            const int R = (v >> 16) & 255, G = (v >> 8) & 255, B = v & 255;
+            const int i = r * 8 + c;
+            y[i] = ((38 * R + 75 * G + 15 * B + 64) >> 7) - 128;
+            cb[i] = (-22 * R - 42 * G + 64 * B + 64) >> 7;
+            cr[i] = (64 * R - 54 * G - 10 * B + 64) >> 7;
+        }
+    }
+}
+
+} // namespace
+
+void JpegFormat::Save(Buffer& b, TStream* s, GFXtra32*, Buffer*) {
+    if (b.Empty()) return;
+    const int width = b.Width(), height = b.Height();
+    if (width > 65535 || height > 65535) throw EInvalidImage();
+    const Quantizer luma(kStdLumaQuant), chroma(kStdChromaQuant);
+    HuffEncoder dcL, acL, dcC, acC;
+    BuildHuffEncoder(dcL, kStdDcLuma);
+    BuildHuffEncoder(acL, kStdAcLuma);
+    BuildHuffEncoder(dcC, kStdDcChroma);
+    BuildHuffEncoder(acC, kStdAcChroma);
+    ByteSink out(s);
+    WriteHeaders(out, width, height, luma, chroma);
+    BitSink bits(out);
+    Channel y{&luma, &dcL, &acL}, cb{&chroma, &dcC, &acC}, cr{&chroma, &dcC, &acC};
+    alignas(32) std::int32_t ys[64], cbs[64], crs[64];
+    for (int top = 0; top < height; top += 8) {
+        const int h = std::min(8, height - top);
+        for (int left = 0; left < width; left += 8) {
+            const int w = std::min(8, width - left);
+            LoadBlock(b.At(b.Area.Left + left, b.Area.Top + top), b.Pitch, w, h, ys, cbs, crs);
+            EncodeBlock(bits, y, ys);
+            EncodeBlock(bits, cb, cbs);
+            EncodeBlock(bits, cr, crs);
+        }
+        out.FlushIfFull();
+        GFXFile::ReportPercent(static_cast<int>(std::int64_t(top) * 100 / height));
+    }
+    bits.Finish();
+    out.Be16(0xFF00 | EOI);
+    out.Flush();
+}
+
+} // namespace pixkit

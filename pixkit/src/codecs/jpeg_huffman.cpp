@@ -1,0 +1,43 @@
+// Canonical Huffman code tables (ITU-T T.81 Annex C) for decoding and
+// encoding.
+#include "jpeg.h"
+
+#include <cstring>
+
+namespace pixkit::jpeg {
+
+void BuildHuffDecoder(HuffDecoder& t, const std::uint8_t counts[16], const std::uint8_t* symbols) {
+    std::memset(t.Fast, 0, sizeof t.Fast);
+    int code = 0, k = 0;
+    for (int len = 1; len <= 16; ++len) {
+        const int n = counts[len - 1];
+        t.ValOffset[len] = k - code;
+        for (int i = 0; i < n; ++i, ++code, ++k) {
+            // More codes of this length than the code space holds.
+            if (code >= (1 << len)) throw EInvalidImage();
+            t.Symbols[k] = symbols[k];
+            if (len <= HuffDecoder::kFastBits) {
+                const int shift = HuffDecoder::kFastBits - len;
+                const auto entry = static_cast<std::uint16_t>((len << 8) | symbols[k]);
+                for (int j = code << shift; j < (code + 1) << shift; ++j) t.Fast[j] = entry;
+            }
+        }
+        t.MaxCode[len] = n ? code - 1 : -1;
+        code <<= 1;
+    }
+    t.Defined = true;
+}
+
+void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& spec) {
+    std::memset(t.Size, 0, sizeof t.Size);
+    int code = 0, k = 0;
+    for (int len = 1; len <= 16; ++len) {
+        for (int i = 0; i < spec.Counts[len - 1]; ++i, ++code, ++k) {
+            t.Code[spec.Symbols[k]] = static_cast<std::uint16_t>(code);
+            t.Size[spec.Symbols[k]] = static_cast<std::uint8_t>(len);
+        }
+        code <<= 1;
+    }
+}
+
+} // namespace pixkit::jpeg

@@ -1,0 +1,151 @@
+// Marker syntax (ITU-T T.81 Annex B): the marker walk, the frame header with
+// the codec's acceptance rules, the table segments, and the format's Test.
+#include "jpeg.h"
+
+#include <algorithm>
+
+namespace pixkit {
+namespace jpeg {
+
+std::uint8_t NextMarker(StreamBuf& in) {
+    for (;;) {
+        std::uint8_t c = in.Get();
+        if (c != 0xFF) continue; // stray bytes between segments
+        do c = in.Get();
+        while (c == 0xFF); // fill bytes (B.1.1.2)
+        if (c != 0) return c;
+    }
+}
+
+void SkipSegment(StreamBuf& in) {
+    const int len = in.GetBE16();
+    if (len < 2) throw EInvalidImage();
+    in.Skip(len - 2);
+}
+
+namespace {
+
+bool SamplingAccepted(const Frame& f) {
+    const Component* c = f.Comp;
+    if (f.Count == 1) return c[0].H == 1 && c[0].V == 1;
+    const bool lumaOk = (c[0].H == 1 && c[0].V == 1) || (c[0].H == 2 && c[0].V == 1) ||
+                        (c[0].H == 2 && c[0].V == 2);
+    return lumaOk && c[1].H == 1 && c[1].V == 1 && c[2].H == 1 && c[2].V == 1;
+}
+
+// Three consecutive identifiers (1, 2, 3 or 0, 1, 2, ...); the first without
+// bit 1, which keeps out the letters R, G, B of RGB-coded files.
+bool IdentifiersAccepted(const Frame& f) {
+    if (f.Count == 1) return true;
+    const Component* c = f.Comp;
+    return (c[1].Id == c[0].Id + 1 || c[1].Id == 2) && (c[2].Id == 3 || c[2].Id == c[1].Id + 1) &&
+           (c[0].Id & 2) == 0;
+}
+
+} // namespace
+
+bool ReadFrame(StreamBuf& in, Frame& f) {
+    const int len = in.GetBE16();
+    f.Precision = in.Get();
+    f.Height = in.GetBE16();
+    f.Width = in.GetBE16();
+    const int count = in.Get();
+    f.Count = count;
+    if (len != 8 + 3 * count || (count != 1 && count != 3)) return false;
+    for (int i = 0; i < count; ++i) {
+        Component& c = f.Comp[i];
+        c.Id = in.Get();
+        const int hv = in.Get();
+        c.H = hv >> 4;
+        c.V = hv & 15;
+        c.Quant = in.Get();
+        if (c.Quant > 3) return false;
+    }
+    // A height of 0 defers the size to a DNL segment, which is not supported.
+    return f.Precision == 8 && f.Width > 0 && f.Height > 0 && SamplingAccepted(f) &&
+           IdentifiersAccepted(f);
+}
+
+void ReadDQT(StreamBuf& in, Tables& t) {
+    int left = in.GetBE16() - 2;
+    while (left > 0) {
+        const int pt = in.Get();
+        const int precision = pt >> 4, id = pt & 15;
+        if (precision > 1 || id > 3) throw EInvalidImage();
+        left -= 1 + 64 * (precision + 1);
+        if (left < 0) throw EInvalidImage();
+        auto& q = t.Quant[id];
+        for (int k = 0; k < 64; ++k) q[kZigZag[k]] = precision ? in.GetBE16() : in.Get();
+        t.QuantDefined[id] = true;
+    }
+    if (left != 0) throw EInvalidImage();
+}
+
+void ReadDHT(StreamBuf& in, Tables& t) {
+    int left = in.GetBE16() - 2;
+    while (left > 0) {
+        const int tc = in.Get();
+        const int cls = tc >> 4, id = tc & 15;
+        if (cls > 1 || id > 3) throw EInvalidImage();
+        std::uint8_t counts[16];
+        in.Read(counts, 16);
+        int total = 0;
+        for (int n : counts) total += n;
+        if (total > 256) throw EInvalidImage();
+        left -= 17 + total;
+        if (left < 0) throw EInvalidImage();
+        std::uint8_t symbols[256];
+        in.Read(symbols, total);
+        BuildHuffDecoder(cls ? t.Ac[id] : t.Dc[id], counts, symbols);
+    }
+    if (left != 0) throw EInvalidImage();
+}
+
+void ReadDRI(StreamBuf& in, Tables& t) {
+    if (in.GetBE16() != 4) throw EInvalidImage();
+    t.RestartInterval = in.GetBE16();
+}
+
+} // namespace jpeg
+
+using namespace jpeg;
+
+std::int8_t JpegFormat::Test(TStream* s, GFXFileDesc* d) {
+    return GuardedTest(s, [&]() -> std::int8_t {
+        try {
+            return TestMarkers(s, d);
+        } catch (const EInvalidImage&) {
+            return 0; // a broken segment length before the frame
+        }
+    });
+}
+
+std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
+    StreamBuf in(s, 4096);
+    if (in.Get() != 0xFF || in.Get() != SOI) return 0;
+    for (;;) {
+        const std::uint8_t m = NextMarker(in);
+        if (m == SOF0 || m == SOF1) {
+            Frame f;
+            const bool ok = ReadFrame(in, f);
+            if (d != nullptr) {
+                d->Width = f.Width;
+                d->Height = f.Height;
+                d->Color = f.Count > 1;
+                d->WithPal = 0;
+                d->BPP = static_cast<std::uint8_t>(std::min(f.Count, 31) * 8);
+                d->BPCC = 8;
+            }
+            return ok ? 1 : -1;
+        }
+        // Tables, application data and comments come before the frame;
+        // any other frame type (progressive, lossless, arithmetic),
+        // hierarchical segments, scans and EOI mean it is not ours.
+        const bool skippable =
+            m < 0xC0 || m == DHT || m == JPG || m == SOI || (m >= DQT && m != DHP && m != EXP);
+        if (!skippable) return 0;
+        if (m != SOI) SkipSegment(in);
+    }
+}
+
+} // namespace pixkit
