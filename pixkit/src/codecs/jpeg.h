@@ -43,6 +43,7 @@ enum Marker : std::uint8_t {
     DHP = 0xDE, // hierarchical progression
     EXP = 0xDF,
     APP0 = 0xE0,
+    APP14 = 0xEE,
     COM = 0xFE,
 };
 
@@ -72,6 +73,9 @@ struct Frame {
     int Precision = 0;
     int Count = 0; // components: 1 or 3
     Component Comp[3];
+    // Three components that hold R, G and B themselves (an Adobe APP14
+    // segment with colour transform 0) rather than Y, Cb and Cr.
+    bool Rgb = false;
 };
 
 // Reads one frame header after its marker (length included). Returns
@@ -84,6 +88,9 @@ bool ReadFrame(StreamBuf& in, Frame& f);
 std::uint8_t NextMarker(StreamBuf& in);
 // Skips a segment by its 16-bit length.
 void SkipSegment(StreamBuf& in);
+// Reads an APP14 segment; returns the colour transform of an Adobe segment
+// (0 none, 1 YCbCr, 2 YCCK), -1 for other APP14 data.
+int ReadAdobeTransform(StreamBuf& in);
 
 // Decoding Huffman table: a 9-bit look-up for short codes and the canonical
 // code limits for the longer ones (T.81 F.2.2.3).
@@ -116,6 +123,9 @@ struct Tables {
 void ReadDQT(StreamBuf& in, Tables& t);
 void ReadDHT(StreamBuf& in, Tables& t);
 void ReadDRI(StreamBuf& in, Tables& t);
+// Motion-JPEG frames leave out their Huffman tables and mean those of
+// Annex K: tables 0 (luminance) and 1 (chrominance) that no DHT defined.
+void UseStandardHuffmanWhereMissing(Tables& t);
 
 // One MCU row of decoded samples, ready for upsampling and colour
 // conversion into the target buffer.

@@ -210,6 +210,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
     Frame f;
     bool haveFrame = false;
     auto tables = std::make_unique<Tables>();
+    int transform = -1;
     for (;;) {
         const std::uint8_t m = NextMarker(in);
         switch (m) {
@@ -229,9 +230,14 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             break;
         case SOI:
             break;
+        case APP14:
+            transform = ReadAdobeTransform(in);
+            break;
         case SOS: {
             if (!haveFrame) throw EInvalidImage();
+            f.Rgb = f.Count == 3 && transform == 0;
             ReadScanHeader(in, f, *tables);
+            UseStandardHuffmanWhereMissing(*tables);
             AllocImage(b, f.Width, f.Height);
             ScanDecoder(in, f, *tables).Run(b);
             return;

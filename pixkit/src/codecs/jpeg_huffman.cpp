@@ -40,4 +40,13 @@ void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& spec) {
     }
 }
 
+void UseStandardHuffmanWhereMissing(Tables& t) {
+    const StdHuffman* dc[2] = {&kStdDcLuma, &kStdDcChroma};
+    const StdHuffman* ac[2] = {&kStdAcLuma, &kStdAcChroma};
+    for (int id = 0; id < 2; ++id) {
+        if (!t.Dc[id].Defined) BuildHuffDecoder(t.Dc[id], dc[id]->Counts, dc[id]->Symbols);
+        if (!t.Ac[id].Defined) BuildHuffDecoder(t.Ac[id], ac[id]->Counts, ac[id]->Symbols);
+    }
+}
+
 } // namespace pixkit::jpeg

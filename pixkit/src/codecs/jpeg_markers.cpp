@@ -23,11 +23,29 @@ void SkipSegment(StreamBuf& in) {
     in.Skip(len - 2);
 }
 
+int ReadAdobeTransform(StreamBuf& in) {
+    const int len = in.GetBE16();
+    if (len < 2) throw EInvalidImage();
+    if (len < 14) {
+        in.Skip(len - 2);
+        return -1;
+    }
+    std::uint8_t data[12];
+    in.Read(data, 12);
+    in.Skip(len - 14);
+    // "Adobe", version, two flag words, then the transform.
+    const bool adobe =
+        data[0] == 'A' && data[1] == 'd' && data[2] == 'o' && data[3] == 'b' && data[4] == 'e';
+    return adobe ? data[11] : -1;
+}
+
 namespace {
 
 bool SamplingAccepted(const Frame& f) {
     const Component* c = f.Comp;
-    if (f.Count == 1) return c[0].H == 1 && c[0].V == 1;
+    // One component is always coded block by block (T.81 A.2.2), so its
+    // sampling factors do not matter as long as they are legal.
+    if (f.Count == 1) return c[0].H >= 1 && c[0].H <= 4 && c[0].V >= 1 && c[0].V <= 4;
     const bool lumaOk = (c[0].H == 1 && c[0].V == 1) || (c[0].H == 2 && c[0].V == 1) ||
                         (c[0].H == 2 && c[0].V == 2);
     return lumaOk && c[1].H == 1 && c[1].V == 1 && c[2].H == 1 && c[2].V == 1;
@@ -62,8 +80,10 @@ bool ReadFrame(StreamBuf& in, Frame& f) {
         if (c.Quant > 3) return false;
     }
     // A height of 0 defers the size to a DNL segment, which is not supported.
-    return f.Precision == 8 && f.Width > 0 && f.Height > 0 && SamplingAccepted(f) &&
-           IdentifiersAccepted(f);
+    const bool ok = f.Precision == 8 && f.Width > 0 && f.Height > 0 && SamplingAccepted(f) &&
+                    IdentifiersAccepted(f);
+    if (ok && count == 1) f.Comp[0].H = f.Comp[0].V = 1;
+    return ok;
 }
 
 void ReadDQT(StreamBuf& in, Tables& t) {

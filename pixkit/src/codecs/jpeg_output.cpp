@@ -42,6 +42,11 @@ void ConvertYCbCr(const std::uint8_t* y, const std::uint8_t* cb, const std::uint
     }
 }
 
+void ConvertRgb(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, Pixel* out,
+                int n) {
+    for (int i = 0; i < n; ++i) out[i] = (Pixel(r[i]) << 16) | (Pixel(g[i]) << 8) | b[i];
+}
+
 void ConvertGrey(const std::uint8_t* y, Pixel* out, int n) {
     for (int i = 0; i < n; ++i) out[i] = Pixel(y[i]) * 0x010101u;
 }
@@ -130,7 +135,10 @@ void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scrat
         }
         const std::uint8_t* cb = ChromaRow(f, m, 1, r, cbRow);
         const std::uint8_t* cr = ChromaRow(f, m, 2, r, crRow);
-        ConvertYCbCr(luma, cb + x0, cr + x0, out, n);
+        if (f.Rgb)
+            ConvertRgb(luma, cb + x0, cr + x0, out, n);
+        else
+            ConvertYCbCr(luma, cb + x0, cr + x0, out, n);
     }
 }
 

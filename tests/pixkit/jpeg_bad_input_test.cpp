@@ -1,0 +1,278 @@
+// Damaged and unsupported JPEG data: each ends in EInvalidImage or the read
+// error, never in a crash or a wrong success.
+#include "jpeg_test_util.h"
+
+#include <climits>
+
+using namespace jpegtest;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A small valid file of our own: 16 x 16, 4:4:4.
+Bytes SmallFile(int w = 16, int h = 16) {
+    Buffer pic;
+    MakePicture(pic, w, h, 9);
+    return SaveJpegBytes(pic);
+}
+
+// Offset of the first marker FF m (before the scan data).
+std::size_t Find(const Bytes& b, std::uint8_t m) {
+    for (std::size_t i = 0; i + 1 < b.size(); ++i)
+        if (b[i] == 0xFF && b[i + 1] == m) return i;
+    ADD_FAILURE() << "marker " << int(m) << " not found";
+    return 0;
+}
+
+// Offset of the first entropy-coded byte.
+std::size_t ScanData(const Bytes& b) {
+    const std::size_t sos = Find(b, 0xDA);
+    return sos + 2 + (b[sos + 2] << 8 | b[sos + 3]);
+}
+
+Bytes Segment(std::uint8_t marker, const Bytes& body) {
+    Bytes s = {0xFF, marker, std::uint8_t((body.size() + 2) >> 8), std::uint8_t(body.size() + 2)};
+    s.insert(s.end(), body.begin(), body.end());
+    return s;
+}
+
+void ExpectInvalid(const Bytes& b) {
+    Buffer out;
+    EXPECT_THROW(LoadJpegBytes(b, out), EInvalidImage);
+}
+
+// Loading raises EInvalidImage or, for data that ends early, EReadError.
+void ExpectCleanError(const Bytes& b) {
+    Buffer out;
+    try {
+        LoadJpegBytes(b, out);
+        ADD_FAILURE() << "loaded";
+    } catch (const EInvalidImage&) {
+    } catch (const EReadError&) {
+    }
+}
+
+// Loads through the registry from a file.
+void ExpectRegistryInvalid(const Bytes& b, const std::string& name) {
+    const fs::path p = Scratch() / name;
+    WriteBytes(p, b);
+    Buffer out;
+    EXPECT_THROW(GFXFile::Load(out, p.string(), nullptr), EInvalidImage);
+}
+
+} // namespace
+
+TEST(JpegBadInput, OtherCodingProcessesAreNotRecognised) {
+    const Bytes good = SmallFile();
+    const std::size_t sof = Find(good, 0xC0);
+    // Progressive, lossless, arithmetic sequential, arithmetic progressive.
+    for (const std::uint8_t marker : {0xC2, 0xC3, 0xC9, 0xCA, 0xCB}) {
+        SCOPED_TRACE(int(marker));
+        Bytes b = good;
+        b[sof + 1] = marker;
+        EXPECT_EQ(TestJpegBytes(b), 0);
+        ExpectInvalid(b);
+        ExpectRegistryInvalid(b, "other.jpg");
+    }
+    // A hierarchical file announces itself with DHP before its frames.
+    Bytes hier = good;
+    const Bytes dhp = Segment(0xDE, {8, 0, 16, 0, 16, 3, 1, 0x11, 0, 2, 0x11, 1, 3, 0x11, 1});
+    hier.insert(hier.begin() + std::ptrdiff_t(Find(good, 0xDB)), dhp.begin(), dhp.end());
+    EXPECT_EQ(TestJpegBytes(hier), 0);
+    ExpectInvalid(hier);
+    ExpectRegistryInvalid(hier, "hier.jpg");
+    // An arithmetic conditioning table before the frame.
+    Bytes dac = good;
+    const Bytes seg = Segment(0xCC, {0x00, 0x10});
+    dac.insert(dac.begin() + std::ptrdiff_t(sof), seg.begin(), seg.end());
+    EXPECT_EQ(TestJpegBytes(dac), 0);
+    ExpectInvalid(dac);
+}
+
+TEST(JpegBadInput, UnsupportedFramesAreRecognisedButNotLoaded) {
+    const Bytes good = SmallFile();
+    const std::size_t sof = Find(good, 0xC0);
+    auto variant = [&](std::size_t offset, std::uint8_t value) {
+        Bytes b = good;
+        b[sof + offset] = value;
+        return b;
+    };
+    const Bytes cases[] = {
+        variant(4, 12),    // 12-bit precision
+        variant(5, 0),     // height 0 (the size would follow in DNL)
+        variant(6, 0),     // height 0, low byte
+        variant(11, 0x12), // luminance sampled 1 x 2
+        variant(14, 0x21), // chroma subsampled
+        variant(12, 4),    // quantization table 4
+        variant(10, 0x52), // identifier with bit 1 set ('R')
+        variant(13, 5),    // second identifier neither first + 1 nor 2
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        Bytes b = cases[i];
+        if (i == 1) b[sof + 6] = 0; // both bytes of the height
+        EXPECT_EQ(TestJpegBytes(b), -1);
+        ExpectInvalid(b);
+        ExpectRegistryInvalid(b, "variant.jpg");
+    }
+    Bytes zeroWidth = good;
+    zeroWidth[sof + 7] = zeroWidth[sof + 8] = 0;
+    EXPECT_EQ(TestJpegBytes(zeroWidth), -1);
+    ExpectInvalid(zeroWidth);
+}
+
+TEST(JpegBadInput, BadTableSegments) {
+    const Bytes good = SmallFile();
+    const std::size_t dqt = Find(good, 0xDB), dht = Find(good, 0xC4), sos = Find(good, 0xDA);
+    auto patched = [&](std::size_t at, std::uint8_t v) {
+        Bytes b = good;
+        b[at] = v;
+        return b;
+    };
+    ExpectInvalid(patched(dqt + 4, 0x04));  // quantization table 4
+    ExpectInvalid(patched(dqt + 4, 0x20));  // precision 2
+    ExpectInvalid(patched(dht + 4, 0x04));  // DC table 4
+    ExpectInvalid(patched(dht + 4, 0x20));  // class 2
+    ExpectInvalid(patched(dht + 3, 0x40));  // length beyond the table
+    ExpectInvalid(patched(sos + 6, 0x22));  // the scan uses undefined tables 2
+    ExpectInvalid(patched(sos + 5, 9));     // a component the frame does not have
+    ExpectInvalid(patched(sos + 4, 1));     // one component of three
+    ExpectInvalid(patched(sos + 11, 1));    // spectral selection from 1
+    ExpectInvalid(patched(sos + 13, 0x10)); // successive approximation
+
+    // Counts that overflow the code space: three 1-bit codes.
+    Bytes over = good;
+    over[dht + 5] = 3; // counts 0 1 5 ... become 3 1 2 ...
+    over[dht + 7] -= 3;
+    ExpectInvalid(over);
+    // More than 256 symbols in one table.
+    Bytes many = good;
+    many[dht + 5 + 15] = 255;
+    many[dht + 5 + 14] = 255;
+    ExpectInvalid(many);
+    // DRI with a wrong length.
+    Bytes dri = good;
+    const Bytes seg = Segment(0xDD, {0, 1, 0});
+    dri.insert(dri.begin() + std::ptrdiff_t(sos), seg.begin(), seg.end());
+    ExpectInvalid(dri);
+    // A scan before any frame, EOI before the scan.
+    Bytes noFrame = good;
+    noFrame[Find(good, 0xC0) + 1] = 0xE5; // the frame becomes APP5 data
+    ExpectInvalid(noFrame);
+    Bytes early = good;
+    early[dqt + 1] = 0xD9;
+    ExpectInvalid(early);
+}
+
+TEST(JpegBadInput, HuffmanCodesRunningOffTheTable) {
+    // One DC code ("0" for size 0) and one AC code ("0" for end of block):
+    // a one bit means a code the table does not have.
+    Bytes b = SmallFile(8, 8);
+    const std::size_t dht = Find(b, 0xC4);
+    const Bytes tiny = Segment(0xC4, {0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,
+                                      0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
+    Bytes valid = b;
+    valid.insert(valid.begin() + std::ptrdiff_t(Find(b, 0xDA)), tiny.begin(), tiny.end());
+    (void)dht;
+    // All three blocks with table 0: zero bits decode, one bits do not.
+    const std::size_t sos = Find(valid, 0xDA);
+    valid[sos + 6] = valid[sos + 8] = valid[sos + 10] = 0x00;
+    const std::size_t data = ScanData(valid);
+    valid.resize(data);
+    Bytes zeros = valid, ones = valid;
+    zeros.insert(zeros.end(), {0x00, 0x3F, 0xFF, 0x00, 0xFF, 0xD9}); // 6 zero bits, then padding
+    ones.insert(ones.end(), {0x7F, 0xFF, 0x00, 0xFF, 0xD9});
+    Buffer out;
+    LoadJpegBytes(zeros, out);
+    EXPECT_EQ(*out.At(3, 3), 0x808080u); // all coefficients 0: mid grey
+    ExpectInvalid(ones);
+}
+
+TEST(JpegBadInput, RestartMarkersMustComeInSequence) {
+    SKIP_WITHOUT("cjpeg");
+    Buffer pic;
+    MakePicture(pic, 64, 16, 2);
+    const fs::path ppm = Scratch() / "rst.ppm", jpg = Scratch() / "rst.jpg";
+    WritePpm(ppm, pic);
+    ASSERT_EQ(Shell("cjpeg -sample 1x1 -restart 1B -outfile " + jpg.string() + " " + ppm.string()),
+              0);
+    const Bytes good = ReadBytes(jpg);
+    std::vector<std::size_t> rst;
+    for (std::size_t i = ScanData(good); i + 1 < good.size(); ++i)
+        if (good[i] == 0xFF && good[i + 1] >= 0xD0 && good[i + 1] <= 0xD7) rst.push_back(i);
+    ASSERT_EQ(rst.size(), 15u); // 16 MCUs of 8 x 8
+    Buffer ok;
+    LoadJpegBytes(good, ok);
+
+    Bytes wrong = good;
+    wrong[rst[2] + 1] = 0xD5; // RST5 where RST2 belongs
+    ExpectInvalid(wrong);
+    Bytes missing = good;
+    missing.erase(missing.begin() + std::ptrdiff_t(rst[3]),
+                  missing.begin() + std::ptrdiff_t(rst[3]) + 2);
+    ExpectInvalid(missing);
+    // The MCU row decoded before a wrong marker stays in the buffer; the
+    // rest keeps what the buffer held.
+    Bytes late = good;
+    late[rst[10] + 1] = 0xD0;
+    Buffer partial;
+    partial.Alloc({64, 16});
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 64; ++x) *partial.At(x, y) = 0x123456;
+    TFixedMemoryStream s(late.data(), late.size());
+    EXPECT_THROW(Jpeg()->Load(partial, &s, nullptr), EInvalidImage);
+    EXPECT_EQ(*partial.At(5, 7), *ok.At(5, 7));
+    EXPECT_EQ(*partial.At(63, 0), *ok.At(63, 0));
+    EXPECT_EQ(*partial.At(5, 8), 0x123456u);
+}
+
+TEST(JpegBadInput, TruncatedScans) {
+    const Bytes good = SmallFile(64, 64);
+    const std::size_t data = ScanData(good);
+    for (std::size_t cut : {data, data + 1, data + (good.size() - data) / 2, good.size() - 3}) {
+        SCOPED_TRACE(cut);
+        const Bytes shorter(good.begin(), good.begin() + std::ptrdiff_t(cut));
+        ExpectCleanError(shorter);
+        // Ended by EOI instead: the decoder runs out of data at the marker.
+        Bytes withEoi = shorter;
+        withEoi.insert(withEoi.end(), {0xFF, 0xD9});
+        ExpectInvalid(withEoi);
+    }
+    // Every cut of the header ends cleanly too; Test reads only up to the
+    // frame, so it recognises the cuts after it.
+    const std::size_t frameEnd = Find(good, 0xC0) + 19;
+    for (std::size_t cut = 0; cut < data; ++cut) {
+        const Bytes shorter(good.begin(), good.begin() + std::ptrdiff_t(cut));
+        ExpectCleanError(shorter);
+        EXPECT_EQ(TestJpegBytes(shorter), cut < frameEnd ? 0 : 1);
+    }
+}
+
+TEST(JpegBadInput, AbsurdSizes) {
+    Bytes b = SmallFile();
+    const std::size_t sof = Find(b, 0xC0);
+    b[sof + 5] = b[sof + 6] = b[sof + 7] = b[sof + 8] = 0xFF; // 65535 x 65535
+    GFXFileDesc d;
+    EXPECT_EQ(TestJpegBytes(b, &d), 1);
+    EXPECT_EQ(d.Width, 65535);
+    ExpectCleanError(b); // too big to allocate, or the data runs out
+    // Into an existing buffer the decoder stops once the rows are filled.
+    Buffer small;
+    small.Alloc({16, 16});
+    TFixedMemoryStream s(b.data(), b.size());
+    try {
+        Jpeg()->Load(small, &s, nullptr);
+    } catch (const EInvalidImage&) {
+    } catch (const EReadError&) {
+    }
+}
+
+TEST(JpegBadInput, SegmentLengthsBelowTwo) {
+    Bytes b = SmallFile();
+    const std::size_t app0 = Find(b, 0xE0);
+    b[app0 + 2] = 0;
+    b[app0 + 3] = 1;
+    EXPECT_EQ(TestJpegBytes(b), 0);
+    ExpectInvalid(b);
+}

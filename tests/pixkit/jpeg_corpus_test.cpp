@@ -1,0 +1,133 @@
+// The shared codec corpus: every file the codec accepts decodes like djpeg
+// decodes it; every other file, and every damaged one, ends in a clean error
+// or a partial image.
+#include "jpeg_test_util.h"
+
+#include <algorithm>
+#include <set>
+#include <sys/wait.h>
+
+using namespace jpegtest;
+
+namespace {
+
+const fs::path kCorpus = fs::path(VM_CORPUS_DIR);
+
+std::vector<fs::path> FilesUnder(const fs::path& dir) {
+    std::vector<fs::path> files;
+    if (!fs::is_directory(dir)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file() && e.path().string().find("/_ref/") == std::string::npos)
+            files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::int8_t TestFile(const fs::path& p, GFXFileDesc* d = nullptr) {
+    TFileStream s(p.string(), TFileStream::Mode::OpenRead);
+    return Jpeg()->Test(&s, d);
+}
+
+// Loads with the codec; returns "" on success or the error's type.
+std::string TryLoad(const fs::path& p, Buffer& b) {
+    try {
+        LoadJpeg(p, b);
+        return "";
+    } catch (const EInvalidImage&) {
+        return "EInvalidImage";
+    } catch (const EReadError&) {
+        return "EReadError";
+    }
+}
+
+// Folders of files inside the codec's scope, which must all be accepted
+// unless listed below with the reason.
+const std::set<std::string> kBaselineFolders = {"baseline-420",    "baseline-422",
+                                                "baseline-444",    "greyscale",
+                                                "restart-markers", "extended-sof1-8bit"};
+const std::set<std::string> kOutOfScope = {
+    // RGB coded as components R, G, B, and four-component CMYK/YCCK.
+    "jpegdec_rgb.jpg",
+    "serenity_rgb_components.jpg",
+    "jpegdec_ycck.jpg",
+    "pillow_pil_sample_cmyk.jpg",
+    // Three scans of one component each.
+    "jpegsuite-extended_huffman_32x32x8_ycbcr.jpg",
+};
+
+} // namespace
+
+TEST(JpegCorpus, AcceptedFilesDecodeLikeDjpeg) {
+    const auto files = FilesUnder(kCorpus / "jpeg");
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
+    SKIP_WITHOUT("djpeg");
+    int decoded = 0, rejected = 0;
+    for (const fs::path& p : files) {
+        SCOPED_TRACE(p.string());
+        const std::string folder = p.parent_path().filename().string();
+        const std::string name = p.filename().string();
+        GFXFileDesc d;
+        const std::int8_t t = TestFile(p, &d);
+        Buffer ours;
+        const std::string error = TryLoad(p, ours);
+        // Other coding processes are not JPEG files this codec knows; a
+        // 12-bit sequential frame is one it knows but cannot load.
+        if (folder == "progressive" || folder == "arithmetic" || folder == "lossless") {
+            EXPECT_EQ(t, 0);
+        }
+        if (folder == "12bit") {
+            EXPECT_NE(t, 1);
+        }
+        if (!error.empty()) {
+            ++rejected;
+            EXPECT_EQ(error, "EInvalidImage");
+            // Test sees only the frame: scans of one component each are
+            // found out by Load.
+            if (t == 1) {
+                EXPECT_TRUE(folder == "baseline-noninterleaved" || kOutOfScope.count(name));
+            }
+            if (kBaselineFolders.count(folder)) {
+                EXPECT_TRUE(kOutOfScope.count(name)) << "rejected";
+            }
+            continue;
+        }
+        EXPECT_EQ(t, 1);
+        ++decoded;
+        EXPECT_FALSE(kOutOfScope.count(name)) << "expected out of scope";
+        ASSERT_EQ(error, "");
+        EXPECT_EQ(ours.Width(), d.Width);
+        EXPECT_EQ(ours.Height(), d.Height);
+        Buffer ref;
+        const fs::path pnm = Scratch() / "corpus.pnm";
+        // djpeg's exit status 2 means it warned (about extra bytes, say) but
+        // wrote the image.
+        const int rc = Shell("djpeg -dct int -pnm -outfile " + pnm.string() + " " + p.string());
+        ASSERT_TRUE(rc == 0 || WEXITSTATUS(rc) == 2) << rc;
+        ASSERT_TRUE(ReadNetpbm(pnm, ref));
+        ASSERT_EQ(ref.Width(), ours.Width());
+        ASSERT_EQ(ref.Height(), ours.Height());
+        EXPECT_GE(Psnr(ours, ref), 45.0);
+    }
+    std::printf("corpus: %d files decoded, %d rejected\n", decoded, rejected);
+    EXPECT_GT(decoded, 80);
+}
+
+TEST(JpegCorpus, DamagedFilesEndCleanly) {
+    const auto files = FilesUnder(kCorpus / "corrupt" / "jpeg");
+    if (files.empty()) GTEST_SKIP() << "no corpus at " << kCorpus;
+    int loaded = 0;
+    for (const fs::path& p : files) {
+        SCOPED_TRACE(p.string());
+        TestFile(p);
+        Buffer b;
+        const std::string error = TryLoad(p, b);
+        // A damaged file either decodes (damage outside the image data) or
+        // ends with an error; a partial image keeps the frame's size.
+        if (error.empty()) {
+            ++loaded;
+        } else {
+            EXPECT_TRUE(error == "EInvalidImage" || error == "EReadError") << error;
+        }
+    }
+    std::printf("corrupt: %d of %zu files loaded\n", loaded, files.size());
+}
