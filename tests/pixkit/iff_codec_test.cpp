@@ -3,7 +3,7 @@
 // PBM rows, colour maps and display modes, and damaged files.
 #include <pixkit/gfxfile.h>
 
-#include "reference_tools.h"
+#include "planar_test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -86,9 +86,9 @@ int TestBytes(const Bytes& f) {
     return Iff().Test(&s, nullptr);
 }
 
-Bytes SaveToBytes(const reftools::Image& img, GFXtra32* x = nullptr) {
+Bytes SaveToBytes(const imgtools::RgbImage& img, GFXtra32* x = nullptr) {
     Buffer b;
-    reftools::ToBuffer(img, b);
+    planar::ToBuffer(img, b);
     TMemoryStream m;
     Iff().Save(b, &m, x, nullptr);
     return m.Bytes();
@@ -101,10 +101,11 @@ Bytes SavedBody(const Bytes& f) {
 }
 
 // A picture whose plane rows are all the bytes given: a set bit is white.
-reftools::Image FromPlaneBytes(const Bytes& row) {
-    reftools::Image img{int(row.size() * 8), 1, {}};
+imgtools::RgbImage FromPlaneBytes(const Bytes& row) {
+    imgtools::RgbImage img{int(row.size() * 8), 1, {}};
     for (std::uint8_t v : row)
-        for (int bit = 7; bit >= 0; --bit) img.px.push_back((v >> bit) & 1 ? 0xFFFFFF : 0);
+        for (int bit = 7; bit >= 0; --bit)
+            img.rgb.insert(img.rgb.end(), 3, (v >> bit) & 1 ? 0xFF : 0);
     return img;
 }
 
@@ -141,7 +142,7 @@ TEST(IffSave, LongRunsAndLiteralsSplitAtOneHundredTwentyEight) {
 TEST(IffSave, HeaderSizesAndPadByte) {
     // 5 x 1: each plane row is two bytes, one packet of two literal bytes,
     // 3 x 24 = 72 bytes: even, no pad.
-    reftools::Image img = reftools::TestPicture(5, 1, 0, 3);
+    imgtools::RgbImage img = planar::Picture(5, 1, 0, 3);
     GFXtra32 x{-2, 9, 0, 0, 1};
     Bytes f = SaveToBytes(img, &x);
     EXPECT_EQ(Bytes(f.begin(), f.begin() + 4), Bytes({'F', 'O', 'R', 'M'}));
@@ -156,8 +157,8 @@ TEST(IffSave, HeaderSizesAndPadByte) {
     // An odd body gets a pad byte that the BODY size leaves out: 48 pixels
     // give plane rows of 6 bytes; 23 planes are a repeat packet of zeros (2
     // bytes) and plane 7 (bit 7 of red) is a 2-byte literal and a repeat.
-    reftools::Image oddBody{48, 1, std::vector<Pixel>(48, 0)};
-    oddBody.px[0] = oddBody.px[9] = 0x800000;
+    imgtools::RgbImage oddBody{48, 1, std::vector<std::uint8_t>(48 * 3, 0)};
+    oddBody.rgb[0] = oddBody.rgb[9 * 3] = 0x80; // red of pixels 0 and 9
     const Bytes g = SaveToBytes(oddBody);
     EXPECT_EQ(Get32(g, 44), 23u * 2 + 5);
     ASSERT_EQ(g.size(), 48u + 51 + 1);
@@ -167,16 +168,16 @@ TEST(IffSave, HeaderSizesAndPadByte) {
 }
 
 TEST(IffSave, RoundTripKeepsPixelsAndHotSpot) {
-    const reftools::Image pic = reftools::TestPicture(203, 29, 0, 8);
+    const imgtools::RgbImage pic = planar::Picture(203, 29, 0, 8);
     Buffer b;
-    reftools::ToBuffer(pic, b);
+    planar::ToBuffer(pic, b);
     b.Bool(2, 0x7F000000); // not stored
     GFXtra32 x{-5, 321, 0, 0, 1};
     TMemoryStream m;
     Iff().Save(b, &m, &x, nullptr);
     GFXtra32 y{0, 0, 0xAA, 0xBB, 1};
     const Buffer back = LoadBytes(m.Bytes(), &y);
-    EXPECT_TRUE(reftools::SamePixels(reftools::FromBuffer(back), pic));
+    EXPECT_TRUE(imgtools::SamePixels(back, pic));
     EXPECT_EQ(y.HotX, -5);
     EXPECT_EQ(y.HotY, 321);
     EXPECT_EQ(y.Fore, 0xAAu); // true colour has no colour-map entries to give

@@ -4,41 +4,42 @@
 // back, and the corpus files decode like ilbmtoppm or fail cleanly.
 #include <pixkit/gfxfile.h>
 
-#include "reference_tools.h"
+#include "planar_test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace pixkit;
-using reftools::Image;
+using imgtools::Quote;
+using imgtools::RgbImage;
 
 namespace {
 
-Image Decode(const std::string& path, GFXtra32* x = nullptr) {
+Buffer Decode(const std::string& path, GFXtra32* x = nullptr) {
     Buffer b;
     GFXFile::Load(b, path, x);
-    return reftools::FromBuffer(b);
+    return b;
 }
 
 class IffReference : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!reftools::HaveTool("ilbmtoppm") || !reftools::HaveTool("ppmtoilbm"))
+        if (!planar::HaveTool("ilbmtoppm") || !planar::HaveTool("ppmtoilbm"))
             GTEST_SKIP() << "netpbm is not installed";
     }
-    Image IlbmToPpm(const std::string& iff) {
+    RgbImage IlbmToPpm(const std::string& iff) {
         const std::string out = dir / "ilbmtoppm.ppm";
-        if (!reftools::Run("ilbmtoppm '" + iff + "' > '" + out + "'")) return {};
-        return reftools::ReadPnm(out);
+        if (!imgtools::RunCmd("ilbmtoppm " + Quote(iff) + " > " + Quote(out))) return {};
+        return imgtools::ReadPnm(out);
     }
     // Writes src, runs ppmtoilbm with options on it; returns the file.
-    std::string PpmToIlbm(const Image& src, const std::string& options) {
-        reftools::WritePpm(dir / "src.ppm", src);
+    std::string PpmToIlbm(const RgbImage& src, const std::string& options) {
+        imgtools::WritePpm(dir / "src.ppm", src);
         const std::string iff = dir / "netpbm.iff";
-        EXPECT_TRUE(
-            reftools::Run("ppmtoilbm " + options + " '" + (dir / "src.ppm") + "' > '" + iff + "'"));
+        EXPECT_TRUE(imgtools::RunCmd("ppmtoilbm " + options + " " + Quote(dir / "src.ppm") + " > " +
+                                     Quote(iff)));
         return iff;
     }
-    reftools::TempDir dir;
+    imgtools::TempDir dir;
 };
 
 int StoredPlanes(const std::string& path) {
@@ -53,18 +54,18 @@ TEST_F(IffReference, ColourMappedPlanesDecodeLikeIlbmtoppm) {
     for (int planes = 1; planes <= 8; ++planes)
         for (const char* method : {"byterun1", "none"}) {
             SCOPED_TRACE(std::to_string(planes) + " planes, " + method);
-            const Image src = reftools::TestPicture(53 + planes, 19, 1 << planes, seed++);
+            const RgbImage src = planar::Picture(53 + planes, 19, 1 << planes, seed++);
             const std::string iff =
                 PpmToIlbm(src, "-fixplanes " + std::to_string(planes) + " -cmethod " + method);
             EXPECT_EQ(StoredPlanes(iff), planes);
-            const Image ref = IlbmToPpm(iff);
-            EXPECT_TRUE(reftools::SamePixels(Decode(iff), ref));
-            EXPECT_TRUE(reftools::SamePixels(ref, src));
+            const RgbImage ref = IlbmToPpm(iff);
+            EXPECT_TRUE(imgtools::SamePixels(Decode(iff), ref));
+            EXPECT_TRUE(planar::SameImage(ref, src));
         }
 }
 
 TEST_F(IffReference, TrueColourAndHoldAndModifyDecodeLikeIlbmtoppm) {
-    const Image src = reftools::TestPicture(101, 23, 0, 7);
+    const RgbImage src = planar::Picture(101, 23, 0, 7);
     const struct {
         const char* options;
         int planes;
@@ -77,12 +78,12 @@ TEST_F(IffReference, TrueColourAndHoldAndModifyDecodeLikeIlbmtoppm) {
         SCOPED_TRACE(c.options);
         const std::string iff = PpmToIlbm(src, c.options);
         EXPECT_EQ(StoredPlanes(iff), c.planes);
-        EXPECT_TRUE(reftools::SamePixels(Decode(iff), IlbmToPpm(iff)));
+        EXPECT_TRUE(imgtools::SamePixels(Decode(iff), IlbmToPpm(iff)));
     }
 }
 
 TEST_F(IffReference, MaskPlaneIsSkipped) {
-    const Image src = reftools::TestPicture(77, 21, 16, 11);
+    const RgbImage src = planar::Picture(77, 21, 16, 11);
     {
         std::ofstream mask(dir / "mask.pbm");
         mask << "P1\n" << src.w << " " << src.h << "\n";
@@ -90,11 +91,11 @@ TEST_F(IffReference, MaskPlaneIsSkipped) {
     }
     for (const char* options : {"", "-cmethod none", "-24force"}) {
         SCOPED_TRACE(options);
-        const std::string iff = PpmToIlbm(src, std::string(options) + " -maskfile '" +
-                                                   (dir / "mask.pbm") + "' -mmethod maskplane");
-        const Image ref = IlbmToPpm(iff);
-        EXPECT_TRUE(reftools::SamePixels(Decode(iff), ref));
-        EXPECT_TRUE(reftools::SamePixels(ref, src));
+        const std::string iff = PpmToIlbm(src, std::string(options) + " -maskfile " +
+                                                   Quote(dir / "mask.pbm") + " -mmethod maskplane");
+        const RgbImage ref = IlbmToPpm(iff);
+        EXPECT_TRUE(imgtools::SamePixels(Decode(iff), ref));
+        EXPECT_TRUE(planar::SameImage(ref, src));
     }
 }
 
@@ -103,12 +104,12 @@ TEST_F(IffReference, OurFilesReadBackInIlbmtoppm) {
     unsigned seed = 30;
     for (const auto& s : sizes) {
         SCOPED_TRACE(std::to_string(s[0]) + "x" + std::to_string(s[1]));
-        const Image src = reftools::TestPicture(s[0], s[1], 0, seed++);
+        const RgbImage src = planar::Picture(s[0], s[1], 0, seed++);
         Buffer b;
-        reftools::ToBuffer(src, b);
+        planar::ToBuffer(src, b);
         const std::string iff = dir / "ours.iff";
         GFXFile::Save(b, iff, nullptr, nullptr);
-        EXPECT_TRUE(reftools::SamePixels(IlbmToPpm(iff), src));
+        EXPECT_TRUE(planar::SameImage(IlbmToPpm(iff), src));
     }
 }
 
@@ -117,13 +118,13 @@ TEST_F(IffReference, OurFilesReadBackInIlbmtoppm) {
 // refuses colour indices beyond the colour map, which we show as black.
 TEST_F(IffReference, CorpusFilesDecodeLikeIlbmtoppm) {
     const std::string root = std::string(VM_CORPUS_DIR) + "/ilbm";
-    std::vector<std::string> files = reftools::CorpusFiles(root);
+    std::vector<std::string> files = planar::CorpusFiles(root);
     if (files.empty()) GTEST_SKIP() << "no corpus at " << root;
-    for (const std::string& f : reftools::CorpusFiles(root + "/generated")) files.push_back(f);
+    for (const std::string& f : planar::CorpusFiles(root + "/generated")) files.push_back(f);
     for (const std::string& f : files) {
         SCOPED_TRACE(f);
-        const Image ref = IlbmToPpm(f);
-        if (ref.px.empty()) {
+        const RgbImage ref = IlbmToPpm(f);
+        if (ref.rgb.empty()) {
             Buffer b;
             try {
                 GFXFile::Load(b, f, nullptr);
@@ -131,15 +132,15 @@ TEST_F(IffReference, CorpusFilesDecodeLikeIlbmtoppm) {
             }
             continue;
         }
-        EXPECT_TRUE(reftools::SamePixels(Decode(f), ref));
+        EXPECT_TRUE(imgtools::SamePixels(Decode(f), ref));
     }
 }
 
 TEST(IffCorpus, DamagedAndQuestionableFilesEndCleanly) {
     const std::string root = std::string(VM_CORPUS_DIR);
-    std::vector<std::string> files = reftools::CorpusFiles(root + "/corrupt/ilbm");
+    std::vector<std::string> files = planar::CorpusFiles(root + "/corrupt/ilbm");
     if (files.empty()) GTEST_SKIP() << "no corpus at " << root;
-    for (const std::string& f : reftools::CorpusFiles(root + "/ilbm/questionable"))
+    for (const std::string& f : planar::CorpusFiles(root + "/ilbm/questionable"))
         files.push_back(f);
     GFXFile* iff = GFXFile::GetDefaultFormat("x.iff");
     for (const std::string& f : files) {

@@ -3,7 +3,7 @@
 // buffer, and damaged files.
 #include <pixkit/gfxfile.h>
 
-#include "reference_tools.h"
+#include "planar_test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -147,9 +147,9 @@ TEST(PcxSave, HeaderCarriesSizeAndHotSpot) {
 }
 
 TEST(PcxSave, RoundTripKeepsPixelsAndHotSpot) {
-    const reftools::Image pic = reftools::TestPicture(211, 37, 0, 5);
+    const imgtools::RgbImage pic = planar::Picture(211, 37, 0, 5);
     Buffer b;
-    reftools::ToBuffer(pic, b);
+    planar::ToBuffer(pic, b);
     b.Bool(2, 0x5A000000); // the top byte is not stored
     GFXtra32 x{-300, 12000, 1, 2, 1};
     const Bytes f = SaveToBytes(b, &x);
@@ -157,7 +157,7 @@ TEST(PcxSave, RoundTripKeepsPixelsAndHotSpot) {
     Buffer back;
     GFXtra32 y{0, 0, 1, 2, 1};
     LoadBytes(f, back, &y);
-    EXPECT_TRUE(reftools::SamePixels(reftools::FromBuffer(back), pic));
+    EXPECT_TRUE(imgtools::SamePixels(back, pic));
     EXPECT_EQ(y.HotX, -300);
     EXPECT_EQ(y.HotY, 12000);
     EXPECT_EQ(y.Fore, 1u); // PCX has no colours to give
@@ -229,9 +229,9 @@ TEST(PcxLoad, PackedPixelsAndVgaPalette) {
 }
 
 TEST(PcxLoad, IntoAnExistingBufferClipsAndClears) {
-    const reftools::Image pic = reftools::TestPicture(20, 10, 0, 9);
+    const imgtools::RgbImage pic = planar::Picture(20, 10, 0, 9);
     Buffer src;
-    reftools::ToBuffer(pic, src);
+    planar::ToBuffer(pic, src);
     const Bytes f = SaveToBytes(src);
 
     Buffer big = Filled(30, 15, 0xABCDEF);

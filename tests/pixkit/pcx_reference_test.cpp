@@ -4,19 +4,20 @@
 // references or fail cleanly.
 #include <pixkit/gfxfile.h>
 
-#include "reference_tools.h"
+#include "planar_test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace pixkit;
-using reftools::Image;
+using imgtools::Quote;
+using imgtools::RgbImage;
 
 namespace {
 
-Image Decode(const std::string& path, GFXtra32* x = nullptr) {
+Buffer Decode(const std::string& path, GFXtra32* x = nullptr) {
     Buffer b;
     GFXFile::Load(b, path, x);
-    return reftools::FromBuffer(b);
+    return b;
 }
 
 int StoredBpp(const std::string& path) {
@@ -27,15 +28,15 @@ int StoredBpp(const std::string& path) {
 class PcxReference : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!reftools::HaveTool("pcxtoppm") || !reftools::HaveTool("ppmtopcx"))
+        if (!planar::HaveTool("pcxtoppm") || !planar::HaveTool("ppmtopcx"))
             GTEST_SKIP() << "netpbm is not installed";
     }
-    Image PcxToPpm(const std::string& pcx) {
+    RgbImage PcxToPpm(const std::string& pcx) {
         const std::string out = dir / "pcxtoppm.ppm";
-        if (!reftools::Run("pcxtoppm '" + pcx + "' > '" + out + "'")) return {};
-        return reftools::ReadPnm(out);
+        if (!imgtools::RunCmd("pcxtoppm " + Quote(pcx) + " > " + Quote(out))) return {};
+        return imgtools::ReadPnm(out);
     }
-    reftools::TempDir dir;
+    imgtools::TempDir dir;
 };
 
 struct NetpbmCase {
@@ -55,32 +56,32 @@ TEST_F(PcxReference, NetpbmLayoutsDecodeLikePcxtoppm) {
     unsigned seed = 1;
     for (const NetpbmCase& c : cases) {
         SCOPED_TRACE(std::string("colours ") + std::to_string(c.colours) + " " + c.options);
-        const Image src = reftools::TestPicture(75, 41, c.colours, seed++);
-        reftools::WritePpm(dir / "src.ppm", src);
+        const RgbImage src = planar::Picture(75, 41, c.colours, seed++);
+        imgtools::WritePpm(dir / "src.ppm", src);
         const std::string pcx = dir / "netpbm.pcx";
-        ASSERT_TRUE(reftools::Run(std::string("ppmtopcx ") + c.options + " '" + (dir / "src.ppm") +
-                                  "' > '" + pcx + "'"));
+        ASSERT_TRUE(imgtools::RunCmd(std::string("ppmtopcx ") + c.options + " " +
+                                     Quote(dir / "src.ppm") + " > " + Quote(pcx)));
         EXPECT_EQ(StoredBpp(pcx), c.bpp);
-        const Image ref = PcxToPpm(pcx);
-        EXPECT_TRUE(reftools::SamePixels(Decode(pcx), ref));
-        EXPECT_TRUE(reftools::SamePixels(ref, src));
+        const RgbImage ref = PcxToPpm(pcx);
+        EXPECT_TRUE(imgtools::SamePixels(Decode(pcx), ref));
+        EXPECT_TRUE(planar::SameImage(ref, src));
     }
 }
 
 TEST_F(PcxReference, WindowOriginBecomesTheHotSpot) {
-    const Image src = reftools::TestPicture(20, 9, 16, 3);
-    reftools::WritePpm(dir / "src.ppm", src);
+    const RgbImage src = planar::Picture(20, 9, 16, 3);
+    imgtools::WritePpm(dir / "src.ppm", src);
     const std::string pcx = dir / "pos.pcx";
-    ASSERT_TRUE(
-        reftools::Run("ppmtopcx -xpos=37 -ypos=5 '" + (dir / "src.ppm") + "' > '" + pcx + "'"));
+    ASSERT_TRUE(imgtools::RunCmd("ppmtopcx -xpos=37 -ypos=5 " + Quote(dir / "src.ppm") + " > " +
+                                 Quote(pcx)));
     GFXtra32 x{0, 0, 0, 0, 1};
-    EXPECT_TRUE(reftools::SamePixels(Decode(pcx, &x), src));
+    EXPECT_TRUE(imgtools::SamePixels(Decode(pcx, &x), src));
     EXPECT_EQ(x.HotX, 37);
     EXPECT_EQ(x.HotY, 5);
 }
 
 TEST_F(PcxReference, ImageMagickFilesDecodeLikePcxtoppm) {
-    if (!reftools::HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!planar::HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
     const struct {
         int colours;
         const char* options;
@@ -88,30 +89,31 @@ TEST_F(PcxReference, ImageMagickFilesDecodeLikePcxtoppm) {
     unsigned seed = 20;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
-        const Image src = reftools::TestPicture(93, 30, c.colours, seed++);
-        reftools::WritePpm(dir / "src.ppm", src);
+        const RgbImage src = planar::Picture(93, 30, c.colours, seed++);
+        imgtools::WritePpm(dir / "src.ppm", src);
         const std::string pcx = dir / "magick.pcx";
-        ASSERT_TRUE(reftools::Run(std::string("convert '") + (dir / "src.ppm") + "' " + c.options +
-                                  " 'PCX:" + pcx + "'"));
-        EXPECT_TRUE(reftools::SamePixels(Decode(pcx), PcxToPpm(pcx)));
+        ASSERT_TRUE(imgtools::RunCmd("convert " + Quote(dir / "src.ppm") + " " + c.options + " " +
+                                     Quote("PCX:" + pcx)));
+        EXPECT_TRUE(imgtools::SamePixels(Decode(pcx), PcxToPpm(pcx)));
     }
 }
 
 TEST_F(PcxReference, OurFilesReadBackInPcxtoppmAndImageMagick) {
-    const bool magick = reftools::HaveTool("convert");
+    const bool magick = planar::HaveTool("convert");
     const int sizes[][2] = {{127, 33}, {1, 5}, {300, 2}};
     unsigned seed = 40;
     for (const auto& s : sizes) {
         SCOPED_TRACE(std::to_string(s[0]) + "x" + std::to_string(s[1]));
-        const Image src = reftools::TestPicture(s[0], s[1], 0, seed++);
+        const RgbImage src = planar::Picture(s[0], s[1], 0, seed++);
         Buffer b;
-        reftools::ToBuffer(src, b);
+        planar::ToBuffer(src, b);
         const std::string pcx = dir / "ours.pcx";
         GFXFile::Save(b, pcx, nullptr, nullptr);
-        EXPECT_TRUE(reftools::SamePixels(PcxToPpm(pcx), src));
+        EXPECT_TRUE(planar::SameImage(PcxToPpm(pcx), src));
         if (!magick) continue;
-        ASSERT_TRUE(reftools::Run("convert '" + pcx + "' 'PPM:" + (dir / "magick.ppm") + "'"));
-        EXPECT_TRUE(reftools::SamePixels(reftools::ReadPnm(dir / "magick.ppm"), src));
+        ASSERT_TRUE(
+            imgtools::RunCmd("convert " + Quote(pcx) + " " + Quote("PPM:" + (dir / "magick.ppm"))));
+        EXPECT_TRUE(planar::SameImage(imgtools::ReadPnm(dir / "magick.ppm"), src));
     }
 }
 
@@ -119,18 +121,18 @@ TEST_F(PcxReference, OurFilesReadBackInPcxtoppmAndImageMagick) {
 // rejects a file, so do we, with a clean error.
 TEST_F(PcxReference, CorpusFilesDecodeLikePcxtoppm) {
     const std::string root = std::string(VM_CORPUS_DIR) + "/pcx";
-    std::vector<std::string> files = reftools::CorpusFiles(root);
+    std::vector<std::string> files = planar::CorpusFiles(root);
     if (files.empty()) GTEST_SKIP() << "no corpus at " << root;
-    for (const std::string& f : reftools::CorpusFiles(root + "/generated")) files.push_back(f);
+    for (const std::string& f : planar::CorpusFiles(root + "/generated")) files.push_back(f);
     for (const std::string& f : files) {
         SCOPED_TRACE(f);
-        const Image ref = PcxToPpm(f);
-        if (ref.px.empty()) {
+        const RgbImage ref = PcxToPpm(f);
+        if (ref.rgb.empty()) {
             Buffer b;
             EXPECT_THROW(GFXFile::Load(b, f, nullptr), EFilerError);
             continue;
         }
-        EXPECT_TRUE(reftools::SamePixels(Decode(f), ref));
+        EXPECT_TRUE(imgtools::SamePixels(Decode(f), ref));
     }
 }
 
@@ -139,9 +141,9 @@ TEST_F(PcxReference, CorpusFilesDecodeLikePcxtoppm) {
 // shows the black and white of a CGA screen in 640 x 200 mode.
 TEST_F(PcxReference, CorpusFilesMatchTheirRenderings) {
     const std::string root = std::string(VM_CORPUS_DIR) + "/pcx";
-    const std::vector<std::string> refs = reftools::CorpusFiles(root + "/_ref");
+    const std::vector<std::string> refs = planar::CorpusFiles(root + "/_ref");
     if (refs.empty()) GTEST_SKIP() << "no corpus at " << root;
-    if (!reftools::HaveTool("pngtopnm")) GTEST_SKIP() << "pngtopnm is not installed";
+    if (!planar::HaveTool("pngtopnm")) GTEST_SKIP() << "pngtopnm is not installed";
     int compared = 0;
     for (const std::string& png : refs) {
         const std::filesystem::path p(png);
@@ -153,8 +155,8 @@ TEST_F(PcxReference, CorpusFilesMatchTheirRenderings) {
         if (pcx.empty()) continue;
         SCOPED_TRACE(pcx);
         const std::string ppm = dir / "ref.ppm";
-        ASSERT_TRUE(reftools::Run("pngtopnm '" + png + "' > '" + ppm + "'"));
-        EXPECT_TRUE(reftools::SamePixels(Decode(pcx), reftools::ReadPnm(ppm)));
+        ASSERT_TRUE(imgtools::RunCmd("pngtopnm " + Quote(png) + " > " + Quote(ppm)));
+        EXPECT_TRUE(imgtools::SamePixels(Decode(pcx), imgtools::ReadPnm(ppm)));
         ++compared;
     }
     EXPECT_GE(compared, 6);
@@ -162,10 +164,9 @@ TEST_F(PcxReference, CorpusFilesMatchTheirRenderings) {
 
 TEST(PcxCorpus, DamagedAndQuestionableFilesEndCleanly) {
     const std::string root = std::string(VM_CORPUS_DIR);
-    std::vector<std::string> files = reftools::CorpusFiles(root + "/corrupt/pcx");
+    std::vector<std::string> files = planar::CorpusFiles(root + "/corrupt/pcx");
     if (files.empty()) GTEST_SKIP() << "no corpus at " << root;
-    for (const std::string& f : reftools::CorpusFiles(root + "/pcx/questionable"))
-        files.push_back(f);
+    for (const std::string& f : planar::CorpusFiles(root + "/pcx/questionable")) files.push_back(f);
     GFXFile* pcx = GFXFile::GetDefaultFormat("x.pcx");
     for (const std::string& f : files) {
         SCOPED_TRACE(f);
