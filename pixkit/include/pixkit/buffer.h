@@ -9,6 +9,8 @@
 
 namespace pixkit {
 
+class RFont;
+
 // The largest pixel block Alloc asks for (1 TiB); larger sizes stay empty.
 inline constexpr std::size_t kMaxBufferBytes = std::size_t(1) << 40;
 
@@ -72,6 +74,12 @@ class Buffer {
     void Bool(int op, Pixel v);
     // Diagnostic test pattern.
     void VClr(int v);
+
+    // Text in a raster font; without a usable font the system font draws.
+    // Character codes are bytes (Latin-1 for the fonts the project builds).
+    void OutChar(RFont& f, Pair<int> pos, int ch, Pixel color);
+    void OutText(RFont& f, Pair<int> pos, const std::string& text, Pixel color);
+    Pair<int> GetTextExtent(RFont& f, const std::string& text);
 
     // Library defaults: the size of a new image, and the configuration file.
     static int default_x;
