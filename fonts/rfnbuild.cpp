@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
     try {
         const Options o = Parse(argc, argv);
         const auto [file, index] = FindFace(o.family);
+        FcFini(); // Fontconfig's caches are not needed past the lookup
         FT_Library lib = nullptr;
         FT_Face face = nullptr;
         if (FT_Init_FreeType(&lib) != 0 || FT_New_Face(lib, file.c_str(), index, &face) != 0)
