@@ -165,13 +165,18 @@ void TMainForm::SetPanelText(int panel, const QString& text) {
 
 // Panel 0 shortens a long title from the left, at a path separator.
 void TMainForm::RefreshDocumentLabel() {
-    QString label = QString::fromStdString(docs_.DocumentLabel());
+    const QString label = QString::fromStdString(docs_.DocumentLabel());
     const QFontMetrics fm(panels_[0]->font());
     const QString head = label.left(label.indexOf(' ') + 1);
-    QString tail = label.mid(head.size());
-    while (fm.horizontalAdvance(head + tail) > panels_[0]->width() && tail.indexOf('/', 1) > 0)
-        tail = "..." + tail.mid(tail.indexOf('/', 1));
-    panels_[0]->setText(head + tail);
+    QString rest = label.mid(head.size());
+    QString shown = label;
+    while (fm.horizontalAdvance(shown) > panels_[0]->width()) {
+        const qsizetype slash = rest.indexOf('/', 1);
+        if (slash < 0) break;
+        rest = rest.mid(slash);
+        shown = head + "..." + rest;
+    }
+    panels_[0]->setText(shown);
     panels_[0]->setToolTip(label);
 }
 
