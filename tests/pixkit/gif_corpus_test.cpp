@@ -88,8 +88,8 @@ TEST(GifCorpus, DecodesLikePillowAndGiflib) {
             EXPECT_TRUE(loaded) << name;
             if (!loaded) continue;
             for (std::size_t n = 0; n < std::min(frames.size(), ours.size()); ++n)
-                ExpectPixels(ours[n], frames[n],
-                             name + " image " + std::to_string(n + 1) + " per " + tool);
+                EXPECT_TRUE(imgtools::SamePixels(ours[n], frames[n].Rgb))
+                    << name << " image " << n + 1 << " per " << tool;
             ++compared;
         }
     }

@@ -27,7 +27,7 @@ def rgb_of(w, h, indices, palette):
     from PIL import Image
 
     frame = Image.frombytes("P", (w, h), bytes(indices))
-    # Indices beyond a short table read as black.
+#Indices beyond a short table read as black.
     frame.putpalette((bytes(palette) + bytes(768))[:768])
     return frame.convert("RGB").tobytes()
 
@@ -41,7 +41,7 @@ def pillow(path, outdir):
         im.seek(k)
         _, (x0, y0, x1, y1), offset, args = im.tile[0]
         w, h = x1 - x0, y1 - y0
-        # Pillow drops colour tables that are the identity grey ramp.
+#Pillow drops colour tables that are the identity grey ramp.
         pal = im._frame_palette
         palette = list(pal.palette) if pal else [v for i in range(256) for v in (i, i, i)]
         frame = Image.new("P", (w, h))
@@ -108,8 +108,8 @@ def giflib(path, outdir):
 
 
 def magick(path, outdir):
-    # The frames as stored (no -coalesce); PPM drops the alpha channel, so
-    # a transparent index shows its table colour.
+#The frames as stored(no - coalesce); PPM drops the alpha channel, so
+#a transparent index shows its table colour.
     result = subprocess.run(["/usr/bin/convert", path, os.path.join(outdir, "m%d.ppm")],
                             capture_output=True)
     names = glob.glob(os.path.join(outdir, "m*.ppm"))

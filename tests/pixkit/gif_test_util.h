@@ -3,6 +3,8 @@
 // from raw parts for malformed input.
 #pragma once
 
+#include "image_tools.h"
+
 #include <pixkit/gfxfile.h>
 
 #include <gtest/gtest.h>
@@ -20,59 +22,18 @@
 
 namespace giftest {
 
+using imgtools::Quote;
+using imgtools::RgbImage;
+using imgtools::TempDir;
 using pixkit::Pixel;
 namespace fs = std::filesystem;
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string t = (fs::temp_directory_path() / "pixkit-gif-XXXXXX").string();
-        if (::mkdtemp(t.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = t;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
-
-inline int Shell(const std::string& cmd) {
-    return std::system(cmd.c_str());
-}
-
-inline std::string Quote(const std::string& s) {
-    return "'" + s + "'";
-}
-
-// A frame from a reference decoder: RGB pixels (top byte 0) and, when the
-// decoder exposes them, palette indices.
+// A frame from a reference decoder: its colours and, when the decoder
+// exposes them, its palette indices.
 struct Frame {
-    int W = 0;
-    int H = 0;
-    std::vector<Pixel> Rgb;
+    RgbImage Rgb;
     std::vector<std::uint8_t> Index;
 };
-
-// Reads a binary P5/P6 file with maxval 255; false when it is not one.
-inline bool ReadPnm(const std::string& path, int& w, int& h, std::vector<std::uint8_t>& data,
-                    int& channels) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxval = 0;
-    if (!(in >> magic >> w >> h >> maxval) || maxval != 255) return false;
-    if (magic != "P5" && magic != "P6") return false;
-    channels = magic == "P6" ? 3 : 1;
-    in.get();
-    data.resize(std::size_t(w) * h * channels);
-    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    return bool(in);
-}
 
 inline std::string ScriptPath() {
     return (fs::path(__FILE__).parent_path() / "gif_frames.py").string();
@@ -85,14 +46,12 @@ inline bool ReadFrames(const TempDir& dir, const std::string& sub, int count,
     for (int n = 1; n <= count; ++n) {
         Frame& f = frames[static_cast<std::size_t>(n - 1)];
         const std::string base = dir / (sub + std::to_string(n));
-        std::vector<std::uint8_t> data;
-        int channels = 0;
-        if (!ReadPnm(base + ".ppm", f.W, f.H, data, channels) || channels != 3) return false;
-        f.Rgb.resize(std::size_t(f.W) * f.H);
-        for (std::size_t i = 0; i < f.Rgb.size(); ++i)
-            f.Rgb[i] = (Pixel(data[3 * i]) << 16) | (Pixel(data[3 * i + 1]) << 8) | data[3 * i + 2];
-        int w = 0, h = 0;
-        if (ReadPnm(base + ".pgm", w, h, f.Index, channels) && (w != f.W || h != f.H)) return false;
+        f.Rgb = imgtools::ReadPnm(base + ".ppm");
+        if (f.Rgb.rgb.empty() && f.Rgb.w * f.Rgb.h != 0) return false;
+        if (!fs::exists(base + ".pgm")) continue;
+        const RgbImage index = imgtools::ReadPnm(base + ".pgm");
+        if (index.w != f.Rgb.w || index.h != f.Rgb.h) return false;
+        for (std::size_t i = 0; i < index.rgb.size(); i += 3) f.Index.push_back(index.rgb[i]);
     }
     return true;
 }
@@ -106,8 +65,8 @@ inline std::string FramesCommand(const std::string& tool) {
 inline bool DecodeWith(const std::string& tool, const std::string& gif,
                        std::vector<Frame>& frames) {
     TempDir out;
-    if (Shell(FramesCommand(tool) + Quote(gif) + " " + Quote(out / "") + " > " +
-              Quote(out / "count") + " 2>/dev/null") != 0)
+    if (!imgtools::RunCmd(FramesCommand(tool) + Quote(gif) + " " + Quote(out / "") + " > " +
+                          Quote(out / "count")))
         return false;
     int count = 0;
     std::ifstream(out / "count") >> count;
@@ -122,8 +81,8 @@ class BatchDecode {
         std::ofstream list(dir_ / "list");
         for (const auto& p : paths) list << p << "\n";
         list.close();
-        ok_ = Shell(FramesCommand(tool) + "--list " + Quote(dir_ / "list") + " " +
-                    Quote(dir_ / "out") + " 2>/dev/null") == 0;
+        ok_ = imgtools::RunCmd(FramesCommand(tool) + "--list " + Quote(dir_ / "list") + " " +
+                               Quote(dir_ / "out"));
     }
     bool Ran() const { return ok_; }
     bool Frames(std::size_t k, std::vector<Frame>& frames) const {
@@ -140,23 +99,6 @@ class BatchDecode {
 
 inline const char* const kTools[] = {"pillow", "giflib", "magick"};
 
-// Expects b's pixels (top byte ignored) to equal the frame's RGB.
-inline void ExpectPixels(const pixkit::Buffer& b, const Frame& f, const std::string& what) {
-    ASSERT_EQ(b.Width(), f.W) << what;
-    ASSERT_EQ(b.Height(), f.H) << what;
-    int bad = 0;
-    for (int y = 0; y < f.H && bad < 5; ++y)
-        for (int x = 0; x < f.W && bad < 5; ++x) {
-            const Pixel got = *b.At(b.Area.Left + x, b.Area.Top + y) & 0xFFFFFF;
-            const Pixel want = f.Rgb[std::size_t(y) * f.W + x];
-            if (got != want) {
-                ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") is " << std::hex << got
-                              << ", expected " << want;
-                ++bad;
-            }
-        }
-}
-
 inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -168,14 +110,13 @@ inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& 
                static_cast<std::streamsize>(bytes.size()));
 }
 
-// Writes a P6 file of w x h pixels.
-inline void WritePpm(const std::string& path, int w, int h, const std::vector<Pixel>& px) {
-    std::ofstream out(path, std::ios::binary);
-    out << "P6\n" << w << " " << h << "\n255\n";
-    for (Pixel p : px) {
-        const char rgb[3] = {char(p >> 16), char(p >> 8), char(p)};
-        out.write(rgb, 3);
-    }
+// An RGB image of w x h pixels.
+inline RgbImage ToRgb(int w, int h, const std::vector<Pixel>& px) {
+    RgbImage img{w, h, {}};
+    for (Pixel p : px)
+        img.rgb.insert(img.rgb.end(),
+                       {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+    return img;
 }
 
 // Little-endian pieces of hand-made GIF files.
