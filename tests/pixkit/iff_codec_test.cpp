@@ -375,7 +375,7 @@ TEST(IffLoad, DamagedFilesFailCleanly) {
         const Bytes file = huge.Build();
         TFixedMemoryStream in(file.data(), file.size());
         Buffer b;
-        EXPECT_THROW(Iff().Load(b, &in, nullptr), EReadError);
+        EXPECT_THROW(Iff().Load(b, &in, nullptr), EInvalidImage);
         EXPECT_TRUE(b.Empty());
     }
 }

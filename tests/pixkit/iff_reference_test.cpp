@@ -154,3 +154,19 @@ TEST(IffCorpus, DamagedAndQuestionableFilesEndCleanly) {
         }
     }
 }
+
+// The command-line converter goes through the registry both ways.
+TEST_F(IffReference, PixconvConvertsBetweenPcxAndIff) {
+    const std::string pixconv = std::string(VM_BIN_DIR) + "/pixconv";
+    if (!std::filesystem::exists(pixconv)) GTEST_SKIP() << "pixconv is not built";
+    const RgbImage src = planar::Picture(61, 17, 0, 50);
+    Buffer b;
+    planar::ToBuffer(src, b);
+    GFXFile::Save(b, dir / "a.pcx", nullptr, nullptr);
+    ASSERT_TRUE(imgtools::RunCmd(Quote(pixconv) + " convert " + Quote(dir / "a.pcx") + " " +
+                                 Quote(dir / "b.ilbm")));
+    EXPECT_TRUE(planar::SameImage(IlbmToPpm(dir / "b.ilbm"), src));
+    ASSERT_TRUE(imgtools::RunCmd(Quote(pixconv) + " convert " + Quote(dir / "b.ilbm") + " " +
+                                 Quote(dir / "c.pcx")));
+    EXPECT_TRUE(imgtools::SamePixels(Decode(dir / "c.pcx"), src));
+}

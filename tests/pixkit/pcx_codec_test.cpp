@@ -321,9 +321,12 @@ TEST(PcxLoad, DamagedFilesFailCleanly) {
     Buffer b1;
     EXPECT_THROW(LoadBytes(crossing, b1), EInvalidImage);
 
-    // Cut short: the read error.
+    // Cut short: the read error, with the rows decoded before it kept.
     Buffer b2;
     EXPECT_THROW(LoadBytes(Bytes(f.begin(), f.end() - 3), b2), EReadError);
+    ASSERT_FALSE(b2.Empty());
+    EXPECT_EQ(*b2.At(3, 0), 0x010101u);
+    EXPECT_EQ(*b2.At(3, 1), 0u);
 
     // An 8-bit single-plane file whose palette marker is missing.
     PcxFile p8;
@@ -346,7 +349,7 @@ TEST(PcxLoad, DamagedFilesFailCleanly) {
     huge.bpl = 65535;
     huge.lines = {Bytes(100, 0)};
     Buffer b5;
-    EXPECT_THROW(LoadBytes(huge.Build(), b5), EReadError);
+    EXPECT_THROW(LoadBytes(huge.Build(), b5), EInvalidImage);
     EXPECT_TRUE(b5.Empty());
 }
 

@@ -189,13 +189,14 @@ Layout MakeLayout(const FormHeader& f, const Extras& e) {
     return {std::int64_t((h.width + 15) / 16) * 2, stored, ham};
 }
 
-// A ByteRun1 packet yields at most 128 bytes from at least 2, and packets
-// do not cross plane rows: a stream shorter than this cannot hold the body.
-void CheckDataFits(TStream* s, const FormHeader& f, const Layout& l) {
+// The fewest bytes that can hold the body: a ByteRun1 packet yields at
+// most 128 bytes from at least 2, and packets do not cross plane rows.
+// AllocImage refuses a large image whose file is shorter before allocating
+// for the size it claims.
+std::int64_t MinBodyBytes(const FormHeader& f, const Layout& l) {
     const std::int64_t perPlane =
         f.bmhd.compression == 1 ? 2 * ((l.planeBytes + kMaxPacket - 1) / kMaxPacket) : l.planeBytes;
-    const std::int64_t need = perPlane * l.storedPlanes * f.bmhd.height;
-    if (s->Size() - s->Position() < need) throw EReadError();
+    return perPlane * l.storedPlanes * f.bmhd.height;
 }
 
 // One plane row of n bytes in ByteRun1: a control byte 0..127 copies the
@@ -347,10 +348,7 @@ class IffFormat final : public GFXFile {
             if (e.cmapEntries < 0) GreyRamp(e, f.bmhd.planes);
             if ((e.camg & kCamgEhb) != 0 && f.bmhd.planes == 6) HalfBrite(e);
         }
-        if (b.Empty()) {
-            CheckDataFits(s, f, l);
-            AllocImage(b, f.bmhd.width, f.bmhd.height);
-        }
+        AllocImage(b, f.bmhd.width, f.bmhd.height, s, MinBodyBytes(f, l));
         ImageTarget target(b, f.bmhd.width, f.bmhd.height);
         Decode(target, s, f, e, l);
         if (x != nullptr) {

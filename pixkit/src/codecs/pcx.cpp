@@ -108,28 +108,50 @@ Palette VgaPalette(TStream* s, std::int64_t dataStart) {
     return pal;
 }
 
-// Every packet yields at most 63 bytes, so a file shorter than this cannot
-// hold the rows: refuse it before allocating a buffer for a size it claims.
-void CheckDataFits(TStream* s, const PcxHeader& h, std::int64_t dataStart) {
+// The fewest bytes after the header that can hold the image: every packet
+// yields at most 63 bytes. AllocImage refuses a large image whose file is
+// shorter before allocating for the size it claims.
+std::int64_t MinDataBytes(const PcxHeader& h) {
     const std::int64_t perRow = (h.LineBytes() + kMaxRun - 1) / kMaxRun;
     const std::int64_t trailer = h.bits == 8 && h.planes == 1 ? kVgaPaletteSize + 1 : 0;
-    if (s->Size() - dataStart - trailer < perRow * h.height) throw EReadError();
+    return perRow * h.height + trailer;
 }
 
-// One scanline of n bytes. A run may not continue into the next scanline.
+// One packet: a literal byte, or a run of (c & 63) copies of the next byte.
+// A run may not continue into the next scanline.
+inline const std::uint8_t* Packet(const std::uint8_t* src, std::uint8_t*& p, std::uint8_t* end) {
+    const std::uint8_t c = *src++;
+    if (c < kRunFlag) {
+        *p++ = c;
+        return src;
+    }
+    const int count = c & kMaxRun;
+    if (count > end - p) throw EInvalidImage();
+    std::memset(p, *src++, static_cast<std::size_t>(count));
+    p += count;
+    return src;
+}
+
+// One scanline of n bytes. Packets that lie whole in the read buffer are
+// taken straight from it; one that straddles a refill goes through Get.
 void DecodeScanline(StreamBuf& in, std::uint8_t* line, std::int64_t n) {
     std::uint8_t* p = line;
     std::uint8_t* const end = line + n;
     while (p < end) {
-        const std::uint8_t c = in.Get();
-        if (c < kRunFlag) {
-            *p++ = c;
+        if (in.Count - in.Pos >= 2) {
+            const std::uint8_t* src = in.Buf.get() + in.Pos;
+            const std::uint8_t* const last = in.Buf.get() + in.Count - 1;
+            while (p < end && src < last) src = Packet(src, p, end);
+            in.Pos = static_cast<int>(src - in.Buf.get());
             continue;
         }
-        const int count = c & kMaxRun;
-        if (count > end - p) throw EInvalidImage();
-        std::memset(p, in.Get(), static_cast<std::size_t>(count));
-        p += count;
+        const std::uint8_t two[2] = {in.Get(), 0};
+        if (two[0] >= kRunFlag) {
+            const std::uint8_t run[2] = {two[0], in.Get()};
+            Packet(run, p, end);
+        } else {
+            Packet(two, p, end);
+        }
     }
 }
 
@@ -175,12 +197,21 @@ struct Converter {
 // pairs of 63 bytes; what is left is a (192 + n, value) pair, or the bytes
 // themselves when they are below 192 and at most two.
 std::uint8_t* EncodePlane(const std::uint8_t* p, std::int64_t n, std::uint8_t* out) {
-    std::int64_t i = 0;
-    while (i < n) {
-        const std::uint8_t v = p[i];
-        std::int64_t run = 1;
-        while (i + run < n && p[i + run] == v) ++run;
-        i += run;
+    const std::uint8_t* const end = p + n;
+    while (p < end) {
+        const std::uint8_t v = *p;
+        const std::uint8_t* q = p + 1;
+        while (q < end && *q == v) ++q;
+        std::int64_t run = q - p;
+        p = q;
+        if (run == 1) {
+            // The common case in photographs; the run byte is written
+            // always and kept only for values of 192 and more.
+            *out = kRunFlag | 1;
+            out += v >= kRunFlag;
+            *out++ = v;
+            continue;
+        }
         for (; run > kMaxRun; run -= kMaxRun) {
             *out++ = kRunFlag | kMaxRun;
             *out++ = v;
@@ -222,10 +253,7 @@ class PcxFormat final : public GFXFile {
             pal = VgaPalette(s, dataStart);
         else if (h.Indexed())
             pal = HeaderPalette(h);
-        if (b.Empty()) {
-            CheckDataFits(s, h, dataStart);
-            AllocImage(b, h.width, h.height);
-        }
+        AllocImage(b, h.width, h.height, s, MinDataBytes(h));
         ImageTarget target(b, h.width, h.height);
         Decode(target, s, h, pal);
         if (x != nullptr) {
@@ -240,16 +268,20 @@ class PcxFormat final : public GFXFile {
         // Corners and line length are 16-bit fields.
         if (w > 0xFFFF || h > 0xFFFF) throw EInvalidImage();
         WriteHeader(s, x, int(w), int(h));
-        std::vector<std::uint8_t> planes(static_cast<std::size_t>(w + 1));
+        std::vector<std::uint8_t> planes(static_cast<std::size_t>(3 * w + 1));
         std::vector<std::uint8_t> packed(static_cast<std::size_t>(6 * w + 1));
         for (std::int64_t y = 0; y < h; ++y) {
             const Pixel* row = b.At(b.Area.Left, int(b.Area.Top + y));
-            std::uint8_t* out = packed.data();
-            for (int shift = 16; shift >= 0; shift -= 8) {
-                for (std::int64_t i = 0; i < w; ++i)
-                    planes[i] = static_cast<std::uint8_t>(row[i] >> shift);
-                out = EncodePlane(planes.data(), w, out);
+            std::uint8_t* const red = planes.data();
+            std::uint8_t* const green = red + w;
+            std::uint8_t* const blue = green + w;
+            for (std::int64_t i = 0; i < w; ++i) {
+                red[i] = static_cast<std::uint8_t>(row[i] >> 16);
+                green[i] = static_cast<std::uint8_t>(row[i] >> 8);
+                blue[i] = static_cast<std::uint8_t>(row[i]);
             }
+            std::uint8_t* out = packed.data();
+            for (const std::uint8_t* plane : {red, green, blue}) out = EncodePlane(plane, w, out);
             s->WriteBuffer(packed.data(), out - packed.data());
             ReportRows(y, h);
         }
