@@ -3,6 +3,7 @@
 #include <pixkit/gfxfile.h>
 
 #include "codecs/formats.h"
+#include "huge_pages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -82,6 +84,29 @@ std::string DirectoryOf(const std::string& name) {
 std::string BaseOf(const std::string& name) {
     const auto slash = name.rfind('/');
     return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// The file a save replaces: a symbolic link is followed, so that the link
+// stays and its target receives the new image.
+std::string SaveTarget(const std::string& name) {
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+    char* real = ::realpath(name.c_str(), nullptr);
+    if (real == nullptr) return name;
+    std::string target(real);
+    std::free(real);
+    return target;
+}
+
+// Permissions of a newly created file: 0666 less the process's umask, as
+// creating the file directly would give (read without changing the umask).
+mode_t NewFileMode() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return 0666 & ~mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 0644;
 }
 
 } // namespace
@@ -161,22 +186,23 @@ void GFXFile::Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work) {
 
     // The image goes to a temporary file in the same directory, which then
     // replaces the target in one rename.
-    std::string temp = DirectoryOf(name) + "/." + BaseOf(name) + ".XXXXXX";
+    const std::string target = SaveTarget(name);
+    std::string temp = DirectoryOf(target) + "/." + BaseOf(target) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         const int err = errno;
         throw EFCreateError("Cannot create file \"" + name + "\". " + std::strerror(err));
     }
-    // A replaced file keeps its permissions; a new one is readable by all.
+    // A replaced file keeps its permissions; a new one gets the usual ones.
     struct stat old {};
-    const mode_t mode = ::stat(name.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
     ::fchmod(fd, mode);
     TFileStream s(fd, temp);
     CallStart();
     try {
         f->Save(b, &s, x, work);
         s.Close();
-        if (::rename(temp.c_str(), name.c_str()) != 0) {
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
             const int err = errno;
             throw EFCreateError("Cannot create file \"" + name + "\". " + std::strerror(err));
         }
@@ -226,6 +252,7 @@ void AllocImage(Buffer& b, std::int64_t w, std::int64_t h) {
         throw EInvalidImage();
     b.Alloc({static_cast<int>(w), static_cast<int>(h)});
     if (b.Empty()) throw EInvalidImage();
+    AdviseHugePages(b.Data, std::size_t(b.Pitch) * std::size_t(h) * 4);
 }
 
 void AllocImage(Buffer& b, std::int64_t w, std::int64_t h, TStream* s, std::int64_t storedBytes) {
@@ -295,17 +322,29 @@ void Colconv::BGR24RGB32s(const std::uint8_t* src, std::uint32_t* dst, int n) {
         dst[i] = (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
 }
 
+// Blue, green, red groups are a little-endian word's low three bytes: all
+// but the last pixel load four bytes and drop the one that belongs to the
+// next group (the last one would read past the source).
 void Colconv::RGB24RGB32s(const std::uint8_t* src, std::uint32_t* dst, int n) {
-    for (int i = 0; i < n; ++i, src += 3)
-        dst[i] = (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
+    int i = 0;
+    for (; i + 1 < n; ++i, src += 3) {
+        std::uint32_t v;
+        std::memcpy(&v, src, 4);
+        dst[i] = v & 0x00FFFFFF;
+    }
+    if (i < n) dst[i] = (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
 }
 
 void Colconv::BGR32RGB32s(const std::uint32_t* src, std::uint32_t* dst, int n) {
     for (int i = 0; i < n; ++i) dst[i] = BSwap(src[i]) >> 8;
 }
 
+// Each pixel but the last is stored as a whole word whose top byte the
+// next pixel then overwrites.
 void Colconv::RGB32RGB24s(const std::uint32_t* src, std::uint8_t* dst, int n) {
-    for (int i = 0; i < n; ++i, dst += 3) {
+    int i = 0;
+    for (; i + 1 < n; ++i, dst += 3) std::memcpy(dst, &src[i], 4);
+    if (i < n) {
         const std::uint32_t v = src[i];
         dst[0] = static_cast<std::uint8_t>(v);
         dst[1] = static_cast<std::uint8_t>(v >> 8);

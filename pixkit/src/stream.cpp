@@ -1,6 +1,8 @@
 // Streams over files and memory.
 #include <pixkit/stream.h>
 
+#include "huge_pages.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -124,9 +126,22 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t n) {
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t n) {
     if (n <= 0) return 0;
     if (pos_ + n > static_cast<std::int64_t>(data_.size())) {
-        if (data_.capacity() < static_cast<std::size_t>(pos_ + n))
-            data_.reserve(std::max<std::size_t>(static_cast<std::size_t>(pos_ + n),
-                                                data_.capacity() + data_.capacity() / 2));
+        if (data_.capacity() < static_cast<std::size_t>(pos_ + n)) {
+            // Doubling keeps the copies of a growing stream to about its size.
+            std::vector<std::uint8_t> grown;
+            grown.reserve(
+                std::max<std::size_t>(static_cast<std::size_t>(pos_ + n), 2 * data_.capacity()));
+            AdviseHugePages(grown.data(), grown.capacity());
+            grown.assign(data_.begin(), data_.end());
+            data_.swap(grown);
+        }
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        if (pos_ == static_cast<std::int64_t>(data_.size())) {
+            // Appending copies once, without clearing the new room first.
+            data_.insert(data_.end(), bytes, bytes + n);
+            pos_ += n;
+            return n;
+        }
         data_.resize(static_cast<std::size_t>(pos_ + n));
     }
     std::memcpy(data_.data() + pos_, buffer, static_cast<std::size_t>(n));

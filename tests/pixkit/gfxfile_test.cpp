@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace pixkit;
@@ -218,4 +219,24 @@ TEST(Registry, FailedSaveKeepsTheOldFile) {
     for (const auto& e : std::filesystem::directory_iterator(t.path)) files += e.is_regular_file();
     EXPECT_EQ(files, 1); // no temporary file left behind
     EXPECT_THROW(GFXFile::Save(b, t / "no/such/dir/x.bmp", nullptr, nullptr), EFCreateError);
+}
+
+TEST(Registry, SaveReplacesThroughLinksAndKeepsPermissions) {
+    TempDir t;
+    Buffer b = Sample(3, 3);
+    GFXFile::Save(b, t / "real.bmp", nullptr, nullptr);
+    std::filesystem::permissions(t / "real.bmp", std::filesystem::perms(0640));
+    std::filesystem::create_symlink(t / "real.bmp", t / "link.bmp");
+    Buffer other = Sample(5, 2);
+    GFXFile::Save(other, t / "link.bmp", nullptr, nullptr);
+    EXPECT_TRUE(std::filesystem::is_symlink(t / "link.bmp"));
+    GFXFileDesc d;
+    ASSERT_TRUE(GFXFile::Test(t / "real.bmp", &d));
+    EXPECT_EQ(d.Width, 5);
+    EXPECT_EQ(std::filesystem::status(t / "real.bmp").permissions(), std::filesystem::perms(0640));
+
+    const mode_t mask = ::umask(027);
+    GFXFile::Save(b, t / "new.bmp", nullptr, nullptr);
+    ::umask(mask);
+    EXPECT_EQ(std::filesystem::status(t / "new.bmp").permissions(), std::filesystem::perms(0640));
 }
