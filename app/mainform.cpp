@@ -5,6 +5,7 @@
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
+#include "resources.h"
 
 #include <pixkit/gfxfile.h>
 
@@ -44,6 +45,8 @@ QAction* TMainForm::MenuCommand(const char* name) const {
 
 void TMainForm::FormCreate() {
     LogLine("MainForm created, loading resources.");
+    // The eight cursors of the tools and the folder glyphs of the browser.
+    if (LoadResources()) LogLine("Resources loaded.");
     auto* view = new QScrollArea(this);
     view->setObjectName("MaxSize");
     view->setBackgroundRole(QPalette::Dark);

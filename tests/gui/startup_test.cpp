@@ -4,6 +4,7 @@
 
 #include "keys.h"
 #include "preferences.h"
+#include "resources.h"
 
 #include <pixkit/gfxfile.h>
 #include <pixkit/stream.h>
@@ -59,6 +60,7 @@ TEST_F(KvTest, LogHoldsTheStartAndEndLinesInOrder) {
     Run({"-l"});
     const std::vector<std::string> expected = {"Program started.",
                                                "MainForm created, loading resources.",
+                                               "Resources loaded.",
                                                "Toolbar initialization started.",
                                                "Toolbar initialization finished.",
                                                "Creating About panel.",
@@ -252,6 +254,9 @@ TEST_F(KvTest, MenusHaveTheirCaptionsAndShortcutsAndUnbuiltCommandsAreDisabled) 
         EXPECT_EQ(menus.join(',').toStdString(),
                   "&File,&Brush,&Image,Effe&cts,&Techniques,&Options,&Window,&Help");
         EXPECT_EQ(form.windowTitle().toStdString(), "Vellumatic");
+        EXPECT_FALSE(kv::CursorById(kv::crPipette).pixmap().isNull());
+        EXPECT_EQ(kv::CursorById(kv::crPipette).hotSpot(), QPoint(2, 30));
+        EXPECT_EQ(kv::Glyph("PARENTF").size(), QSize(32, 28));
     });
 }
 
