@@ -2,6 +2,7 @@
 // update mode, opening a named image, stored preferences and toolbars.
 #include "harness.h"
 
+#include "aboutpanel.h"
 #include "keys.h"
 #include "preferences.h"
 #include "resources.h"
@@ -10,8 +11,10 @@
 #include <pixkit/stream.h>
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QToolBar>
 
 #include <fstream>
@@ -172,6 +175,8 @@ TEST_F(KvTest, QuotedNamesWithBlanksOpenSplitOrNot) {
             EXPECT_EQ(slot.FileName, file.string());
             EXPECT_EQ(slot.FileState, 0);
             EXPECT_EQ(form.PanelText(0).toStdString().rfind("[1] ", 0), 0u);
+            // The load went through the progress display of the status bar.
+            EXPECT_EQ(form.PanelText(4).toStdString().rfind("ProcIn ", 0), 0u);
         });
     }
     EXPECT_TRUE(shown_.empty());
@@ -257,6 +262,13 @@ TEST_F(KvTest, MenusHaveTheirCaptionsAndShortcutsAndUnbuiltCommandsAreDisabled) 
         EXPECT_FALSE(kv::CursorById(kv::crPipette).pixmap().isNull());
         EXPECT_EQ(kv::CursorById(kv::crPipette).hotSpot(), QPoint(2, 30));
         EXPECT_EQ(kv::Glyph("PARENTF").size(), QSize(32, 28));
+        // The splash was centred on the screen and is closed again.
+        auto* about = form.findChild<kv::TAboutPanel*>("AboutPanel");
+        ASSERT_NE(about, nullptr);
+        EXPECT_FALSE(about->isVisible());
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        EXPECT_EQ(about->x(), (screen.width() - about->width()) / 2);
+        EXPECT_EQ(about->y(), (screen.height() - about->height()) / 2);
     });
 }
 
