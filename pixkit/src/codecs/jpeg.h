@@ -100,6 +100,10 @@ struct HuffDecoder {
     std::int32_t MaxCode[17];           // largest code of each length, -1 if none
     std::int32_t ValOffset[17];         // symbol index minus code for each length
     std::uint8_t Symbols[256];
+    // For AC tables: a run/size code and its value bits that fit in the
+    // look-up together, decoded in one step: (value << 16) | (run << 8) |
+    // bits used; 0 where they do not fit.
+    std::int32_t FastAc[1 << kFastBits];
     bool Defined = false;
 };
 // Builds a table from counts and symbols; raises EInvalidImage when the
@@ -140,8 +144,9 @@ struct McuRows {
     int Rows; // image rows in this MCU row
 };
 // Converts rows to pixels and stores those inside b's Area. scratch holds
-// at least 2 x (frame width + 16) bytes.
-void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scratch);
+// at least 2 x (frame width + 16) bytes, sums frame width / 2 + 16 values.
+void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scratch,
+                std::int16_t* sums);
 
 // Inverse DCT of one block of dequantized coefficients (natural order,
 // each within +-2048) to 8 x 8 samples with the level shift and clamping.

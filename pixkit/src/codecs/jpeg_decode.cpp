@@ -40,8 +40,21 @@ bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
     c.Pred = std::clamp(c.Pred + diff, -2048, 2047);
     coef[0] = ClampCoef(c.Pred * c.Q[0]);
     bool ac = false;
+    const HuffDecoder& acTable = *c.Ac;
     for (int k = 1; k < 64;) {
-        const int rs = DecodeSymbol(br, *c.Ac);
+        if (br.Count() < 16) br.Fill();
+        const std::int32_t fast = acTable.FastAc[br.Peek(HuffDecoder::kFastBits)];
+        if (fast != 0) {
+            br.Consume(fast & 0xFF);
+            k += (fast >> 8) & 15;
+            if (k > 63) throw EInvalidImage();
+            const int z = kZigZag[k];
+            coef[z] = ClampCoef((fast >> 16) * c.Q[z]);
+            ac = true;
+            ++k;
+            continue;
+        }
+        const int rs = DecodeSymbol(br, acTable);
         const int run = rs >> 4, size = rs & 15;
         if (size == 0) {
             if (run != 15) break; // end of block
@@ -71,7 +84,7 @@ class ScanDecoder {
   private:
     void Setup();
     void DecodeRow(int set);
-    void Output(Buffer& b, int row, std::uint8_t* scratch);
+    void Output(Buffer& b, int row);
 
     BitReader br_;
     const Frame& f_;
@@ -80,6 +93,8 @@ class ScanDecoder {
     int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0;
     bool smooth2x2_ = false; // 2 x 2 luminance: rows need their neighbours
     int mcuCount_ = 0, nextRestart_ = 0;
+    std::vector<std::uint8_t> scratch_; // upsampled chroma rows
+    std::vector<std::int16_t> sums_;
 };
 
 void ScanDecoder::Setup() {
@@ -136,7 +151,7 @@ void ScanDecoder::DecodeRow(int set) {
     }
 }
 
-void ScanDecoder::Output(Buffer& b, int row, std::uint8_t* scratch) {
+void ScanDecoder::Output(Buffer& b, int row) {
     McuRows m{};
     m.Top = row * mcuH_;
     m.Rows = std::min(mcuH_, f_.Height - m.Top);
@@ -151,7 +166,7 @@ void ScanDecoder::Output(Buffer& b, int row, std::uint8_t* scratch) {
         m.Below[i] = row + 1 < mcusY_ ? comp_[i].Set[set ^ 1].data()
                                       : m.Plane[i] + (validRows - 1) * c.Stride;
     }
-    OutputRows(f_, m, b, scratch);
+    OutputRows(f_, m, b, scratch_.data(), sums_.data());
     GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
 }
 
@@ -160,11 +175,12 @@ void ScanDecoder::Run(Buffer& b) {
     // Rows below the target's area are not decoded at all.
     const int lastRow =
         b.Area.Bottom < 0 ? -1 : std::min<std::int64_t>(mcusY_ - 1, b.Area.Bottom / mcuH_);
-    std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
+    scratch_.resize(2 * (std::size_t(f_.Width) + 16));
+    sums_.resize(std::size_t(f_.Width) / 2 + 16);
     if (!smooth2x2_) {
         for (int row = 0; row <= lastRow; ++row) {
             DecodeRow(0);
-            Output(b, row, scratch.data());
+            Output(b, row);
         }
         return;
     }
@@ -179,7 +195,7 @@ void ScanDecoder::Run(Buffer& b) {
                 std::memcpy(c.Above.data(), c.Set[other].data() + 7 * c.Stride, c.Stride);
             }
         if (row + 1 < mcusY_) DecodeRow(other);
-        Output(b, row, scratch.data());
+        Output(b, row);
     }
 }
 

@@ -6,6 +6,26 @@
 
 namespace pixkit::jpeg {
 
+namespace {
+
+void BuildFastAc(HuffDecoder& t) {
+    constexpr int bits = HuffDecoder::kFastBits;
+    for (int i = 0; i < (1 << bits); ++i) {
+        t.FastAc[i] = 0;
+        const int e = t.Fast[i];
+        if (e == 0) continue;
+        const int len = e >> 8, run = (e >> 4) & 15, size = e & 15;
+        if (size == 0 || len + size > bits) continue;
+        // The value bits follow the code within the look-up index.
+        const int raw = (i >> (bits - len - size)) & ((1 << size) - 1);
+        const int value = raw < (1 << (size - 1)) ? raw - (1 << size) + 1 : raw;
+        t.FastAc[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << 16) |
+                      (run << 8) | (len + size);
+    }
+}
+
+} // namespace
+
 void BuildHuffDecoder(HuffDecoder& t, const std::uint8_t counts[16], const std::uint8_t* symbols) {
     std::memset(t.Fast, 0, sizeof t.Fast);
     int code = 0, k = 0;
@@ -25,6 +45,7 @@ void BuildHuffDecoder(HuffDecoder& t, const std::uint8_t counts[16], const std::
         t.MaxCode[len] = n ? code - 1 : -1;
         code <<= 1;
     }
+    BuildFastAc(t);
     t.Defined = true;
 }
 
