@@ -112,50 +112,56 @@ __attribute__((target_clones("avx2", "default"))) void InverseDCT(const std::int
             out[c] = static_cast<std::uint8_t>(std::clamp(a[c * 8 + r], 0, 255));
 }
 
-void ForwardDCT(const std::int32_t* in, std::int32_t* out) {
-    std::int32_t ws[64];
-    // Rows, keeping two extra bits; then columns, removing them.
-    for (int pass = 0; pass < 2; ++pass) {
-        const std::int32_t* src = pass == 0 ? in : ws;
-        std::int32_t* dst = pass == 0 ? ws : out;
-        const int step = pass == 0 ? 1 : 8; // between the 8 inputs of one transform
-        const int next = pass == 0 ? 8 : 1; // between transforms
-        const int up = pass == 0 ? kPass1Bits : 0;
-        const int down = pass == 0 ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
-        for (int i = 0; i < 8; ++i) {
-            const std::int32_t* d = src + i * next;
-            std::int32_t* o = dst + i * next;
-            const std::int32_t t0 = d[0] + d[7 * step], t7 = d[0] - d[7 * step];
-            const std::int32_t t1 = d[step] + d[6 * step], t6 = d[step] - d[6 * step];
-            const std::int32_t t2 = d[2 * step] + d[5 * step], t5 = d[2 * step] - d[5 * step];
-            const std::int32_t t3 = d[3 * step] + d[4 * step], t4 = d[3 * step] - d[4 * step];
+namespace {
 
-            const std::int32_t t10 = t0 + t3, t13 = t0 - t3, t11 = t1 + t2, t12 = t1 - t2;
-            if (pass == 0) {
-                o[0] = (t10 + t11) * (1 << up);
-                o[4 * step] = (t10 - t11) * (1 << up);
-            } else {
-                o[0] = Descale(t10 + t11, kPass1Bits);
-                o[4 * step] = Descale(t10 - t11, kPass1Bits);
-            }
-            const std::int32_t z1 = (t12 + t13) * F0_541;
-            o[2 * step] = Descale(z1 + t13 * F0_765, down);
-            o[6 * step] = Descale(z1 - t12 * F1_847, down);
+// The forward 8-point transform on 8 lanes, as IdctLanes: lane i of input k
+// is in[k * 8 + i]. The first pass keeps kPass1Bits extra bits, the second
+// removes them.
+template <bool First> inline void FdctLanes(const std::int32_t* in, std::int32_t* out) {
+    constexpr int down = First ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
+    for (int i = 0; i < 8; ++i) {
+        const std::int32_t* d = in + i;
+        std::int32_t* o = out + i;
+        const std::int32_t t0 = d[0] + d[56], t7 = d[0] - d[56];
+        const std::int32_t t1 = d[8] + d[48], t6 = d[8] - d[48];
+        const std::int32_t t2 = d[16] + d[40], t5 = d[16] - d[40];
+        const std::int32_t t3 = d[24] + d[32], t4 = d[24] - d[32];
 
-            std::int32_t q1 = t4 + t7, q2 = t5 + t6, q3 = t4 + t6, q4 = t5 + t7;
-            const std::int32_t q5 = (q3 + q4) * F1_175;
-            const std::int32_t p4 = t4 * F0_298, p5 = t5 * F2_053, p6 = t6 * F3_072,
-                               p7 = t7 * F1_501;
-            q1 *= -F0_899;
-            q2 *= -F2_562;
-            q3 = q3 * -F1_961 + q5;
-            q4 = q4 * -F0_390 + q5;
-            o[7 * step] = Descale(p4 + q1 + q3, down);
-            o[5 * step] = Descale(p5 + q2 + q4, down);
-            o[3 * step] = Descale(p6 + q2 + q3, down);
-            o[step] = Descale(p7 + q1 + q4, down);
+        const std::int32_t t10 = t0 + t3, t13 = t0 - t3, t11 = t1 + t2, t12 = t1 - t2;
+        if constexpr (First) {
+            o[0] = (t10 + t11) * (1 << kPass1Bits);
+            o[32] = (t10 - t11) * (1 << kPass1Bits);
+        } else {
+            o[0] = Descale(t10 + t11, kPass1Bits);
+            o[32] = Descale(t10 - t11, kPass1Bits);
         }
+        const std::int32_t z1 = (t12 + t13) * F0_541;
+        o[16] = Descale(z1 + t13 * F0_765, down);
+        o[48] = Descale(z1 - t12 * F1_847, down);
+
+        std::int32_t q1 = t4 + t7, q2 = t5 + t6, q3 = t4 + t6, q4 = t5 + t7;
+        const std::int32_t q5 = (q3 + q4) * F1_175;
+        q1 *= -F0_899;
+        q2 *= -F2_562;
+        q3 = q3 * -F1_961 + q5;
+        q4 = q4 * -F0_390 + q5;
+        o[56] = Descale(t4 * F0_298 + q1 + q3, down);
+        o[40] = Descale(t5 * F2_053 + q2 + q4, down);
+        o[24] = Descale(t6 * F3_072 + q2 + q3, down);
+        o[8] = Descale(t7 * F1_501 + q1 + q4, down);
     }
+}
+
+} // namespace
+
+// Columns, then rows by transposing, then back to natural order.
+__attribute__((target_clones("avx2", "default"))) void ForwardDCT(const std::int32_t* in,
+                                                                  std::int32_t* out) {
+    alignas(32) std::int32_t a[64], b[64];
+    FdctLanes<true>(in, a);
+    Transpose(a, b);
+    FdctLanes<false>(b, a);
+    Transpose(a, out);
 }
 
 } // namespace pixkit::jpeg

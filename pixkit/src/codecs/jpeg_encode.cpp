@@ -79,22 +79,23 @@ class BitSink {
 
 struct Quantizer {
     std::uint8_t Table[64]; // natural order, as written
-    std::uint32_t Divisor[64];
-    std::uint64_t Recip[64]; // ceil(2^32 / divisor): exact division below 2^16
+    float Recip[64];        // 1 / (8 x table): the DCT output is 8 times the coefficient
     explicit Quantizer(const std::uint8_t* standard) {
         for (int k = 0; k < 64; ++k) {
             Table[k] = static_cast<std::uint8_t>((standard[k] + 1) / 2);
-            Divisor[k] = 8u * Table[k]; // the DCT output is 8 times the coefficient
-            Recip[k] = ((std::uint64_t(1) << 32) + Divisor[k] - 1) / Divisor[k];
+            Recip[k] = 1.0f / float(8 * Table[k]);
         }
     }
-    // Rounds dct[k] / divisor to the nearest integer, halves away from 0.
-    int Quantize(std::int32_t v, int k) const {
-        const std::uint32_t a = static_cast<std::uint32_t>(v < 0 ? -v : v) + Divisor[k] / 2;
-        const int q = static_cast<int>((a * Recip[k]) >> 32);
-        return v < 0 ? -q : q;
-    }
 };
+
+// Quantizes a block (natural order), rounding halves away from zero.
+__attribute__((target_clones("avx2", "default"))) void
+Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
+    for (int k = 0; k < 64; ++k) {
+        const float x = float(dct[k]) * recip[k];
+        out[k] = static_cast<std::int32_t>(x + (x < 0 ? -0.5f : 0.5f));
+    }
+}
 
 void WriteDQT(ByteSink& out, int id, const Quantizer& q) {
     out.Be16(0xFF00 | DQT);
@@ -155,47 +156,65 @@ std::uint32_t ValueBits(int v, int n) {
 }
 
 void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
-    alignas(32) std::int32_t dct[64];
+    alignas(32) std::int32_t dct[64], q[64];
     ForwardDCT(samples, dct);
-    const int dc = ch.Q->Quantize(dct[0], 0);
-    const int diff = dc - ch.Pred;
-    ch.Pred = dc;
+    Quantize(dct, ch.Q->Recip, q);
+    const int diff = q[0] - ch.Pred;
+    ch.Pred = q[0];
     const int dn = BitCount(diff < 0 ? -diff : diff);
     bits.Put(ch.Dc->Code[dn], ch.Dc->Size[dn]);
     if (dn) bits.Put(ValueBits(diff, dn), dn);
-    int run = 0;
+    // The AC coefficients in zig-zag order, with a bit per non-zero one.
+    std::int32_t zz[64];
+    std::uint64_t nonzero = 0;
     for (int k = 1; k < 64; ++k) {
-        const int z = kZigZag[k];
-        const int v = ch.Q->Quantize(dct[z], z);
-        if (v == 0) {
-            ++run;
-            continue;
-        }
+        zz[k] = q[kZigZag[k]];
+        nonzero |= std::uint64_t(zz[k] != 0) << k;
+    }
+    int last = 0;
+    while (nonzero != 0) {
+        const int k = __builtin_ctzll(nonzero);
+        nonzero &= nonzero - 1;
+        int run = k - last - 1;
         for (; run > 15; run -= 16) bits.Put(ch.Ac->Code[0xF0], ch.Ac->Size[0xF0]);
+        const int v = zz[k];
         const int n = BitCount(v < 0 ? -v : v);
         const int sym = run << 4 | n;
         bits.Put(ch.Ac->Code[sym], ch.Ac->Size[sym]);
         bits.Put(ValueBits(v, n), n);
-        run = 0;
+        last = k;
     }
-    if (run > 0) bits.Put(ch.Ac->Code[0], ch.Ac->Size[0]);
+    if (last != 63) bits.Put(ch.Ac->Code[0], ch.Ac->Size[0]);
 }
 
-// Converts the 8 x 8 pixels at p (w x h of them inside the image, the rest
-// black) to level-shifted Y, Cb and Cr with the JFIF equations in 7-bit
-// fixed point.
-void LoadBlock(const Pixel* p, int pitch, int w, int h, std::int32_t* y, std::int32_t* cb,
-               std::int32_t* cr) {
+// Converts 8 x 8 pixels to level-shifted Y, Cb and Cr with the JFIF
+// equations in 7-bit fixed point.
+__attribute__((target_clones("avx2", "default"))) void
+ConvertBlock(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb, std::int32_t* cr) {
     for (int r = 0; r < 8; ++r, p += pitch) {
         for (int c = 0; c < 8; ++c) {
-            const Pixel v = (r < h && c < w) ? p[c] : 0;
-            const int R = (v >> 16) & 255, G = (v >> 8) & 255, B = v & 255;
+            const Pixel v = p[c];
+            const std::int32_t R = (v >> 16) & 255, G = (v >> 8) & 255, B = v & 255;
             const int i = r * 8 + c;
             y[i] = ((38 * R + 75 * G + 15 * B + 64) >> 7) - 128;
             cb[i] = (-22 * R - 42 * G + 64 * B + 64) >> 7;
             cr[i] = (64 * R - 54 * G - 10 * B + 64) >> 7;
         }
     }
+}
+
+// The 8 x 8 pixels at p of which w x h lie inside the image; the rest of
+// the block is black.
+void LoadBlock(const Pixel* p, int pitch, int w, int h, std::int32_t* y, std::int32_t* cb,
+               std::int32_t* cr) {
+    if (w == 8 && h == 8) {
+        ConvertBlock(p, pitch, y, cb, cr);
+        return;
+    }
+    Pixel block[64] = {};
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) block[r * 8 + c] = p[std::ptrdiff_t(r) * pitch + c];
+    ConvertBlock(block, 8, y, cb, cr);
 }
 
 } // namespace
