@@ -221,6 +221,24 @@ TEST(GifSave, PositionBackgroundAndRequirements) {
     GFXFile* gif = GFXFile::GetDefaultFormat("a.gif");
     TMemoryStream m;
     EXPECT_THROW(gif->Save(b, &m, nullptr, nullptr), EInvalidImage);
+    // A work buffer that shares the image's pixels is replaced, not used.
+    std::vector<Pixel> colour(64);
+    for (int i = 0; i < 64; ++i) colour[std::size_t(i)] = *b.At(i % 8, i / 8) & 0xFFFFFF;
+    Buffer alias(b, Rect{0, 0, 7, 7}, true);
+    TMemoryStream again;
+    gif->Save(b, &again, nullptr, &alias);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(*b.At(i % 8, i / 8) & 0xFFFFFF, colour[std::size_t(i)]);
+    EXPECT_THROW(gif->Save(b, &again, nullptr, &b), EInvalidImage);
+
+    // An empty image is a 0 x 0 screen and image, which we do not read back.
+    Buffer empty, emptyWork;
+    GFXFile::Save(empty, dir / "empty.gif", nullptr, &emptyWork);
+    const std::vector<std::uint8_t> bytes = ReadFile(dir / "empty.gif");
+    ASSERT_GT(bytes.size(), 13u);
+    EXPECT_EQ(bytes[6] | bytes[7] | bytes[8] | bytes[9], 0);
+    EXPECT_EQ(bytes.back(), ';');
+    EXPECT_THROW(GFXFile::Load(empty, dir / "empty.gif", nullptr), EInvalidImage);
+
     // The old file survives a failed save through the registry.
     EXPECT_THROW(GFXFile::Save(b, dir / "pos.gif", nullptr, nullptr), EInvalidImage);
     EXPECT_TRUE(ReadFile(dir / "pos.gif") == file);

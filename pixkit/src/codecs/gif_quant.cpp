@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace pixkit {
@@ -171,10 +172,27 @@ class Splitter {
     std::vector<int> leafOf_; // the leaf node of each box
 };
 
-// Makes work a contiguous block of b's size.
+// The bytes a buffer's rows span.
+std::pair<const char*, const char*> Span(const Buffer& b) {
+    const char* first = reinterpret_cast<const char*>(b.At(b.Area.Left, b.Area.Top));
+    const char* last = reinterpret_cast<const char*>(b.At(b.Area.Right, b.Area.Bottom) + 1);
+    return {std::min(first, last), std::max(first, last)};
+}
+
+bool Overlap(const Buffer& a, const Buffer& b) {
+    const auto [a0, a1] = Span(a);
+    const auto [b0, b1] = Span(b);
+    return a0 < b1 && b0 < a1;
+}
+
+// Makes work a contiguous block of b's size that does not share b's
+// pixels (a work buffer that is b itself or a view of it would destroy
+// the image being saved).
 void PrepareWork(const Buffer& b, Buffer& work) {
     const int w = b.Width(), h = b.Height();
-    if (work.Empty() || work.Width() != w || work.Height() != h || work.Pitch != w) {
+    if (&work == &b) throw EInvalidImage();
+    if (work.Empty() || work.Area.Empty() || work.Width() != w || work.Height() != h ||
+        work.Pitch != w || Overlap(work, b)) {
         work.Alloc({w, h});
         if (work.Empty()) throw EInvalidImage();
     }
