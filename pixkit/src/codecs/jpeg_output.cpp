@@ -41,9 +41,7 @@ void ConvertGrey(const std::uint8_t* y, Pixel* out, int n) {
 // Doubles a row of w weighted samples horizontally: each output is 3/4 of
 // the nearer input plus 1/4 of the next one out (in sums scaled by 4 or 16,
 // with the rounding of each output phase); the ends repeat.
-template <int Shift>
-__attribute__((target_clones("avx2", "default"))) void Widen(const std::int16_t* s, int w,
-                                                             std::uint8_t* out) {
+template <int Shift> inline void Widen(const std::int16_t* s, int w, std::uint8_t* out) {
     constexpr int roundEven = Shift == 2 ? 1 : 8, roundOdd = Shift == 2 ? 2 : 7;
     out[0] = static_cast<std::uint8_t>((s[0] * 4 + (Shift == 2 ? 0 : 8)) >> Shift);
     out[1] = static_cast<std::uint8_t>((s[0] * 3 + s[1] + roundOdd) >> Shift);
@@ -55,13 +53,23 @@ __attribute__((target_clones("avx2", "default"))) void Widen(const std::int16_t*
     out[2 * w - 1] = static_cast<std::uint8_t>((s[w - 1] * 4 + (Shift == 2 ? 0 : 7)) >> Shift);
 }
 
+// The vector variants of both widenings (templates cannot be cloned).
+__attribute__((target_clones("avx2", "default"))) void WidenSamples(const std::int16_t* s, int w,
+                                                                    std::uint8_t* out) {
+    Widen<2>(s, w, out);
+}
+__attribute__((target_clones("avx2", "default"))) void WidenSums(const std::int16_t* s, int w,
+                                                                 std::uint8_t* out) {
+    Widen<4>(s, w, out);
+}
+
 void UpsampleH2V1(const std::uint8_t* in, int w, std::uint8_t* out, std::int16_t* sums) {
     if (w <= 2) {
         for (int i = 0; i < w; ++i) out[2 * i] = out[2 * i + 1] = in[i];
         return;
     }
     for (int i = 0; i < w; ++i) sums[i] = in[i];
-    Widen<2>(sums, w, out);
+    WidenSamples(sums, w, out);
 }
 
 // Doubles in both directions for one output row: vertically 3/4 of the
@@ -73,7 +81,7 @@ void UpsampleH2V2(const std::uint8_t* cur, const std::uint8_t* near, int w, std:
         return;
     }
     for (int i = 0; i < w; ++i) sums[i] = static_cast<std::int16_t>(cur[i] * 3 + near[i]);
-    Widen<4>(sums, w, out);
+    WidenSums(sums, w, out);
 }
 
 // The chroma row of component c for image row r of the MCU row: with 2 x 2
