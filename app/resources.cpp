@@ -1,5 +1,6 @@
 #include "resources.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
@@ -49,10 +50,17 @@ QPixmap Render(const QString& path, QSize size) {
     return pixmap;
 }
 
+// Pixmaps must go before the application object does.
+void ClearResources() {
+    Cursors().clear();
+    Glyphs().clear();
+}
+
 } // namespace
 
 bool LoadResources() {
     InitKvResources();
+    qAddPostRoutine(ClearResources);
     bool ok = true;
     for (const CursorResource& c : kCursors) {
         const QPixmap image = Render(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32));

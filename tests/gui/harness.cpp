@@ -16,11 +16,25 @@ namespace kvtest {
 
 namespace {
 
+std::unique_ptr<kv::KvApplication>& AppHolder() {
+    static std::unique_ptr<kv::KvApplication> app;
+    return app;
+}
+
+// The application goes before the program's exit handlers run: Qt's own
+// globals are gone by then.
+class AppEnvironment : public ::testing::Environment {
+  public:
+    void TearDown() override { AppHolder().reset(); }
+};
+::testing::Environment* const gAppEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
 // One application for the whole test program, created on first use after
 // the environment points Qt at the offscreen platform and the XDG folders at
 // a scratch directory (the user's own settings are never touched).
 kv::KvApplication& App() {
-    static std::unique_ptr<kv::KvApplication> app;
+    std::unique_ptr<kv::KvApplication>& app = AppHolder();
     if (!app) {
         static const std::string scratch =
             (fs::temp_directory_path() / ("kvgui_env_" + std::to_string(::getpid()))).string();
