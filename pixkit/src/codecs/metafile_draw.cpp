@@ -1,0 +1,210 @@
+// Drawing operations of the playback device context. Coordinates are mapped
+// to output pixels and rounded to the pixel grid as GDI does: rectangles
+// and ellipses cover [left, right) x [top, bottom), lines leave out their
+// last pixel, polygons fill the pixels whose centres lie inside and then
+// stroke their outline through the vertices.
+#include "metafile_dc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace pixkit {
+
+namespace {
+
+constexpr int kPenNull = 5;
+
+Pair<double> Round(Pair<double> p) {
+    return {double(PixelOf(p.x)), double(PixelOf(p.y))};
+}
+
+// A disc of diameter d around c as a polygon, for round pen joins.
+std::vector<Pair<double>> Disc(Pair<double> c, double d) {
+    const int n = std::clamp(int(d * 1.5), 8, 256);
+    std::vector<Pair<double>> pts(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n;
+        pts[std::size_t(i)] = {c.x + 0.5 + d / 2 * std::cos(a), c.y + 0.5 + d / 2 * std::sin(a)};
+    }
+    return pts;
+}
+
+// The outline of an ellipse inside the box, n points, centre-line radius
+// shrunk by inset pixels.
+std::vector<Pair<double>> EllipsePoints(double l, double t, double r, double b, double inset) {
+    const double cx = (l + r) / 2, cy = (t + b) / 2;
+    const double rx = std::max(0.0, (r - l) / 2 - inset), ry = std::max(0.0, (b - t) / 2 - inset);
+    const int n = std::clamp(int((rx + ry) * 2), 16, 4096);
+    std::vector<Pair<double>> pts(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double a = 2 * std::numbers::pi * i / n;
+        pts[std::size_t(i)] = {cx + rx * std::cos(a), cy + ry * std::sin(a)};
+    }
+    return pts;
+}
+
+// A line that leaves out its last pixel (GDI's LineTo).
+void ThinLine(Buffer& t, Pair<int> a, Pair<int> b, Pixel c) {
+    const bool keep = t.Contains(b);
+    const Pixel old = keep ? *t.At(b.x, b.y) : 0;
+    t.Line(a, b, c);
+    if (keep) *t.At(b.x, b.y) = old;
+}
+
+} // namespace
+
+double MetaDC::PenPixels() const {
+    const Pair<double> a = ToOutput(0, 0), b = ToOutput(st.pen.width, 0);
+    return std::hypot(b.x - a.x, b.y - a.y);
+}
+
+void MetaDC::FillPolygons(const std::vector<std::vector<Pair<double>>>& devPolys, Pixel c) {
+    Buffer t;
+    Target(t);
+    Charge(FillPolygonsInto(t, devPolys, st.fill, c & 0x00FFFFFF));
+}
+
+// Strokes a path of output points (already on the pixel grid) with the
+// current pen: one pixel wide lines for thin pens, otherwise filled
+// segment quads with round joins.
+void MetaDC::StrokePath(const std::vector<Pair<double>>& pts, bool closed) {
+    if ((st.pen.style & 15) == kPenNull || pts.empty()) return;
+    const Pixel c = st.pen.colour & 0x00FFFFFF;
+    const double w = PenPixels();
+    const std::size_t segments = closed ? pts.size() : pts.size() - 1;
+    Buffer t;
+    Target(t);
+    if (t.Empty()) return;
+    if (w < 1.5) {
+        for (std::size_t i = 0; i < segments; ++i) {
+            const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
+            ThinLine(t, {int(a.x), int(a.y)}, {int(b.x), int(b.y)}, c);
+            Charge(std::int64_t(std::fabs(b.x - a.x) + std::fabs(b.y - a.y)) + 1);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < segments; ++i) {
+        const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
+        const double len = std::hypot(b.x - a.x, b.y - a.y);
+        if (len > 0) {
+            const double nx = -(b.y - a.y) / len * w / 2, ny = (b.x - a.x) / len * w / 2;
+            const std::vector<std::vector<Pair<double>>> quad{{{a.x + 0.5 + nx, a.y + 0.5 + ny},
+                                                               {b.x + 0.5 + nx, b.y + 0.5 + ny},
+                                                               {b.x + 0.5 - nx, b.y + 0.5 - ny},
+                                                               {a.x + 0.5 - nx, a.y + 0.5 - ny}}};
+            Charge(FillPolygonsInto(t, quad, FillMode::Winding, c));
+        }
+    }
+    for (const Pair<double>& p : pts)
+        Charge(FillPolygonsInto(t, {Disc(p, w)}, FillMode::Winding, c));
+}
+
+std::vector<Pair<double>> MetaDC::ToGrid(const std::vector<Pair<double>>& pts) const {
+    std::vector<Pair<double>> dev;
+    dev.reserve(pts.size());
+    for (const Pair<double>& p : pts) dev.push_back(Round(ToOutput(p.x, p.y)));
+    return dev;
+}
+
+void MetaDC::LineTo(double x, double y) {
+    PolylineTo({{x, y}});
+}
+
+void MetaDC::PolylineTo(const std::vector<Pair<double>>& pts) {
+    if (pts.empty()) return;
+    std::vector<Pair<double>> line{st.pos};
+    line.insert(line.end(), pts.begin(), pts.end());
+    st.pos = pts.back();
+    if (inPath_) {
+        if (path_.empty() || path_.back().closed) path_.push_back({{line.front()}, false});
+        path_.back().pts.insert(path_.back().pts.end(), pts.begin(), pts.end());
+        return;
+    }
+    StrokePath(ToGrid(line), false);
+}
+
+void MetaDC::Polyline(const std::vector<Pair<double>>& pts) {
+    if (inPath_)
+        AddFigure(pts, false);
+    else
+        StrokePath(ToGrid(pts), false);
+}
+
+void MetaDC::PolyPolygon(const std::vector<std::vector<Pair<double>>>& polys) {
+    if (inPath_) {
+        for (const auto& poly : polys) AddFigure(poly, true);
+        return;
+    }
+    std::vector<std::vector<Pair<double>>> dev(polys.size());
+    for (std::size_t i = 0; i < polys.size(); ++i) dev[i] = ToGrid(polys[i]);
+    if (!st.brush.hollow) FillPolygons(dev, st.brush.colour);
+    for (const auto& poly : dev) StrokePath(poly, true);
+}
+
+void MetaDC::Rectangle(double l, double t, double r, double b) {
+    if (inPath_) return AddFigure({{l, t}, {r, t}, {r, b}, {l, b}}, true);
+    const Pair<double> p = Round(ToOutput(l, t)), q = Round(ToOutput(r, b));
+    const double L = std::min(p.x, q.x), R = std::max(p.x, q.x);
+    const double T = std::min(p.y, q.y), B = std::max(p.y, q.y);
+    if (R <= L || B <= T) return;
+    if (!st.brush.hollow) FillPolygons({{{L, T}, {R, T}, {R, B}, {L, B}}}, st.brush.colour);
+    StrokePath({{L, T}, {R - 1, T}, {R - 1, B - 1}, {L, B - 1}}, true);
+}
+
+void MetaDC::Ellipse(double l, double t, double r, double b) {
+    const Pair<double> p = Round(ToOutput(l, t)), q = Round(ToOutput(r, b));
+    const double L = std::min(p.x, q.x), R = std::max(p.x, q.x);
+    const double T = std::min(p.y, q.y), B = std::max(p.y, q.y);
+    if (R <= L || B <= T) return;
+    if (!st.brush.hollow) FillPolygons({EllipsePoints(L, T, R, B, 0)}, st.brush.colour);
+    std::vector<Pair<double>> outline = EllipsePoints(L, T, R, B, 0.5);
+    for (Pair<double>& o : outline) o = Round({o.x - 0.5, o.y - 0.5});
+    StrokePath(outline, true);
+}
+
+void MetaDC::SetPixel(double x, double y, Pixel c) {
+    const Pair<double> p = ToOutput(x, y);
+    Buffer t;
+    Target(t);
+    const Pair<int> at{PixelOf(p.x), PixelOf(p.y)};
+    if (!t.Empty() && t.Contains(at)) *t.At(at.x, at.y) = c & 0x00FFFFFF;
+}
+
+void MetaDC::FillRect(double l, double t, double r, double b, Pixel c) {
+    const Pair<double> p = Round(ToOutput(l, t)), q = Round(ToOutput(r, b));
+    FillPolygons({{{p.x, p.y}, {q.x, p.y}, {q.x, q.y}, {p.x, q.y}}}, c);
+}
+
+void MetaDC::StretchBitmap(Buffer& src, double x, double y, double w, double h, int sx, int sy,
+                           int sw, int sh) {
+    if (src.Empty() || sw == 0 || sh == 0) return;
+    const Pair<double> a = ToOutput(x, y), b = ToOutput(x + w, y + h);
+    if (!(std::fabs(b.x - a.x) >= 0.5 && std::fabs(b.y - a.y) >= 0.5)) return;
+    Buffer t;
+    Target(t);
+    if (t.Empty()) return;
+    const int x0 = std::max(t.Area.Left, int(std::max(-1e9, std::ceil(std::min(a.x, b.x) - 0.5))));
+    const int x1 =
+        std::min(t.Area.Right, int(std::min(1e9, std::ceil(std::max(a.x, b.x) - 0.5))) - 1);
+    const int y0 = std::max(t.Area.Top, int(std::max(-1e9, std::ceil(std::min(a.y, b.y) - 0.5))));
+    const int y1 =
+        std::min(t.Area.Bottom, int(std::min(1e9, std::ceil(std::max(a.y, b.y) - 0.5))) - 1);
+    if (x0 > x1 || y0 > y1) return;
+    Charge(std::int64_t(x1 - x0 + 1) * (y1 - y0 + 1));
+    std::vector<int> cols(std::size_t(x1 - x0 + 1));
+    for (int px = x0; px <= x1; ++px) {
+        const double u = (px + 0.5 - a.x) / (b.x - a.x);
+        cols[std::size_t(px - x0)] =
+            std::clamp(int(std::floor(sx + u * sw)), src.Area.Left, src.Area.Right);
+    }
+    for (int py = y0; py <= y1; ++py) {
+        const double v = (py + 0.5 - a.y) / (b.y - a.y);
+        const int row = std::clamp(int(std::floor(sy + v * sh)), src.Area.Top, src.Area.Bottom);
+        const Pixel* s = src.At(src.Area.Left, row) - src.Area.Left;
+        Pixel* d = t.At(x0, py);
+        for (int px = x0; px <= x1; ++px) *d++ = s[cols[std::size_t(px - x0)]] & 0x00FFFFFF;
+    }
+}
+
+} // namespace pixkit

@@ -1,0 +1,60 @@
+// Bounds-checked access to the bytes of one metafile record, and the
+// helpers both players share (colour references, packed DIBs).
+#pragma once
+
+#include <pixkit/buffer.h>
+#include <pixkit/stream.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pixkit {
+
+// One record's bytes. Every read past its end raises EInvalidImage.
+struct RecordView {
+    const std::uint8_t* p;
+    std::size_t n;
+
+    void Need(std::size_t at, std::size_t bytes) const {
+        if (at > n || bytes > n - at) throw EInvalidImage();
+    }
+    std::uint32_t U8(std::size_t at) const {
+        Need(at, 1);
+        return p[at];
+    }
+    std::uint32_t U16(std::size_t at) const {
+        Need(at, 2);
+        return p[at] | (std::uint32_t(p[at + 1]) << 8);
+    }
+    std::int32_t S16(std::size_t at) const { return std::int16_t(U16(at)); }
+    std::uint32_t U32(std::size_t at) const { return U16(at) | (U16(at + 2) << 16); }
+    std::int32_t S32(std::size_t at) const { return std::int32_t(U32(at)); }
+    float F32(std::size_t at) const;
+    RecordView Sub(std::size_t at, std::size_t bytes) const {
+        Need(at, bytes);
+        return {p + at, bytes};
+    }
+};
+
+// A colour reference 0x00BBGGRR to a pixel (palette-relative references
+// keep their RGB bits).
+inline Pixel FromColorRef(std::uint32_t c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// A DIB decoded from a record: header block and bits may lie apart (EMF)
+// or together (WMF, bits directly behind the colour table).
+struct DibSource {
+    Buffer pixels;
+    bool bottomUp = true;
+};
+// Decodes the DIB whose header block is info and whose bits are bits.
+// palIndices: the colour table holds 16-bit palette indices
+// (DIB_PAL_COLORS), which we cannot resolve; the decoder's default table is
+// used. Raises EInvalidImage when the header or the bits do not fit.
+void DecodeDib(DibSource& out, RecordView info, RecordView bits, bool palIndices);
+// The size of a packed DIB's header and colour table (WMF records).
+std::size_t DibHeaderBytes(RecordView dib, bool palIndices);
+
+} // namespace pixkit
