@@ -86,6 +86,13 @@ std::vector<Pixel> Pixels(const Buffer& b) {
     return v;
 }
 
+// The pixels of the built file loaded into a fresh buffer, top row first.
+std::vector<Pixel> Decode(const BmpBuilder& f) {
+    Buffer b;
+    LoadBytes(b, f.File());
+    return Pixels(b);
+}
+
 } // namespace
 
 TEST(BmpDecode, OneBitTableAndRowOrder) {
@@ -102,9 +109,7 @@ TEST(BmpDecode, OneBitTableAndRowOrder) {
 
     f.height = -2; // the same image stored top row first
     f.bitsData = {0x60, 0, 0, 0, 0xA0, 0, 0, 0};
-    Buffer down;
-    LoadBytes(down, f.File());
-    EXPECT_EQ(Pixels(down), Pixels(up));
+    EXPECT_EQ(Decode(f), Pixels(up));
 }
 
 TEST(BmpDecode, ThirtyTwoBitKeepsFourthByteAsTopByte) {
@@ -112,9 +117,7 @@ TEST(BmpDecode, ThirtyTwoBitKeepsFourthByteAsTopByte) {
     f.width = 2;
     f.bits = 32;
     f.bitsData = {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0xFF};
-    Buffer b;
-    LoadBytes(b, f.File());
-    EXPECT_EQ(Pixels(b), (std::vector<Pixel>{0xFF302010, 0xFF030201}));
+    EXPECT_EQ(Decode(f), (std::vector<Pixel>{0xFF302010, 0xFF030201}));
 }
 
 TEST(BmpDecode, SixteenBitDefaultAndMaskedLayouts) {
@@ -129,24 +132,18 @@ TEST(BmpDecode, SixteenBitDefaultAndMaskedLayouts) {
     f.compression = BI_BITFIELDS; // 5-6-5: green field 6 bits
     f.table = {0xF800, 0x07E0, 0x001F};
     f.bitsData = {0xFF, 0xFF, 0x41, 0x08};
-    Buffer c;
-    LoadBytes(c, f.File());
-    EXPECT_EQ(Pixels(c), (std::vector<Pixel>{0xFFFFFF, 0x080808}));
+    EXPECT_EQ(Decode(f), (std::vector<Pixel>{0xFFFFFF, 0x080808}));
 
     // Bit fields declared without masks (as some writers do) read as 5-5-5.
     f.table.clear();
     f.bitsData = {0xFF, 0x7F, 0x21, 0x04};
-    Buffer m;
-    LoadBytes(m, f.File());
-    EXPECT_EQ(Pixels(m), Pixels(b));
+    EXPECT_EQ(Decode(f), Pixels(b));
 
     // 32 bits with masks in an unusual order are applied (top byte 0).
     f.bits = 32;
     f.table = {0x000000FF, 0x0000FF00, 0x00FF0000};
     f.bitsData = {0x11, 0x22, 0x33, 0x44, 0, 0, 0, 0};
-    Buffer d;
-    LoadBytes(d, f.File());
-    EXPECT_EQ(Pixels(d), (std::vector<Pixel>{0x00112233, 0}));
+    EXPECT_EQ(Decode(f), (std::vector<Pixel>{0x00112233, 0}));
 }
 
 TEST(BmpDecode, CoreHeaderMatchesInfoHeader) {
@@ -164,9 +161,7 @@ TEST(BmpDecode, CoreHeaderMatchesInfoHeader) {
     f.bits = 8; // core tables have 3-byte entries
     f.table = {0x102030, 0x405060};
     f.bitsData = {1, 0, 0, 0, 0, 1, 0, 0};
-    Buffer fresh;
-    LoadBytes(fresh, f.File());
-    EXPECT_EQ(Pixels(fresh), (std::vector<Pixel>{0x102030, 0x405060, 0x405060, 0x102030}));
+    EXPECT_EQ(Decode(f), (std::vector<Pixel>{0x102030, 0x405060, 0x405060, 0x102030}));
 }
 
 TEST(BmpDecode, Rle4DeltaLeavesBlackAndRunsAreClipped) {
@@ -203,9 +198,7 @@ TEST(BmpDecode, Rle8LiteralAndDeltaAreClippedToTheImage) {
     // A literal of five on a row of three, a delta far to the right and a
     // run there, then a run longer than the top row: only visible parts land.
     f.bitsData = {0, 5, 1, 2, 1, 2, 1, 0, 0, 2, 250, 0, 255, 2, 0, 0, 9, 1, 0, 1};
-    Buffer b;
-    LoadBytes(b, f.File());
-    EXPECT_EQ(Pixels(b), (std::vector<Pixel>{0xAA, 0xAA, 0xAA, 0xAA, 0xBB, 0xAA}));
+    EXPECT_EQ(Decode(f), (std::vector<Pixel>{0xAA, 0xAA, 0xAA, 0xAA, 0xBB, 0xAA}));
 }
 
 TEST(BmpDecode, ClipsIntoAnExistingBuffer) {

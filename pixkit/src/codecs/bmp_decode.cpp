@@ -250,9 +250,10 @@ struct RleState {
         }
         x += count;
     }
+    // Moves up n rows; progress counts the rows before the last one done.
     void NextRows(std::int64_t n) {
         y += n;
-        GFXFile::ReportRows(std::min(y, info.height), info.height);
+        GFXFile::ReportRows(std::min(y, info.height) - 1, info.height);
     }
 };
 
