@@ -252,3 +252,21 @@ TEST(JpegFormat, RegistrySavesAndLoadsByExtension) {
     EXPECT_GE(Psnr(back, pic), 25.0);
     EXPECT_EQ(GFXFile::GetImgCount(p.string()), 1);
 }
+
+TEST(JpegFormat, PixconvConvertsToAndFromJpeg) {
+    const std::string pixconv = std::string(VM_BIN_DIR) + "/pixconv";
+    if (!fs::exists(pixconv)) GTEST_SKIP() << "pixconv is not built";
+    if (GFXFile::GetDefaultFormat("x.bmp") == nullptr) GTEST_SKIP() << "no BMP codec";
+    Buffer pic;
+    MakePicture(pic, 45, 31);
+    const fs::path bmp = Scratch() / "pixconv.bmp", jpg = Scratch() / "pixconv.jpg",
+                   back = Scratch() / "pixconv-back.bmp";
+    GFXFile::Save(pic, bmp.string(), nullptr, nullptr);
+    ASSERT_EQ(Shell(pixconv + " convert " + bmp.string() + " " + jpg.string()), 0);
+    ASSERT_EQ(Shell(pixconv + " convert " + jpg.string() + " " + back.string()), 0);
+    Buffer fromJpeg, fromBmp;
+    LoadJpeg(jpg, fromJpeg);
+    GFXFile::Load(fromBmp, back.string(), nullptr);
+    EXPECT_EQ(MaxDiff(fromJpeg, fromBmp), 0);
+    EXPECT_GE(Psnr(fromJpeg, pic), 25.0);
+}
