@@ -122,33 +122,29 @@ inline void MakePicture(Buffer& b, int w, int h, unsigned seed = 1) {
         }
 }
 
-// PSNR over the three channels of two equally sized buffers (infinite
-// when they are equal).
-inline double Psnr(const Buffer& a, const Buffer& b) {
-    double sum = 0;
+// Calls fn(difference) for each channel of each pixel of two equally sized
+// buffers.
+template <typename Fn> void ForEachChannelDiff(const Buffer& a, const Buffer& b, Fn fn) {
     for (int y = 0; y < a.Height(); ++y)
         for (int x = 0; x < a.Width(); ++x) {
             const Pixel p = *a.At(a.Area.Left + x, a.Area.Top + y);
             const Pixel q = *b.At(b.Area.Left + x, b.Area.Top + y);
-            for (int s = 0; s < 24; s += 8) {
-                const double d = double((p >> s) & 255) - double((q >> s) & 255);
-                sum += d * d;
-            }
+            for (int s = 0; s < 24; s += 8) fn(int((p >> s) & 255) - int((q >> s) & 255));
         }
+}
+
+// PSNR over the three channels (infinite when the buffers are equal).
+inline double Psnr(const Buffer& a, const Buffer& b) {
+    double sum = 0;
+    ForEachChannelDiff(a, b, [&](int d) { sum += double(d) * d; });
     const double mse = sum / (3.0 * a.Width() * a.Height());
     return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-// Largest difference of one channel between two equally sized buffers.
+// Largest difference of one channel.
 inline int MaxDiff(const Buffer& a, const Buffer& b) {
     int worst = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x) {
-            const Pixel p = *a.At(a.Area.Left + x, a.Area.Top + y);
-            const Pixel q = *b.At(b.Area.Left + x, b.Area.Top + y);
-            for (int s = 0; s < 24; s += 8)
-                worst = std::max(worst, std::abs(int((p >> s) & 255) - int((q >> s) & 255)));
-        }
+    ForEachChannelDiff(a, b, [&](int d) { worst = std::max(worst, std::abs(d)); });
     return worst;
 }
 
