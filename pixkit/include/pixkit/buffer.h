@@ -2,9 +2,13 @@
 // either owns its memory or is a view into memory owned by someone else.
 #pragma once
 
+#include <pixkit/font.h>
+#include <pixkit/geometry.h>
 #include <pixkit/types.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 namespace pixkit {
@@ -80,6 +84,49 @@ class Buffer {
     void OutChar(RFont& f, Pair<int> pos, int ch, Pixel color);
     void OutText(RFont& f, Pair<int> pos, const std::string& text, Pixel color);
     Pair<int> GetTextExtent(RFont& f, const std::string& text);
+
+    // Compositing and geometry. Coordinates are each buffer's own: a source
+    // pixel (x, y) lands at (x + offset.x, y + offset.y). Nothing is written
+    // outside Area; a source pixel equal to the key is transparent, and the
+    // key NoKey copies every pixel in Copy and Scale. docs/geometry.md has
+    // the sample positions and rounding.
+
+    // Copies src; overlapping views of one block behave as if src were
+    // read completely before anything is written.
+    void Copy(Buffer& src, Pair<int> offset, Pixel key);
+    // Copies the pixels of the line walk from p1 to p2 (src coordinates).
+    void CopyLine(Buffer& src, Pair<int> p1, Pair<int> p2, Pair<int> offset);
+    // Exchanges the pixels of Area and other.Area where they overlap.
+    void Swap(Buffer& other);
+    // Draws all of src stretched to |size.x| by |size.y| at pos; a negative
+    // size mirrors that axis. mode: 0 nearest sample, > 0 2x2 supersampling,
+    // < 0 automatic (plain when both ratios lie strictly in (2/3, 3/2)).
+    void Scale(Buffer& src, Pair<int> size, Pair<int> pos, Pixel key, int mode);
+    // Draws src mapped through m, then moved by offset. mode as for Scale;
+    // automatic supersamples when a column of m is at least 1.5 or at most
+    // 0.67 long.
+    void XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel key, int mode);
+    // The span list of the convex quadrilateral quad (corners in order)
+    // clipped to Area: one entry per row from origin.y on, rows entries.
+    // mode 0: two values per entry, first and last covered column; non-zero:
+    // four, the first and last covered half-pixel sub-column of the upper
+    // and of the lower half row. origin.x is the smallest first column.
+    // Null when nothing is covered.
+    std::unique_ptr<std::int32_t[]> Render(const Pair<double>* quad, Pair<int>& origin, int& rows,
+                                           int mode) const;
+    // Every pixel other than a with a neighbour equal to a becomes b.
+    void OutlineEQ(Pixel a, Pixel b);
+    // Every pixel equal to a with a neighbour that is neither a nor b
+    // becomes b.
+    void OutlineNE(Pixel a, Pixel b);
+
+    // Text in a system font, without anti-aliasing; pos is the top-left
+    // corner of the text cell. Raises Exception("Cannot create device
+    // context.") when the font machinery cannot start. Safe to call from
+    // several threads at once.
+    void OutText(const FontDesc& font, Pair<int> pos, const std::string& text, Pixel color);
+    // Width and height of text as OutText draws it; (0, 0) for empty text.
+    static Pair<int> GetTextExtent(const FontDesc& font, const std::string& text);
 
     // Library defaults: the size of a new image, and the configuration file.
     static int default_x;

@@ -4,6 +4,8 @@
 #include <pixkit/bitmap.h>
 #include <pixkit/buffer.h>
 #include <pixkit/config.h>
+#include <pixkit/font.h>
+#include <pixkit/geometry.h>
 #include <pixkit/gfxfile.h>
 #include <pixkit/stream.h>
 #include <pixkit/types.h>

@@ -1,0 +1,146 @@
+// Scaling with optional mirroring and 2 x 2 supersampling. The source step
+// per target pixel is a 32.32 fixed-point number; docs/geometry.md gives the
+// sample positions. Sample positions are tabulated once per call for the
+// visible columns and rows, so clipping never shifts the sampling and the
+// inner loops only index the source.
+#include <pixkit/buffer.h>
+
+#include "clip.h"
+#include "mean4.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace pixkit {
+
+namespace {
+
+using Offsets = std::vector<std::ptrdiff_t>;
+
+// One axis: n source pixels drawn as |size| target pixels (a negative size
+// mirrors) from target coordinate pos; the visible target coordinates are
+// t0..t1.
+struct AxisMap {
+    std::int64_t n, size, pos, t0, t1;
+
+    std::uint64_t Length() const { return static_cast<std::uint64_t>(size < 0 ? -size : size); }
+    // n / |size| as 32.32: integer part, then (n mod |size|) * 2^32 / |size|.
+    std::uint64_t Step() const {
+        const std::uint64_t w = static_cast<std::uint64_t>(n), W = Length();
+        return ((w / W) << 32) + (((w % W) << 32) / W);
+    }
+    // The sample index of target t, counted from the unclipped corner;
+    // mirroring counts from the far end.
+    std::uint64_t Index(std::int64_t t) const {
+        return static_cast<std::uint64_t>(size < 0 ? pos + std::int64_t(Length()) - 1 - t
+                                                   : t - pos);
+    }
+    // For every visible target coordinate, the source offset
+    // floor((i * step + phase) / 2^32) * unit. The position stays below
+    // n * 2^32 < 2^63 for every i < |size| and phase < step.
+    Offsets Table(std::uint64_t phase, std::ptrdiff_t unit) const {
+        const std::uint64_t step = Step();
+        Offsets out(static_cast<std::size_t>(t1 - t0 + 1));
+        for (std::size_t j = 0; j < out.size(); ++j) {
+            const std::uint64_t at = Index(t0 + std::int64_t(j)) * step + phase;
+            out[j] = static_cast<std::ptrdiff_t>(at >> 32) * unit;
+        }
+        return out;
+    }
+};
+
+// Plain sampling when both ratios lie strictly between 2/3 and 3/2.
+bool UseSupersampling(const AxisMap& x, const AxisMap& y, int mode) {
+    if (mode >= 0) return mode > 0;
+    const auto near = [](const AxisMap& a) {
+        const auto W = static_cast<std::int64_t>(a.Length());
+        return 2 * a.n < 3 * W && 2 * W < 3 * a.n;
+    };
+    return !(near(x) && near(y));
+}
+
+void PlainRow(Pixel* d, const Pixel* s, const std::ptrdiff_t* xt, std::size_t w, Pixel key) {
+    if (key == NoKey) {
+        for (std::size_t j = 0; j < w; ++j) d[j] = s[xt[j]];
+    } else {
+        for (std::size_t j = 0; j < w; ++j) {
+            const Pixel v = s[xt[j]];
+            d[j] = v == key ? d[j] : v;
+        }
+    }
+}
+
+// Target pixel i samples floor((i + 1/2) * step), computed as
+// ((2i + 1) * step) >> 1 = i * step + (step >> 1).
+void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
+                const AxisMap& x, const AxisMap& y, Pixel key) {
+    const Offsets xs = x.Table(x.Step() >> 1, 1);
+    const Offsets ys = y.Table(y.Step() >> 1, sPitch);
+    const std::size_t w = xs.size();
+    for (std::size_t r = 0; r < ys.size(); ++r, d += dPitch) {
+        // Without a key a row sampled from the same source row as the row
+        // above it repeats that row.
+        if (key == NoKey && r > 0 && ys[r] == ys[r - 1])
+            std::memcpy(d, d - dPitch, w * sizeof(Pixel));
+        else
+            PlainRow(d, s + ys[r], xs.data(), w, key);
+    }
+}
+
+struct SuperTables {
+    Offsets x0, x1, y0, y1;
+};
+
+void SuperRow(Pixel* d, const Pixel* s0, const Pixel* s1, const SuperTables& t, Pixel key) {
+    const std::size_t w = t.x0.size();
+    const std::ptrdiff_t* a = t.x0.data();
+    const std::ptrdiff_t* b = t.x1.data();
+    if (key == NoKey) {
+        for (std::size_t j = 0; j < w; ++j)
+            d[j] = detail::Mean4(s0[a[j]], s0[b[j]], s1[a[j]], s1[b[j]]);
+        return;
+    }
+    // A key sample takes the target pixel, so the edge blends with what
+    // lies below.
+    for (std::size_t j = 0; j < w; ++j) {
+        const Pixel under = d[j];
+        const auto pick = [&](Pixel v) { return v == key ? under : v; };
+        d[j] = detail::Mean4(pick(s0[a[j]]), pick(s0[b[j]]), pick(s1[a[j]]), pick(s1[b[j]]));
+    }
+}
+
+// Target pixel i samples floor((i + 1/4) * step) and floor((i + 3/4) * step):
+// ((4i + 1) * step) >> 2 = i * step + (step >> 2), plus half a step.
+void ScaleSuper(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
+                const AxisMap& x, const AxisMap& y, Pixel key) {
+    const std::uint64_t sx = x.Step(), sy = y.Step();
+    const SuperTables t{x.Table(sx >> 2, 1), x.Table((sx >> 2) + (sx >> 1), 1),
+                        y.Table(sy >> 2, sPitch), y.Table((sy >> 2) + (sy >> 1), sPitch)};
+    const std::size_t w = t.x0.size();
+    for (std::size_t r = 0; r < t.y0.size(); ++r, d += dPitch) {
+        if (key == NoKey && r > 0 && t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1])
+            std::memcpy(d, d - dPitch, w * sizeof(Pixel));
+        else
+            SuperRow(d, s + t.y0[r], s + t.y1[r], t, key);
+    }
+}
+
+} // namespace
+
+void Buffer::Scale(Buffer& src, Pair<int> size, Pair<int> pos, Pixel key, int mode) {
+    if (Empty() || src.Empty() || size.x == 0 || size.y == 0) return;
+    const std::int64_t W = size.x < 0 ? -std::int64_t(size.x) : size.x;
+    const std::int64_t H = size.y < 0 ? -std::int64_t(size.y) : size.y;
+    Rect t;
+    if (!detail::ClipToArea(pos.x, pos.y, pos.x + W - 1, pos.y + H - 1, Area, t)) return;
+    const AxisMap x{src.Width(), size.x, pos.x, t.Left, t.Right};
+    const AxisMap y{src.Height(), size.y, pos.y, t.Top, t.Bottom};
+    Pixel* d = At(t.Left, t.Top);
+    if (UseSupersampling(x, y, mode))
+        ScaleSuper(d, Pitch, src.Data, src.Pitch, x, y, key);
+    else
+        ScalePlain(d, Pitch, src.Data, src.Pitch, x, y, key);
+}
+
+} // namespace pixkit
