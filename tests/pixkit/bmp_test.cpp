@@ -288,8 +288,10 @@ TEST(BmpDecode, BitmapFromStreamTakesAHeaderAndBits) {
     Put(info, 1, 2);
     Put(info, 8, 2);
     Put(info, BI_RGB, 4);
-    for (int i = 0; i < 5; ++i) Put(info, 0, 4);
-    Put(info, 0x00FF0000, 4); // two table entries
+    for (int i = 0; i < 3; ++i) Put(info, 0, 4);
+    Put(info, 2, 4); // two table entries follow the header
+    Put(info, 0, 4);
+    Put(info, 0x00FF0000, 4);
     Put(info, 0x0000FF00, 4);
     const std::uint8_t bits[] = {1, 0, 0, 0};
     TFixedMemoryStream s(bits, sizeof bits);
