@@ -326,6 +326,14 @@ TEST(IffTest, RecognisesVariantsAndDescribes) {
     }());
     EXPECT_EQ(TestBytes(shortHeader), -1);
 
+    // Recognised but not loadable: still described.
+    const Bytes twelve = variant([](IffFile& v) { v.planes = 12; });
+    TFixedMemoryStream t(twelve.data(), twelve.size());
+    GFXFileDesc d12;
+    EXPECT_EQ(Iff().Test(&t, &d12), -1);
+    EXPECT_EQ(d12.BPP, 12);
+    EXPECT_EQ(d12.WithPal, 0);
+
     IffFile deep;
     deep.planes = 24;
     deep.masking = 1;

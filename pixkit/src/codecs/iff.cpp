@@ -331,9 +331,10 @@ class IffFormat final : public GFXFile {
         return GuardedTest(s, [&]() -> std::int8_t {
             FormHeader f;
             if (!ReadFormHeader(s, f)) return 0;
-            if (!f.valid) return -1;
-            if (d != nullptr) Describe(f, d);
-            return 1;
+            // A FORM this codec cannot load is still described when its
+            // bitmap header could be read.
+            if (d != nullptr && f.bmhdSize >= kBmhdSize) Describe(f, d);
+            return f.valid ? 1 : -1;
         });
     }
 
