@@ -6,6 +6,8 @@
 
 #include <pixkit/buffer.h>
 
+#include "reference_draw.h"
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -32,6 +34,20 @@ struct Snapshot {
         return px[std::size_t((y - area.Top) * (area.Right - area.Left + 1) + (x - area.Left))];
     }
 };
+
+// A w x h buffer filled with FillPattern, masked (the default clears the
+// top byte, as the averaging paths expect).
+inline Buffer MakePattern(int w, int h, std::uint32_t seed, Pixel mask = 0x00FFFFFF) {
+    Buffer b;
+    b.Alloc({w, h});
+    FillPattern(b, seed);
+    b.Bool(1, mask);
+    return b;
+}
+
+inline std::vector<Pixel> Pixels(const Buffer& b) {
+    return Snapshot(b).px;
+}
 
 inline Pixel Mean4(Pixel a, Pixel b, Pixel c, Pixel d) {
     Pixel out = 0;

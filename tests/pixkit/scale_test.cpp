@@ -8,22 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace pixkit;
+using testref::Pixels;
 
-namespace {
-
-Buffer Make(int w, int h, std::uint32_t seed, Pixel mask = 0x00FFFFFF) {
-    Buffer b;
-    b.Alloc({w, h});
-    testref::FillPattern(b, seed);
-    b.Bool(1, mask);
-    return b;
-}
-
-std::vector<Pixel> Pixels(const Buffer& b) {
-    return testref::Snapshot(b).px;
-}
-
-} // namespace
+namespace {} // namespace
 
 // Both modes, with and without key, mirrored or not, partly outside a view
 // with coordinates kept and an odd pitch.
@@ -31,14 +18,14 @@ TEST(BufferScale, MatchesReferenceOnRandomCases) {
     testref::Rng rng(2024);
     for (int round = 0; round < 500; ++round) {
         const int sw = rng.Range(1, 19), sh = rng.Range(1, 19);
-        Buffer block = Make(sw + 3, sh + 2, round);
+        Buffer block = testref::MakePattern(sw + 3, sh + 2, round);
         Buffer src(block, Rect{1, 1, sw, sh}, rng.Range(0, 1));
         const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
         const bool super = rng.Range(0, 1);
         const Pair<int> size{rng.Range(1, 40) * (rng.Range(0, 1) ? -1 : 1),
                              rng.Range(1, 40) * (rng.Range(0, 1) ? -1 : 1)};
-        Buffer target = Make(37, 29, round + 77);
-        Buffer expectedTarget = Make(37, 29, round + 77);
+        Buffer target = testref::MakePattern(37, 29, round + 77);
+        Buffer expectedTarget = testref::MakePattern(37, 29, round + 77);
         const Rect view{rng.Range(-3, 10), rng.Range(-3, 10), rng.Range(10, 40), rng.Range(10, 32)};
         Buffer dst(target, view, true), exp(expectedTarget, view, true);
         const Pair<int> pos{rng.Range(-20, 30), rng.Range(-20, 25)};
@@ -72,7 +59,7 @@ TEST(BufferScale, SmallCases) {
 }
 
 TEST(BufferScale, AutomaticModeThresholds) {
-    Buffer src = Make(100, 100, 5);
+    Buffer src = testref::MakePattern(100, 100, 5);
     const auto averaged = [&](Pair<int> size) {
         Buffer plain, automatic;
         plain.Alloc({size.x, size.y});
@@ -89,7 +76,7 @@ TEST(BufferScale, AutomaticModeThresholds) {
 }
 
 TEST(BufferScale, SameSizeIsACopyAndMirroringTwiceIsTheIdentity) {
-    Buffer src = Make(13, 9, 3, 0xFFFFFFFF);
+    Buffer src = testref::MakePattern(13, 9, 3, 0xFFFFFFFF);
     Buffer same, once, twice;
     same.Alloc({13, 9});
     once.Alloc({13, 9});
@@ -103,14 +90,14 @@ TEST(BufferScale, SameSizeIsACopyAndMirroringTwiceIsTheIdentity) {
     // Supersampling at the same size averages four copies of one pixel.
     Buffer super;
     super.Alloc({13, 9});
-    Buffer colours = Make(13, 9, 3);
+    Buffer colours = testref::MakePattern(13, 9, 3);
     super.Scale(colours, {13, 9}, {0, 0}, NoKey, 1);
     EXPECT_EQ(Pixels(super), Pixels(colours));
 }
 
 // Drawing through a clipped view gives the pixels of the unclipped drawing.
 TEST(BufferScale, ClippingDoesNotShiftTheSampling) {
-    Buffer src = Make(17, 11, 8);
+    Buffer src = testref::MakePattern(17, 11, 8);
     for (const int mode : {0, 1}) {
         Buffer full, clipped;
         full.Alloc({50, 40});

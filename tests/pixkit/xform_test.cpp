@@ -10,22 +10,11 @@
 #include <cmath>
 
 using namespace pixkit;
+using testref::Pixels;
 
 namespace {
 
 using i128 = __int128;
-
-Buffer Make(int w, int h, std::uint32_t seed, Pixel mask = 0x00FFFFFF) {
-    Buffer b;
-    b.Alloc({w, h});
-    testref::FillPattern(b, seed);
-    b.Bool(1, mask);
-    return b;
-}
-
-std::vector<Pixel> Pixels(const Buffer& b) {
-    return testref::Snapshot(b).px;
-}
 
 const Matrix2D kQuarter{{0, 1}, {-1, 0}};
 
@@ -100,13 +89,13 @@ void ReferenceXForm(Buffer& dst, const testref::Snapshot& src, const Matrix2D& m
 TEST(XFormLin, IdentityEqualsKeyedCopy) {
     testref::Rng rng(5);
     for (int round = 0; round < 50; ++round) {
-        Buffer block = Make(23, 17, round, 0xFFFFFFFF);
+        Buffer block = testref::MakePattern(23, 17, round, 0xFFFFFFFF);
         Buffer src(block,
                    Rect{rng.Range(0, 5), rng.Range(0, 5), rng.Range(6, 22), rng.Range(6, 16)},
                    rng.Range(0, 1));
         const Pixel key = *src.At(src.Area.Left + 1, src.Area.Top);
         const Pair<int> off{rng.Range(-8, 12), rng.Range(-8, 12)};
-        Buffer a = Make(20, 20, 999), b = Make(20, 20, 999);
+        Buffer a = testref::MakePattern(20, 20, 999), b = testref::MakePattern(20, 20, 999);
         a.XFormLin(src, Matrix2D::Unit, off, key, 0);
         b.Copy(src, off, key);
         ASSERT_EQ(Pixels(a), Pixels(b)) << "round " << round;
@@ -115,8 +104,8 @@ TEST(XFormLin, IdentityEqualsKeyedCopy) {
 
 // Supersampling the identity averages four samples of the same pixel.
 TEST(XFormLin, SupersampledIdentityClearsOnlyTheTopByte) {
-    Buffer src = Make(9, 7, 4, 0xFFFFFFFF);
-    Buffer dst = Make(9, 7, 5);
+    Buffer src = testref::MakePattern(9, 7, 4, 0xFFFFFFFF);
+    Buffer dst = testref::MakePattern(9, 7, 5);
     dst.XFormLin(src, Matrix2D::Unit, {0, 0}, NoKey, 1);
     src.Bool(1, 0x00FFFFFF);
     EXPECT_EQ(Pixels(dst), Pixels(src));
@@ -124,7 +113,7 @@ TEST(XFormLin, SupersampledIdentityClearsOnlyTheTopByte) {
 
 TEST(XFormLin, QuarterTurnIsExact) {
     const int w = 7, h = 4;
-    Buffer src = Make(w, h, 1, 0xFFFFFFFF);
+    Buffer src = testref::MakePattern(w, h, 1, 0xFFFFFFFF);
     Buffer dst;
     dst.Alloc({h + 2, w + 2});
     dst.Box(dst.Area, 0x12345678);
@@ -138,8 +127,8 @@ TEST(XFormLin, QuarterTurnIsExact) {
 
 TEST(XFormLin, FourQuarterTurnsGiveTheOriginal) {
     for (const int mode : {0, 1}) {
-        Buffer a = Make(13, 6, 2), b;
-        Buffer original = Make(13, 6, 2);
+        Buffer a = testref::MakePattern(13, 6, 2), b;
+        Buffer original = testref::MakePattern(13, 6, 2);
         for (int turn = 0; turn < 4; ++turn) {
             b.Alloc({a.Height(), a.Width()});
             b.XFormLin(a, kQuarter, {a.Height(), 0}, NoKey, mode);
@@ -153,7 +142,7 @@ TEST(XFormLin, MatchesReferenceOnRandomTransforms) {
     testref::Rng rng(77);
     for (int round = 0; round < 400; ++round) {
         const bool super = round % 2;
-        Buffer block = Make(31, 27, round, super ? 0x00FFFFFF : 0xFFFFFFFF);
+        Buffer block = testref::MakePattern(31, 27, round, super ? 0x00FFFFFF : 0xFFFFFFFF);
         const Rect sr{rng.Range(0, 6), rng.Range(0, 6), rng.Range(6, 30), rng.Range(6, 26)};
         Buffer src(block, sr, rng.Range(0, 1));
         const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
@@ -165,7 +154,8 @@ TEST(XFormLin, MatchesReferenceOnRandomTransforms) {
                           sy * (shear * std::sin(angle) + std::cos(angle))}};
         const Pair<int> off{rng.Range(-20, 40), rng.Range(-20, 40)};
         const Rect view{rng.Range(-5, 10), rng.Range(-5, 10), rng.Range(10, 45), rng.Range(10, 45)};
-        Buffer target = Make(41, 41, 500 + round), expected = Make(41, 41, 500 + round);
+        Buffer target = testref::MakePattern(41, 41, 500 + round),
+               expected = testref::MakePattern(41, 41, 500 + round);
         Buffer dst(target, view, true), exp(expected, view, true);
         ReferenceXForm(exp, testref::Snapshot(src), m, off, key, super);
         dst.XFormLin(src, m, off, key, super);
@@ -199,9 +189,9 @@ TEST(XFormLin, SupersamplingSmoothsEdgesAgainstWhatLiesBelow) {
 }
 
 TEST(XFormLin, AutomaticModeUsesColumnLengths) {
-    Buffer src = Make(20, 20, 3);
+    Buffer src = testref::MakePattern(20, 20, 3);
     const auto same = [&](const Matrix2D& m, int mode) {
-        Buffer a = Make(60, 60, 1), b = Make(60, 60, 1);
+        Buffer a = testref::MakePattern(60, 60, 1), b = testref::MakePattern(60, 60, 1);
         a.XFormLin(src, m, {20, 5}, NoKey, -1);
         b.XFormLin(src, m, {20, 5}, NoKey, mode);
         return Pixels(a) == Pixels(b);
@@ -214,8 +204,8 @@ TEST(XFormLin, AutomaticModeUsesColumnLengths) {
 }
 
 TEST(XFormLin, SingularOrInvalidMatricesDrawNothing) {
-    Buffer src = Make(8, 8, 1);
-    Buffer dst = Make(20, 20, 2);
+    Buffer src = testref::MakePattern(8, 8, 1);
+    Buffer dst = testref::MakePattern(20, 20, 2);
     const auto before = Pixels(dst);
     for (const Matrix2D& m : {Matrix2D{{1, 1}, {2, 2}}, Matrix2D{{NAN, 0}, {0, 1}},
                               Matrix2D{{INFINITY, 0}, {0, 1}}, Matrix2D{{0, 0}, {0, 0}}})
