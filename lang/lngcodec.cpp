@@ -236,6 +236,11 @@ std::string Unpack(const std::uint8_t* data, std::size_t size) {
     if (n == 0) return {};
     const CodeDescription desc = ParseDescription(data + 4, size - 4);
     if (desc.SingleSymbol >= 0) return std::string(n, static_cast<char>(desc.SingleSymbol));
+    // Every code takes at least one bit: more symbols than the code bits can
+    // hold (plus the last byte's padding) means a damaged file, and refusing
+    // it keeps decoding time bounded by the file's size.
+    const std::size_t bitBytes = size - 4 - desc.Bytes;
+    if (n > 8 * std::uint64_t(bitBytes) + 8) throw LngError("language file: code bits missing");
     const std::vector<TableEntry> tables = BuildTables(desc);
     const std::size_t tableCount = tables.size() / 256;
     BitReader bits(data + 4 + desc.Bytes, size - 4 - desc.Bytes);
