@@ -138,6 +138,7 @@ TEST(LngCodec, MalformedFilesRaise) {
         Bytes({5, 0, 0, 0, 9, 1, 'a'}),           // shortest length 9 can never fill
         Bytes({5, 0, 0, 0, 1, 0, 0}),             // nothing ever fills
         Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0, 'A'}),  // absurd length
+        Bytes({0, 0, 0, 1, 1, 2, 'a', 'b', 0}),   // 16M symbols from one byte of code bits
     };
     for (const Bad& file : cases) EXPECT_THROW(Unpack(file), lng::LngError);
 }
