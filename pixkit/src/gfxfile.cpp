@@ -232,7 +232,20 @@ void GFXFile::SetProgFunc(ProgStartFunc start, ProgStepFunc progress, ProgEndFun
     progEnd = end;
 }
 
+namespace {
+thread_local int quietProgress = 0;
+} // namespace
+
+QuietProgress::QuietProgress() {
+    ++quietProgress;
+}
+
+QuietProgress::~QuietProgress() {
+    --quietProgress;
+}
+
 void GFXFile::ReportPercent(int percent) {
+    if (quietProgress > 0) return;
     if (auto f = progStep.load()) f(percent);
 }
 

@@ -98,6 +98,17 @@ class GFXFile {
     }
 };
 
+// While one exists on a thread, GFXFile::ReportRows and ReportPercent
+// report nothing there: a codec decoding images nested in its own file
+// (the bitmaps of a metafile) keeps the progress of the file it reads.
+class QuietProgress {
+  public:
+    QuietProgress();
+    ~QuietProgress();
+    QuietProgress(const QuietProgress&) = delete;
+    QuietProgress& operator=(const QuietProgress&) = delete;
+};
+
 // Allocates b to w x h for a decoder when b is empty; leaves a non-empty b
 // as it is (the decoder clips into it). Raises EInvalidImage for sizes below
 // 1, sizes whose byte count overflows or exceeds the machine's memory, and a

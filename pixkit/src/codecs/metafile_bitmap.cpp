@@ -79,6 +79,7 @@ std::size_t DibHeaderBytes(RecordView dib, bool palIndices) {
 }
 
 void DecodeDib(DibSource& out, RecordView info, RecordView bits, bool palIndices) {
+    const QuietProgress quiet;
     // A colour table cut short by the record keeps the decoder's defaults
     // for the entries it leaves out.
     const std::size_t block = std::min(DibHeaderBytes(info, palIndices), info.n);

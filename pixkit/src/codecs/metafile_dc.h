@@ -159,6 +159,10 @@ class MetaDC {
 
 // Rounds an output coordinate to the pixel grid (nearest, halves up).
 int PixelOf(double v);
+// v truncated into [lo, hi]; NaN gives lo.
+inline int ClampToInt(double v, int lo, int hi) {
+    return v >= hi ? hi : (v > lo ? int(v) : lo);
+}
 // Fills the polygons (output coordinates, closed implicitly) in target with
 // c: a pixel is filled when its centre is inside under the fill rule.
 // Returns the work done (rows x edges + pixels).

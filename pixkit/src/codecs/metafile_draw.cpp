@@ -21,7 +21,7 @@ Pair<double> Round(Pair<double> p) {
 
 // A disc of diameter d around c as a polygon, for round pen joins.
 std::vector<Pair<double>> Disc(Pair<double> c, double d) {
-    const int n = std::clamp(int(d * 1.5), 8, 256);
+    const int n = ClampToInt(d * 1.5, 8, 256);
     std::vector<Pair<double>> pts(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double a = 2 * std::numbers::pi * i / n;
@@ -35,7 +35,7 @@ std::vector<Pair<double>> Disc(Pair<double> c, double d) {
 std::vector<Pair<double>> EllipsePoints(double l, double t, double r, double b, double inset) {
     const double cx = (l + r) / 2, cy = (t + b) / 2;
     const double rx = std::max(0.0, (r - l) / 2 - inset), ry = std::max(0.0, (b - t) / 2 - inset);
-    const int n = std::clamp(int((rx + ry) * 2), 16, 4096);
+    const int n = ClampToInt((rx + ry) * 2, 16, 4096);
     std::vector<Pair<double>> pts(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const double a = 2 * std::numbers::pi * i / n;
@@ -184,23 +184,22 @@ void MetaDC::StretchBitmap(Buffer& src, double x, double y, double w, double h, 
     Buffer t;
     Target(t);
     if (t.Empty()) return;
-    const int x0 = std::max(t.Area.Left, int(std::max(-1e9, std::ceil(std::min(a.x, b.x) - 0.5))));
-    const int x1 =
-        std::min(t.Area.Right, int(std::min(1e9, std::ceil(std::max(a.x, b.x) - 0.5))) - 1);
-    const int y0 = std::max(t.Area.Top, int(std::max(-1e9, std::ceil(std::min(a.y, b.y) - 0.5))));
-    const int y1 =
-        std::min(t.Area.Bottom, int(std::min(1e9, std::ceil(std::max(a.y, b.y) - 0.5))) - 1);
+    const Rect& r = t.Area;
+    const int x0 = ClampToInt(std::ceil(std::min(a.x, b.x) - 0.5), r.Left, r.Right + 1);
+    const int x1 = ClampToInt(std::ceil(std::max(a.x, b.x) - 0.5) - 1, r.Left - 1, r.Right);
+    const int y0 = ClampToInt(std::ceil(std::min(a.y, b.y) - 0.5), r.Top, r.Bottom + 1);
+    const int y1 = ClampToInt(std::ceil(std::max(a.y, b.y) - 0.5) - 1, r.Top - 1, r.Bottom);
     if (x0 > x1 || y0 > y1) return;
     Charge(std::int64_t(x1 - x0 + 1) * (y1 - y0 + 1));
     std::vector<int> cols(std::size_t(x1 - x0 + 1));
     for (int px = x0; px <= x1; ++px) {
         const double u = (px + 0.5 - a.x) / (b.x - a.x);
         cols[std::size_t(px - x0)] =
-            std::clamp(int(std::floor(sx + u * sw)), src.Area.Left, src.Area.Right);
+            ClampToInt(std::floor(sx + u * double(sw)), src.Area.Left, src.Area.Right);
     }
     for (int py = y0; py <= y1; ++py) {
         const double v = (py + 0.5 - a.y) / (b.y - a.y);
-        const int row = std::clamp(int(std::floor(sy + v * sh)), src.Area.Top, src.Area.Bottom);
+        const int row = ClampToInt(std::floor(sy + v * double(sh)), src.Area.Top, src.Area.Bottom);
         const Pixel* s = src.At(src.Area.Left, row) - src.Area.Left;
         Pixel* d = t.At(x0, py);
         for (int px = x0; px <= x1; ++px) *d++ = s[cols[std::size_t(px - x0)]] & 0x00FFFFFF;

@@ -7,6 +7,7 @@
 
 #include "formats.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pixkit {
@@ -30,6 +31,21 @@ void UseBounds(RecordView h, EmfInfo& info) {
     info.offset = {-l, -t};
 }
 
+// Some writers store the frame at the origin while their drawing lies
+// elsewhere (at negative coordinates, say): when less than half of the
+// bounds lies inside the frame, the frame keeps its size and moves to the
+// bounds' corner.
+void MoveFrameOntoBounds(RecordView h, EmfInfo& info, double fl, double ft, double fr, double fb) {
+    const double l = h.S32(8), t = h.S32(12), r = h.S32(16) + 1.0, b = h.S32(20) + 1.0;
+    if (r <= l || b <= t) return;
+    const double mx = info.mmPerDevice.x * 100, my = info.mmPerDevice.y * 100; // 0.01 mm a pixel
+    const double w = std::min(r * mx, fr) - std::max(l * mx, fl);
+    const double hh = std::min(b * my, fb) - std::max(t * my, ft);
+    const double inside = w > 0 && hh > 0 ? w * hh / ((r - l) * mx * (b - t) * my) : 0;
+    if (inside >= 0.5) return;
+    info.offset = {-l * info.scale.x, -t * info.scale.y};
+}
+
 } // namespace
 
 bool ReadEmfInfo(const std::vector<std::uint8_t>& data, EmfInfo& info) {
@@ -50,6 +66,7 @@ bool ReadEmfInfo(const std::vector<std::uint8_t>& data, EmfInfo& info) {
         const double sx = info.pixelsW / fw, sy = info.pixelsH / fh; // pixels per 0.01 mm
         info.scale = {info.mmPerDevice.x * 100 * sx, info.mmPerDevice.y * 100 * sy};
         info.offset = {-fl * sx, -ft * sy};
+        MoveFrameOntoBounds(h, info, fl, ft, fr, fb);
     }
     if (!SizeOk(info.pixelsW, info.pixelsH)) UseBounds(h, info);
     if (!SizeOk(info.pixelsW, info.pixelsH)) info.pixelsW = info.pixelsH = 0;

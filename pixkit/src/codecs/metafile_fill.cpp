@@ -43,8 +43,8 @@ std::vector<Edge> BuildEdges(const std::vector<std::vector<Pair<double>>>& polys
 // Fills the pixels whose centres lie in [xa, xb) on row y.
 std::int64_t Span(Buffer& t, int y, double xa, double xb, Pixel c) {
     const double first = std::ceil(xa - 0.5), last = std::ceil(xb - 0.5) - 1;
-    const int l = int(std::max<double>(first, t.Area.Left));
-    const int r = int(std::min<double>(last, t.Area.Right));
+    const int l = ClampToInt(first, t.Area.Left, t.Area.Right + 1);
+    const int r = ClampToInt(last, t.Area.Left - 1, t.Area.Right);
     if (l > r) return 0;
     std::fill(t.At(l, y), t.At(l, y) + (r - l + 1), c);
     return r - l + 1;
@@ -71,8 +71,9 @@ std::int64_t FillPolygonsInto(Buffer& target, const std::vector<std::vector<Pair
     if (edges.empty()) return 0;
     double yMax = edges.front().yBottom;
     for (const Edge& e : edges) yMax = std::max(yMax, e.yBottom);
-    const int y0 = int(std::max<double>(target.Area.Top, std::ceil(edges.front().yTop - 0.5)));
-    const int y1 = int(std::min<double>(target.Area.Bottom, std::ceil(yMax - 0.5) - 1));
+    const Rect& a = target.Area;
+    const int y0 = ClampToInt(std::ceil(edges.front().yTop - 0.5), a.Top, a.Bottom + 1);
+    const int y1 = ClampToInt(std::ceil(yMax - 0.5) - 1, a.Top - 1, a.Bottom);
     std::vector<const Edge*> active;
     std::vector<Crossing> xs;
     std::size_t next = 0;
