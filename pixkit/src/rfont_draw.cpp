@@ -1,6 +1,7 @@
 // Drawing and measuring text in raster fonts: fixed cells, proportional
 // advances, and pairwise optical kerning.
 #include <pixkit/buffer.h>
+#include <pixkit/font.h>
 #include <pixkit/rfont.h>
 
 #include <algorithm>
@@ -15,6 +16,28 @@ struct Glyph {
     int width = 0;
     int index = -1;
 };
+
+// The system font that draws when no raster font can.
+const FontDesc& FallbackFont() {
+    static const FontDesc font;
+    return font;
+}
+
+// Raster-font text is Latin-1; the system font takes UTF-8.
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
 
 bool InRange(const RFontEntry& e, int ch) {
     return ch >= e.First && ch <= e.Last;
@@ -84,7 +107,10 @@ int Layout(RFont& f, const RFontEntry& e, int x, const std::string& text, Draw d
 } // namespace
 
 void Buffer::OutChar(RFont& f, Pair<int> pos, int ch, Pixel color) {
-    if (!f.Prepare()) return;
+    if (!f.Prepare()) {
+        OutText(FallbackFont(), pos, Latin1ToUtf8(std::string(1, static_cast<char>(ch))), color);
+        return;
+    }
     const RFontEntry& e = *f.Entry();
     const Glyph g = GlyphOf(e, ch);
     if (g.mask == nullptr || Empty()) return;
@@ -106,12 +132,15 @@ void Buffer::OutChar(RFont& f, Pair<int> pos, int ch, Pixel color) {
 }
 
 void Buffer::OutText(RFont& f, Pair<int> pos, const std::string& text, Pixel color) {
-    if (!f.Prepare()) return;
+    if (!f.Prepare()) {
+        OutText(FallbackFont(), pos, Latin1ToUtf8(text), color);
+        return;
+    }
     Layout(f, *f.Entry(), pos.x, text, [&](int ch, int x) { OutChar(f, {x, pos.y}, ch, color); });
 }
 
 Pair<int> Buffer::GetTextExtent(RFont& f, const std::string& text) {
-    if (!f.Prepare()) return {0, 0};
+    if (!f.Prepare()) return GetTextExtent(FallbackFont(), Latin1ToUtf8(text));
     const RFontEntry& e = *f.Entry();
     return {Layout(f, e, 0, text, [](int, int) {}), e.Height};
 }

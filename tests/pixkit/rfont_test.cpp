@@ -1,6 +1,7 @@
 // Raster fonts built by rfnbuild: both file versions draw the same pixels,
 // size selection, spacing modes, kerning, and the registry cache.
 #include <pixkit/buffer.h>
+#include <pixkit/font.h>
 #include <pixkit/rfont.h>
 
 #include "font_dirs.h"
@@ -155,6 +156,28 @@ TEST_F(RasterFonts, ExtentMatchesTheDrawnAdvance) {
     bar.OutChar(f, {at, 0}, '|', 0);
     for (int y = 0; y < 16; ++y)
         for (int x = width; x < at + 8; ++x) ASSERT_EQ(*b.At(x, y), *bar.At(x, y)) << x << "," << y;
+}
+
+TEST(RasterFontFallback, WithoutAFontTheSystemFontDrawsTheLatin1Text) {
+    TempDir empty("nofonts");
+    RFont::UseDirectory(empty.Dir());
+    RFont f;
+    f.SetName("DejaVu Sans");
+    EXPECT_EQ(f.Entry(), nullptr);
+    const std::string latin1 = "Caf\xe9 \xc5";
+    const std::string utf8 = "Caf\xc3\xa9 \xc3\x85";
+    Buffer raster = White(200, 40), system = White(200, 40);
+    raster.OutText(f, {3, 4}, latin1, 0);
+    system.OutText(FontDesc{}, {3, 4}, utf8, 0);
+    EXPECT_GT(Inked(raster), 0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(*raster.At(x, y), *system.At(x, y)) << x << "," << y;
+    EXPECT_EQ(raster.GetTextExtent(f, latin1), Buffer::GetTextExtent(FontDesc{}, utf8));
+    Buffer one = White(40, 40);
+    one.OutChar(f, {0, 0}, 0xe9, 0);
+    EXPECT_GT(Inked(one), 0);
+    RFont::UseDirectory("");
 }
 
 TEST(RasterFontVersions, Version1And2DrawIdenticalPixels) {
