@@ -1,9 +1,12 @@
 // pixconv: the graphics file registry from the command line.
 //   pixconv info FILE...                  format, description fields, image count
 //   pixconv convert IN OUT [--image N] [--progress]
+//   pixconv fonts [DIR]                   raster-font families and their sizes
 // Errors print the exception's message and give a non-zero exit status.
 #include <pixkit/gfxfile.h>
+#include <pixkit/rfont.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +20,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: pixconv info FILE...\n"
-                         "       pixconv convert IN OUT [--image N] [--progress]\n");
+                         "       pixconv convert IN OUT [--image N] [--progress]\n"
+                         "       pixconv fonts [DIR]\n");
     return 2;
 }
 
@@ -86,9 +90,27 @@ int Convert(const std::vector<std::string>& args) {
     return 0;
 }
 
+// Lists the raster-font registry of the font directory (or of dir): one line
+// per family with its sizes.
+int Fonts(const std::vector<std::string>& args) {
+    if (args.size() > 1) return Usage();
+    if (!args.empty()) RFont::UseDirectory(args[0]);
+    RFont::InitReg();
+    std::printf("%s\n", RFont::GetPath().c_str());
+    const RFontEntry* reg = RFont::GetReg();
+    for (int i = 0; i < RFont::GetCount(); i += std::max(reg[i].FamilyCount, 1)) {
+        std::printf("%s:", reg[i].Family.c_str());
+        for (int k = i; k < i + reg[i].FamilyCount; ++k) std::printf(" %d", reg[k].Height);
+        std::printf("\n");
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "fonts") == 0)
+        return Fonts(std::vector<std::string>(argv + 2, argv + argc));
     if (argc < 3) return Usage();
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (std::strcmp(argv[1], "info") == 0) {

@@ -79,3 +79,14 @@ TEST(Pixconv, ErrorsGiveTheMessageAndAFailureStatus) {
     EXPECT_NE(Pixconv("convert onlyone").status, 0);
     EXPECT_NE(Pixconv("resize a b").status, 0);
 }
+
+TEST(Pixconv, FontsListsTheDefaultRasterFonts) {
+    // The build renders DejaVu Sans, Serif and Sans Mono into the program
+    // directory's fonts folder.
+    const Result r = Pixconv("fonts " + std::string(VM_BIN_DIR) + "/fonts");
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* family :
+         {"DejaVu Sans: 8 10 12 14 16 20 24 32\n", "DejaVu Sans Mono: 8 10 12 14 16 20 24 32\n",
+          "DejaVu Serif: 8 10 12 14 16 20 24 32\n"})
+        EXPECT_NE(r.out.find(family), std::string::npos) << r.out;
+}
