@@ -1,4 +1,4 @@
-// GIF reading (GIF89a specification): the block walk shared by Test,
+// GIF reading (GIF89a): the block walk shared by Test,
 // GetImgCount and Load, and the variable-width LZW decoder (appendix F),
 // which writes each finished row straight into the target buffer.
 #include "gif.h"

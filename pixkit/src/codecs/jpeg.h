@@ -115,7 +115,7 @@ struct HuffEncoder {
     std::uint16_t Code[256];
     std::uint8_t Size[256];
 };
-void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& spec);
+void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& table);
 
 // Tables and settings collected before the scan.
 struct Tables {

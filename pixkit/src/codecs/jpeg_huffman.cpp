@@ -49,13 +49,13 @@ void BuildHuffDecoder(HuffDecoder& t, const std::uint8_t counts[16], const std::
     t.Defined = true;
 }
 
-void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& spec) {
+void BuildHuffEncoder(HuffEncoder& t, const StdHuffman& table) {
     std::memset(t.Size, 0, sizeof t.Size);
     int code = 0, k = 0;
     for (int len = 1; len <= 16; ++len) {
-        for (int i = 0; i < spec.Counts[len - 1]; ++i, ++code, ++k) {
-            t.Code[spec.Symbols[k]] = static_cast<std::uint16_t>(code);
-            t.Size[spec.Symbols[k]] = static_cast<std::uint8_t>(len);
+        for (int i = 0; i < table.Counts[len - 1]; ++i, ++code, ++k) {
+            t.Code[table.Symbols[k]] = static_cast<std::uint16_t>(code);
+            t.Size[table.Symbols[k]] = static_cast<std::uint8_t>(len);
         }
         code <<= 1;
     }
