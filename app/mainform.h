@@ -68,6 +68,14 @@ class TMainForm : public QMainWindow {
     void ProgressStep(int position);
     void ProgressEnd();
 
+  Q_SIGNALS:
+    // Switching the current image, in the order the steps run: the tools
+    // deactivate and hide their feedback; the undo snapshot of the new
+    // current image is taken; the tools show their feedback and activate.
+    void ImageLeaving();
+    void ImageEntered();
+    void ImageShown();
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
