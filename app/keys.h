@@ -34,11 +34,22 @@ inline constexpr char Shift[] = "Shift";
 inline constexpr char FormNotSup[] = "FormNotSup";
 inline constexpr char ErrOpenImg[] = "ErrOpenImg";
 
+// Colours and palette.
+inline constexpr char SelDrawCol[] = "SelDrawCol";
+inline constexpr char SelBackCol[] = "SelBackCol";
+inline constexpr char SelShadCol[] = "SelShadCol";
+inline constexpr char ErrSavePal[] = "ErrSavePal";
+inline constexpr char ErrOpenPal[] = "ErrOpenPal";
+inline constexpr char FastPalettes[] = "Fast Palettes (*.pal)";
+inline constexpr char OpenFastPalette[] = "Open Fast Palette";
+inline constexpr char SaveFastPalette[] = "Save Fast Palette";
+
 inline constexpr std::string_view kMessageKeys[] = {
     Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
     Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
     // Colours and palette
-    "SelDrawCol", "SelBackCol", "SelShadCol", "ErrSavePal", "ErrOpenPal",
+    SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
+    SaveFastPalette,
     // Brushes, components, filters
     "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",

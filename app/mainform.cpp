@@ -1,11 +1,14 @@
 #include "mainform.h"
 
 #include "aboutpanel.h"
+#include "colors/colorsel.h"
+#include "colors/palettebar.h"
 #include "imagefile.h"
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
 #include "resources.h"
+#include "undo.h"
 
 #include <pixkit/gfxfile.h>
 
@@ -63,6 +66,8 @@ void TMainForm::FormCreate() {
     BuildPaletteBar();
     BuildParameterBars();
     BuildStatusBar();
+    InitUndo();
+    colorSel_ = new TColorSel(this);
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                    static_cast<qsizetype>(geometry->size())));
@@ -103,6 +108,7 @@ void TMainForm::InitProgram() {
     OpenFromCommandLine();
     RefreshDocumentLabel();
 
+    palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();
     LogLine("Language resources searched.");
 

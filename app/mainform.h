@@ -29,6 +29,10 @@ namespace kv {
 
 class TAboutPanel;
 class TMainForm;
+class TColorSel;
+class TColorSwatch;
+class TPaletteBar;
+class UndoSnapshot;
 
 // What the entry point hands to the main window.
 struct ProgramContext {
@@ -68,6 +72,26 @@ class TMainForm : public QMainWindow {
     void ProgressStep(int position);
     void ProgressEnd();
 
+    // Undo (mainform_undo.cpp). The snapshot is taken at every image
+    // switch; cancel and undo work on the current image.
+    void TakeSnapshot();
+    int CancelToSnapshot();
+    void UndoLastAction();
+    UndoSnapshot& Undo() { return *undo_; }
+
+    // Colours (mainform_colors.cpp): 0xRRGGBB values. Setting one runs the
+    // colours-changed notification.
+    std::uint32_t DrawColor() const;
+    std::uint32_t BackColor() const;
+    void SetDrawColor(std::uint32_t rgb);
+    void SetBackColor(std::uint32_t rgb);
+    TPaletteBar* Palette() const { return palette_; }
+    TColorSel* ColorDialog() const { return colorSel_; }
+    // Opens the colour dialog for the drawing or the background colour.
+    void ShowColorDialog(bool background);
+    // Opens it for any swatch (colour fields of bars and dialogs).
+    void ShowColorDialogFor(TColorSwatch* swatch, const QString& title);
+
   Q_SIGNALS:
     // Switching the current image, in the order the steps run: the tools
     // deactivate and hide their feedback; the undo snapshot of the new
@@ -75,6 +99,8 @@ class TMainForm : public QMainWindow {
     void ImageLeaving();
     void ImageEntered();
     void ImageShown();
+    // After any change of the drawing or the background colour.
+    void ColorsChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -133,6 +159,13 @@ class TMainForm : public QMainWindow {
     std::int64_t progressShown_ = 0;
     QMenu* windowMenu_ = nullptr;
     std::vector<QAction*> slotItems_;
+
+    // Undo, colours, preferences and parameter bars.
+    void InitUndo();
+    void AfterCurrentPixelsReplaced();
+    std::unique_ptr<UndoSnapshot> undo_;
+    TPaletteBar* palette_ = nullptr;
+    TColorSel* colorSel_ = nullptr;
 };
 
 // Hands the form's progress display to the format registry of pixkit.

@@ -2,6 +2,8 @@
 // stored positions, and the status bar with its progress display.
 #include "mainform.h"
 
+#include "colors/palettebar.h"
+#include "colors/swatch.h"
 #include "keys.h"
 #include "log.h"
 
@@ -80,10 +82,11 @@ void TMainForm::BuildToolBar() {
 
 void TMainForm::BuildPaletteBar() {
     paletteBar_ = NewBar(this, "PaletteBar", "Palette", Qt::LeftToolBarArea);
-    auto* panel = new QWidget(paletteBar_);
-    panel->setObjectName("PalettePanel");
-    panel->setMinimumSize(56, 56);
-    paletteBar_->addWidget(panel);
+    palette_ = new TPaletteBar(paletteBar_);
+    paletteBar_->addWidget(palette_);
+    connect(palette_, &TPaletteBar::ColorsChanged, this, &TMainForm::ColorsChanged);
+    connect(palette_, &TPaletteBar::ActivateColorSel, this,
+            [this](TColorSwatch* s) { ShowColorDialog(s == palette_->BackCol()); });
     connect(paletteBar_, &QToolBar::visibilityChanged, this,
             [this](bool on) { MenuCommand("PaletteVisible1")->setChecked(on); });
 }

@@ -1,0 +1,37 @@
+// The undo snapshot of the main window: taken at every image switch and
+// before every change, restored by cancel, exchanged by "Undo Last Action".
+#include "mainform.h"
+
+#include "undo.h"
+
+#include <QWidget>
+
+namespace kv {
+
+void TMainForm::InitUndo() {
+    undo_ = std::make_unique<UndoSnapshot>();
+    // The snapshot always belongs to the current image: a switch retakes it.
+    connect(this, &TMainForm::ImageEntered, this, [this] { TakeSnapshot(); });
+}
+
+void TMainForm::TakeSnapshot() {
+    undo_->TakeSnapshot(docs_.CurrentImage());
+}
+
+int TMainForm::CancelToSnapshot() {
+    const int result = undo_->CancelToSnapshot(docs_.CurrentImage());
+    if (result == 0) AfterCurrentPixelsReplaced();
+    return result;
+}
+
+void TMainForm::UndoLastAction() {
+    if (undo_->SwapWithSnapshot(docs_.CurrentImage())) AfterCurrentPixelsReplaced();
+}
+
+// The current image's pixels may have moved or changed size: the view shows
+// them again.
+void TMainForm::AfterCurrentPixelsReplaced() {
+    if (QWidget* view = centralWidget()) view->update();
+}
+
+} // namespace kv
