@@ -15,7 +15,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -50,10 +49,7 @@ void TMainForm::FormCreate() {
     LogLine("MainForm created, loading resources.");
     // The eight cursors of the tools and the folder glyphs of the browser.
     if (LoadResources()) LogLine("Resources loaded.");
-    auto* view = new QScrollArea(this);
-    view->setObjectName("MaxSize");
-    view->setBackgroundRole(QPalette::Dark);
-    setCentralWidget(view);
+    BuildView();
     BuildFileMenu();
     BuildBrushMenu();
     BuildImageMenu();
@@ -63,6 +59,7 @@ void TMainForm::FormCreate() {
     BuildWindowMenu();
     BuildHelpMenu();
     BuildToolBar();
+    ConnectZoomControls();
     BuildPaletteBar();
     BuildParameterBars();
     BuildStatusBar();
@@ -107,6 +104,8 @@ void TMainForm::InitProgram() {
     SetToolbarChecks();
     OpenFromCommandLine();
     RefreshDocumentLabel();
+    RefreshView();
+    FitToWindow();
 
     palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();

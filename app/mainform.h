@@ -9,6 +9,9 @@
 #include "lang.h"
 #include "platform/settings.h"
 #include "preferences.h"
+#include "view/progress.h"
+
+#include <pixkit/buffer.h>
 
 #include <QMainWindow>
 
@@ -28,6 +31,8 @@ class QToolBar;
 namespace kv {
 
 class TAboutPanel;
+class TBuffer;
+class TMaxSize;
 class TMainForm;
 class TColorSel;
 class TColorSwatch;
@@ -71,6 +76,42 @@ class TMainForm : public QMainWindow {
     void ProgressStart(int max);
     void ProgressStep(int position);
     void ProgressEnd();
+    ProgressThrottle& ProgressTiming() { return progressTiming_; }
+
+    // View: the image slots, the zoomable view and the drawing view.
+    TBuffer* ShowBuf() const;
+    TMaxSize* MaxSize() const { return maxSize_; }
+    double ZoomFactor() const;
+    // Image pixel under a view pixel, truncated toward zero.
+    pixkit::Pair<int> ViewToImage(QPoint view) const;
+    // Inside the current image: 0 <= x < width and 0 <= y < height.
+    bool InsideImage(pixkit::Pair<int> p) const;
+    // The mouse in image pixels ((-1, -1) when not over the view) and
+    // whether that position lies outside the current image.
+    pixkit::Pair<int> MouseImagePos() const { return mouseImage_; }
+    bool MouseOutside() const { return mouseOutside_; }
+    // Repaints the screen area of an image rectangle (right and bottom
+    // exclusive) without erasing.
+    void InvalidateImageRect(int x1, int y1, int x2, int y2);
+    // The view of the current image that tools paint through: all of it, or
+    // with "Clipping" only the visible part.
+    pixkit::Buffer& DrawingView() { return drawView_; }
+    void RecomputeDrawingView();
+    void ZoomIn();
+    void ZoomOut();
+    void ToggleFit();
+    void FitToWindow();
+    void ApplyZoom();
+    void ScrollBy(int dx, int dy);
+    // Arrows, Home, End, PgUp, PgDn; false for other keys.
+    bool ScrollKey(int qtKey);
+    // Makes slot (0..9) the current image.
+    void SelectImage(int slot);
+    void NextImage();
+    void PrevImage();
+    // After the current image's pixels were reallocated (a load, a new
+    // image): attach them again and apply the zoom.
+    void RefreshView();
 
     // Undo (mainform_undo.cpp). The snapshot is taken at every image
     // switch; cancel and undo work on the current image.
@@ -101,6 +142,8 @@ class TMainForm : public QMainWindow {
     void ImageShown();
     // After any change of the drawing or the background colour.
     void ColorsChanged();
+    // The visible part of the image changed while "Clipping" is on.
+    void VisibleAreaChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -127,6 +170,12 @@ class TMainForm : public QMainWindow {
     void BuildWindowMenu();
     void BuildHelpMenu();
     void RefreshWindowMenu();
+    void BuildView();
+    void ConnectZoomControls();
+    void ShowZoom();
+    void ViewMouseTracked(QPoint view);
+    void ViewMouseLeft();
+    void VisibleAreaMoved();
     void ShowAbout();
 
     // Bars.
@@ -155,8 +204,7 @@ class TMainForm : public QMainWindow {
     QLabel* panels_[5] = {};
     QStackedWidget* docPanel_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    std::int64_t progressStart_ = 0;
-    std::int64_t progressShown_ = 0;
+    ProgressThrottle progressTiming_;
     QMenu* windowMenu_ = nullptr;
     std::vector<QAction*> slotItems_;
 
@@ -166,6 +214,10 @@ class TMainForm : public QMainWindow {
     std::unique_ptr<UndoSnapshot> undo_;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;
+    TMaxSize* maxSize_ = nullptr;
+    pixkit::Buffer drawView_;
+    pixkit::Pair<int> mouseImage_{-1, -1};
+    bool mouseOutside_ = true;
 };
 
 // Hands the form's progress display to the format registry of pixkit.

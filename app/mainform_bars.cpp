@@ -6,11 +6,11 @@
 #include "colors/swatch.h"
 #include "keys.h"
 #include "log.h"
+#include "view/tbuffer.h"
 
 #include <pixkit/gfxfile.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -20,19 +20,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include <chrono>
-
 namespace kv {
 
 namespace {
 
 TMainForm* gProgressForm = nullptr;
-
-std::int64_t TickMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 QToolBar* NewBar(QMainWindow* form, const char* name, const char* title, Qt::ToolBarArea area) {
     auto* bar = new QToolBar(QString::fromUtf8(title), form);
@@ -184,22 +176,22 @@ void TMainForm::RefreshDocumentLabel() {
 }
 
 void TMainForm::ProgressStart(int max) {
-    progressStart_ = progressShown_ = TickMs();
+    progressTiming_.Start();
     progress_->setRange(0, max);
     progress_->setValue(0);
     docPanel_->setCurrentWidget(progress_);
 }
 
+// The bar moves at most every 100 ms; the view repaints at most every 2 s,
+// so that partial results show during long operations.
 void TMainForm::ProgressStep(int position) {
-    const std::int64_t now = TickMs();
-    if (now - progressShown_ < 100) return;
-    progressShown_ = now;
-    progress_->setValue(position);
+    if (progressTiming_.BarDue()) progress_->setValue(position);
+    if (progressTiming_.ViewDue()) ShowBuf()->repaint();
 }
 
 void TMainForm::ProgressEnd() {
     docPanel_->setCurrentWidget(panels_[0]);
-    const double seconds = static_cast<double>(TickMs() - progressStart_) * 0.001;
+    const double seconds = progressTiming_.SecondsSinceStart();
     const std::string text = Translate(key::ProcIn);
     const std::string unit = Translate(key::Sec);
     panels_[4]->setText(QString::asprintf("%s %6.2f %s", text.c_str(), seconds, unit.c_str()));

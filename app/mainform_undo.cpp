@@ -4,8 +4,6 @@
 
 #include "undo.h"
 
-#include <QWidget>
-
 namespace kv {
 
 void TMainForm::InitUndo() {
@@ -31,7 +29,7 @@ void TMainForm::UndoLastAction() {
 // The current image's pixels may have moved or changed size: the view shows
 // them again.
 void TMainForm::AfterCurrentPixelsReplaced() {
-    if (QWidget* view = centralWidget()) view->update();
+    RefreshView();
 }
 
 } // namespace kv
