@@ -1,0 +1,133 @@
+#include "paint/brush.h"
+
+namespace kv {
+
+using pixkit::Buffer;
+using pixkit::Pair;
+using pixkit::Pixel;
+using pixkit::Rect;
+
+void CloneBuffer(Buffer& dst, const Buffer& src) {
+    dst.Free();
+    if (src.Empty()) return;
+    dst.Alloc(Pair<int>{src.Width(), src.Height()});
+    if (dst.Empty()) return;
+    dst.Area = src.Area;
+    for (int y = src.Area.Top; y <= src.Area.Bottom; ++y) {
+        const Pixel* s = src.At(src.Area.Left, y);
+        Pixel* d = dst.At(dst.Area.Left, y);
+        for (int i = 0, n = src.Width(); i < n; ++i) d[i] = s[i];
+    }
+}
+
+BrushState::BrushState() {
+    MakePixelBrush(0);
+}
+
+Pair<int> BrushState::HandleOffset() const {
+    const Rect& a = Painting.Area;
+    const int w = a.Right - a.Left, h = a.Bottom - a.Top;
+    switch (Settings.Handle) {
+    case bhLeftTop:
+        return {0, 0};
+    case bhRightTop:
+        return {w, 0};
+    case bhRightBottom:
+        return {w, h};
+    case bhLeftBottom:
+        return {0, h};
+    default:
+        return {(w + 1) >> 1, (h + 1) >> 1};
+    }
+}
+
+Pair<int> BrushState::StampCorner(Pair<int> p) const {
+    const Pair<int> d = HandleOffset();
+    return {p.x - d.x, p.y - d.y};
+}
+
+void BrushState::PrepareBrush(bool rightButton, Pixel draw, Pixel back) {
+    CloneBuffer(Painting, Brush);
+    if (Painting.Empty()) return;
+    const int t = Settings.Technique;
+    if (rightButton && t == btReplace) {
+        Painting.Box(Painting.Area, back);
+    } else if (rightButton || t == btColor) {
+        const Pixel c = rightButton ? back : draw;
+        for (int y = Painting.Area.Top; y <= Painting.Area.Bottom; ++y) {
+            Pixel* p = Painting.At(Painting.Area.Left, y);
+            for (int i = 0, n = Painting.Width(); i < n; ++i)
+                if (p[i] != kBrushTransparent) p[i] = c;
+        }
+    } else if (t == btReplace) {
+        Painting.ChColor(kBrushTransparent, Settings.Background);
+    }
+}
+
+void BrushState::SaveForRestore() {
+    if (!Settings.UserBrush) return;
+    CloneBuffer(Previous, Brush);
+    PreviousSettings = Settings;
+}
+
+void BrushState::MakeRoundBrush(Pixel draw) {
+    SaveForRestore();
+    const int r = Settings.Radius;
+    Brush.Alloc(Pair<int>{2 * r + 1, 2 * r + 1});
+    Brush.Box(Brush.Area, kBrushTransparent);
+    DrawDisc(Brush, r, draw & 0xFFFFFF);
+    FinishBuiltin(BuiltinKind::Round);
+}
+
+void BrushState::MakeSquareBrush(Pixel draw) {
+    SaveForRestore();
+    const int r = Settings.Radius;
+    Brush.Alloc(Pair<int>{2 * r + 1, 2 * r + 1});
+    Brush.Box(Brush.Area, draw & 0xFFFFFF);
+    FinishBuiltin(BuiltinKind::Square);
+}
+
+void BrushState::FinishBuiltin(BuiltinKind kind) {
+    CloneBuffer(Painting, Brush);
+    Settings.UserBrush = false;
+    Settings.Kind = kind;
+    Settings.Technique = btColor;
+}
+
+void BrushState::MakePixelBrush(Pixel draw) {
+    SaveForRestore();
+    Settings.Handle = bhCentre;
+    Settings.UserBrush = false;
+    Settings.Technique = btColor;
+    Brush.Alloc(Pair<int>{1, 1});
+    Brush.PutPixel({0, 0}, draw & 0xFFFFFF);
+    CloneBuffer(Painting, Brush);
+}
+
+bool BrushState::IsBuiltinPixel() const {
+    return !Settings.UserBrush && Brush.Width() == 1;
+}
+
+void DrawDisc(Buffer& dst, int r, Pixel colour) {
+    auto span = [&](int row, int from, int to) { dst.Line({from, row}, {to, row}, colour); };
+    int k = r, i = 0, d = 3 - 2 * r;
+    while (i <= k) {
+        if (d < 0) {
+            span(r + i, r - k, r + k);
+            span(r - i, r - k, r + k);
+            d += 4 * i + 10;
+        } else {
+            span(r + k, r - i, r + i);
+            span(r - k, r - i, r + i);
+            if (i < k) {
+                span(r + i, r - k, r + k);
+                span(r - i, r - k, r + k);
+            }
+            d += 4 * (i - k) + 14;
+            --k;
+        }
+        ++i;
+    }
+}
+
+} // namespace kv

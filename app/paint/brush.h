@@ -1,0 +1,93 @@
+// The brush state that every painting tool shares: the brush as cut, loaded
+// or built, the painting brush that is actually stamped, the brush kept for
+// Restore, the technique and the handle. Qt-free, so that the stamping
+// benchmark and the unit tests use it directly.
+#pragma once
+
+#include <pixkit/buffer.h>
+
+#include <cstdint>
+
+namespace kv {
+
+// A brush pixel with exactly this value is transparent: stamps leave the
+// image unchanged there.
+inline constexpr pixkit::Pixel kBrushTransparent = 0x01000000;
+// The key that copies every pixel.
+inline constexpr pixkit::Pixel kCopyAll = 0xFFFFFFFF;
+
+// Drawing techniques (the same values as the tool framework's).
+enum BrushTechnique : int { btPaint = 0, btColor = 1, btReplace = 2 };
+
+// Handle positions: which point of the brush sits under the pointer.
+enum BrushHandle : int {
+    bhCentre = 0,
+    bhLeftTop = 1,
+    bhRightTop = 2,
+    bhRightBottom = 3,
+    bhLeftBottom = 4
+};
+
+// The shape the built-in brush has and that Restore rebuilds.
+enum class BuiltinKind { Square, Round };
+
+// Everything about the brush except its pixels.
+struct BrushSettings {
+    int Technique = btColor;
+    pixkit::Pixel Background = 0; // the colour made transparent when the brush was cut
+    bool UserBrush = false;       // cut or loaded (false: built-in)
+    int Handle = bhCentre;
+    int Radius = 0; // of the built-in brush: (2r+1) x (2r+1)
+    BuiltinKind Kind = BuiltinKind::Square;
+};
+
+class BrushState {
+  public:
+    BrushState();
+    BrushState(const BrushState&) = delete;
+    BrushState& operator=(const BrushState&) = delete;
+
+    pixkit::Buffer Brush;    // as cut, loaded or built
+    pixkit::Buffer Painting; // what stamps: the brush prepared for button and technique
+    BrushSettings Settings;
+
+    // What Restore returns to; empty until a user brush was saved.
+    pixkit::Buffer Previous;
+    BrushSettings PreviousSettings;
+
+    // Offset of the handle from the top-left corner of the painting brush.
+    pixkit::Pair<int> HandleOffset() const;
+    // Top-left corner of a stamp placed at p.
+    pixkit::Pair<int> StampCorner(pixkit::Pair<int> p) const;
+
+    // Rebuilds the painting brush from the brush for the button and the
+    // technique; draw and back are 0x00RRGGBB.
+    void PrepareBrush(bool rightButton, pixkit::Pixel draw, pixkit::Pixel back);
+
+    // Keeps the brush for Restore, but only a user brush: built-in brushes
+    // are rebuilt from radius and kind instead.
+    void SaveForRestore();
+
+    // The built-in brushes at the current radius, in the draw colour. Both
+    // save a user brush for Restore and set the technique to Color.
+    void MakeRoundBrush(pixkit::Pixel draw);
+    void MakeSquareBrush(pixkit::Pixel draw);
+    // The one-pixel brush in the draw colour (the radius is left alone, so
+    // the period key can return to the built-in brush).
+    void MakePixelBrush(pixkit::Pixel draw);
+
+    // True when the brush is a built-in brush one pixel wide.
+    bool IsBuiltinPixel() const;
+
+  private:
+    void FinishBuiltin(BuiltinKind kind);
+};
+
+// dst becomes an owned copy of src with the same area.
+void CloneBuffer(pixkit::Buffer& dst, const pixkit::Buffer& src);
+
+// Fills a filled disc of radius r centred at (r, r) into dst by horizontal
+// spans from the midpoint circle walk.
+void DrawDisc(pixkit::Buffer& dst, int r, pixkit::Pixel colour);
+
+} // namespace kv
