@@ -49,6 +49,18 @@ struct MetaXform {
 };
 MetaXform Multiply(const MetaXform& first, const MetaXform& then);
 
+// One text output record: the characters, the advance of each in logical
+// units (empty: the font's own advances), and the ExtTextOut options with
+// their rectangle (logical left, top, right, bottom).
+struct MetaText {
+    static constexpr unsigned kOpaque = 2;  // ETO_OPAQUE: fill rect with the background colour
+    static constexpr unsigned kClipped = 4; // ETO_CLIPPED: draw only inside rect
+    std::u32string chars;
+    std::vector<double> dx;
+    unsigned options = 0;
+    double rect[4] = {0, 0, 0, 0};
+};
+
 enum class FillMode { Alternate = 1, Winding = 2 };
 
 // The state SaveDC keeps.
@@ -117,8 +129,9 @@ class MetaDC {
     // rectangle (x, y, w, h); negative sizes mirror.
     void StretchBitmap(Buffer& src, double x, double y, double w, double h, int sx, int sy, int sw,
                        int sh);
-    // Text at a logical point with the current font, colour and alignment.
-    void TextOut(double x, double y, const std::string& latin1);
+    // Text at a logical point with the current font, colours, background
+    // mode and alignment; see MetaText.
+    void TextOut(double x, double y, const MetaText& text);
 
     // Paths: between BeginPath and EndPath the drawing operations above add
     // figures (logical points) instead of drawing; DrawPath fills and/or

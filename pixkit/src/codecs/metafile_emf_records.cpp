@@ -249,6 +249,53 @@ bool Geometry(MetaDC& dc, std::uint32_t type, RecordView r) {
     }
 }
 
+// EXTTEXTOUTA and EXTTEXTOUTW: bounds, graphics mode, scales, then the
+// text block: reference point, character count, string offset, options,
+// rectangle, advance offset. Offsets count from the record's start.
+bool Text(MetaDC& dc, std::uint32_t type, RecordView r) {
+    if (type != 83 && type != 84) return false;
+    constexpr unsigned kPdy = 0x2000; // advances come as (dx, dy) pairs
+    MetaText t;
+    const std::size_t n = r.U32(44), at = r.U32(48);
+    const bool wide = type == 84;
+    if (n > r.n) throw EInvalidImage();
+    r.Need(at, n * (wide ? 2 : 1));
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!wide) {
+            t.chars += char32_t(r.U8(at + i));
+            continue;
+        }
+        const char32_t u = r.U16(at + 2 * i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
+            const char32_t low = r.U16(at + 2 * i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                t.chars += 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+                continue;
+            }
+        }
+        t.chars += (u >= 0xD800 && u < 0xE000) ? char32_t(0xFFFD) : u;
+    }
+    t.options = r.U32(52);
+    for (int i = 0; i < 4; ++i) t.rect[i] = r.S32(56 + 4 * std::size_t(i));
+    const std::size_t dxAt = r.U32(72), step = (t.options & kPdy) ? 8 : 4;
+    if (dxAt != 0 && dxAt <= r.n && n <= (r.n - dxAt) / step) {
+        // One advance per code unit; a surrogate pair's two are summed.
+        std::vector<double> dx;
+        std::size_t unit = 0;
+        for (std::size_t c = 0; c < t.chars.size(); ++c) {
+            double sum = r.S32(dxAt + step * unit++);
+            if (t.chars[c] >= 0x10000 && wide) sum += r.S32(dxAt + step * unit++);
+            dx.push_back(sum);
+        }
+        t.dx = std::move(dx);
+    } else {
+        t.dx.clear();
+    }
+    dc.TextOut(r.S32(36), r.S32(40), t);
+    return true;
+}
+
 bool State(MetaDC& dc, std::uint32_t type, RecordView r) {
     MetaState& st = dc.st;
     switch (type) {
@@ -346,7 +393,8 @@ bool Objects(MetaDC& dc, std::uint32_t type, RecordView r) {
 } // namespace
 
 void PlayEmfRecord(MetaDC& dc, std::uint32_t type, RecordView r) {
-    if (Geometry(dc, type, r) || Bitmaps(dc, type, r) || State(dc, type, r) || Objects(dc, type, r))
+    if (Geometry(dc, type, r) || Bitmaps(dc, type, r) || State(dc, type, r) ||
+        Objects(dc, type, r) || Text(dc, type, r))
         return;
 }
 

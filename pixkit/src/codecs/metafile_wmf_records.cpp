@@ -160,6 +160,59 @@ bool Bitmaps(MetaDC& dc, std::uint32_t fn, RecordView r) {
     }
 }
 
+// Text bytes in the Windows ANSI code page (1252); the bytes 0x80-0x9F it
+// gives other characters than Latin-1 are mapped, the rest are Latin-1.
+char32_t FromAnsi(std::uint8_t b) {
+    static const char16_t k80[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    return b >= 0x80 && b < 0xA0 ? char32_t(k80[b - 0x80]) : char32_t(b);
+}
+
+std::u32string AnsiText(RecordView r, std::size_t at, std::size_t count) {
+    r.Need(at, count);
+    std::u32string s;
+    for (std::size_t i = 0; i < count; ++i) s += FromAnsi(r.p[at + i]);
+    return s;
+}
+
+// TEXTOUT: length, the bytes (padded to a word), y, x.
+void TextOutRecord(MetaDC& dc, RecordView r) {
+    const std::size_t n = r.U16(0), at = 2 + ((n + 1) & ~std::size_t(1));
+    MetaText t;
+    t.chars = AnsiText(r, 2, n);
+    dc.TextOut(r.S16(at + 2), r.S16(at), t);
+}
+
+// EXTTEXTOUT: y, x, length, options, the rectangle when an option needs
+// it, the bytes (padded to a word), then optionally one advance per byte.
+void ExtTextOutRecord(MetaDC& dc, RecordView r) {
+    MetaText t;
+    const std::size_t n = r.U16(4);
+    t.options = r.U16(6);
+    std::size_t at = 8;
+    if (t.options & (MetaText::kOpaque | MetaText::kClipped)) {
+        for (int i = 0; i < 4; ++i) t.rect[i] = W(r, 4 + std::size_t(i));
+        at += 8;
+    }
+    t.chars = AnsiText(r, at, n);
+    at += (n + 1) & ~std::size_t(1);
+    if (at + 2 * n <= r.n)
+        for (std::size_t i = 0; i < n; ++i) t.dx.push_back(r.S16(at + 2 * i));
+    dc.TextOut(W(r, 1), W(r, 0), t);
+}
+
+bool Text(MetaDC& dc, std::uint32_t fn, RecordView r) {
+    if (fn == 0x0521)
+        TextOutRecord(dc, r);
+    else if (fn == 0x0A32)
+        ExtTextOutRecord(dc, r);
+    else
+        return false;
+    return true;
+}
+
 bool State(MetaDC& dc, std::uint32_t fn, RecordView r) {
     MetaState& st = dc.st;
     switch (fn) {
@@ -239,7 +292,9 @@ bool Objects(MetaDC& dc, std::uint32_t fn, RecordView r) {
 } // namespace
 
 void PlayWmfRecord(MetaDC& dc, std::uint32_t fn, RecordView r) {
-    if (Geometry(dc, fn, r) || Bitmaps(dc, fn, r) || State(dc, fn, r) || Objects(dc, fn, r)) return;
+    if (Geometry(dc, fn, r) || Bitmaps(dc, fn, r) || State(dc, fn, r) || Objects(dc, fn, r) ||
+        Text(dc, fn, r))
+        return;
 }
 
 } // namespace pixkit

@@ -1,0 +1,189 @@
+// Text output of the metafile players. The logical font becomes a system
+// font of the matching pixel size (Fontconfig finds the nearest family),
+// the reference point and the text alignment give the text cell, and the
+// glyphs are drawn aliased with Buffer::OutText. Escapement and orientation
+// are not drawn: text always runs left to right along the x axis.
+#include "metafile_dc.h"
+
+#include "font_engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pixkit {
+
+namespace {
+
+// Text alignment bits (TA_*).
+constexpr unsigned kUpdateCp = 1;
+constexpr unsigned kHorizontal = 6, kRight = 2, kCenter = 6;
+constexpr unsigned kVertical = 24, kBottom = 8, kBaseline = 24;
+
+// Em heights beyond this draw nothing: no picture we render needs glyphs
+// larger than its own side, and a glyph costs its area to render.
+constexpr double kMaxEm = 4096;
+// The em height of a font whose height is 0 ("a reasonable default").
+constexpr int kDefaultEm = 16;
+
+void AppendUtf8(std::string& s, char32_t c) {
+    if (c < 0x80) {
+        s += char(c);
+    } else if (c < 0x800) {
+        s += char(0xC0 | (c >> 6));
+        s += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        s += char(0xE0 | (c >> 12));
+        s += char(0x80 | ((c >> 6) & 0x3F));
+        s += char(0x80 | (c & 0x3F));
+    } else {
+        s += char(0xF0 | (c >> 18));
+        s += char(0x80 | ((c >> 12) & 0x3F));
+        s += char(0x80 | ((c >> 6) & 0x3F));
+        s += char(0x80 | (c & 0x3F));
+    }
+}
+
+std::string Utf8(const std::u32string& chars) {
+    std::string s;
+    for (const char32_t c : chars) AppendUtf8(s, c);
+    return s;
+}
+
+// The horizontal layout of a text run in output pixels: where each
+// character's origin lies from the run's origin, and the whole advance.
+struct RunLayout {
+    std::vector<double> origins;
+    std::vector<std::int64_t> starts; // glyph origin within its own text cell
+    double advance = 0;
+    std::int64_t ascent = 0, height = 0, start = 0;
+};
+
+// The cell height (ascent plus descent) of font at em pixels.
+std::int64_t CellHeight(FontDesc font, int em) {
+    font.Height = em;
+    detail::TextSession session(font);
+    return session.Measure(U"X").height;
+}
+
+// The em height in pixels of the selected font: a negative logical height
+// is the em height, a positive one the cell height, met by the largest em
+// whose cell is no higher (the face's own ascent and descent, rounded as
+// they are drawn).
+int EmPixels(const MetaDC& dc, const MetaFont& f, const FontDesc& font) {
+    if (f.height == 0) return kDefaultEm;
+    const Pair<double> a = dc.ToOutput(0, 0), b = dc.ToOutput(0, std::fabs(f.height));
+    const double px = std::hypot(b.x - a.x, b.y - a.y);
+    if (!(px >= 0.5 && px <= kMaxEm)) return 0;
+    int em = std::max(1, int(std::lround(px)));
+    if (f.height < 0) return em;
+    const std::int64_t probe = CellHeight(font, 100);
+    if (probe > 0) em = std::max(1, int(std::lround(px * 100 / double(probe))));
+    const std::int64_t want = std::llround(px);
+    for (int i = 0; i < 8 && em > 1 && CellHeight(font, em) > want; ++i) --em;
+    for (int i = 0; i < 8 && em < kMaxEm && CellHeight(font, em + 1) <= want; ++i) ++em;
+    return em;
+}
+
+FontDesc FontOf(const MetaDC& dc) {
+    const MetaFont& f = dc.st.font;
+    FontDesc d;
+    if (!f.face.empty()) d.Family = f.face;
+    d.Bold = f.weight >= 600;
+    d.Italic = f.italic;
+    d.Underline = f.underline;
+    d.StrikeOut = f.strikeOut;
+    d.Height = EmPixels(dc, f, d);
+    return d;
+}
+
+RunLayout Layout(const FontDesc& font, const MetaText& text, double dxScale) {
+    RunLayout run;
+    detail::TextSession session(font);
+    const detail::TextLayout whole = session.Measure(text.chars);
+    run.ascent = whole.ascent;
+    run.height = whole.height;
+    run.start = whole.start;
+    const bool spaced = text.dx.size() >= text.chars.size() && !text.dx.empty();
+    if (!spaced) {
+        run.advance = double(whole.advance);
+        return run;
+    }
+    double pen = 0;
+    for (std::size_t i = 0; i < text.chars.size(); ++i) {
+        const detail::TextLayout one = session.Measure(std::u32string(1, text.chars[i]));
+        run.origins.push_back(pen);
+        run.starts.push_back(one.start);
+        pen += text.dx[i] * dxScale;
+    }
+    run.advance = pen;
+    return run;
+}
+
+} // namespace
+
+void MetaDC::TextOut(double x, double y, const MetaText& text) {
+    const unsigned align = st.textAlign;
+    if (align & kUpdateCp) {
+        x = st.pos.x;
+        y = st.pos.y;
+    }
+    if (text.options & MetaText::kOpaque)
+        FillRect(text.rect[0], text.rect[1], text.rect[2], text.rect[3], st.bkColour);
+    const FontDesc font = FontOf(*this);
+    if (text.chars.empty() || font.Height == 0) return;
+    const Pair<double> o = ToOutput(0, 0), ux = ToOutput(1, 0);
+    const double dxScale = std::hypot(ux.x - o.x, ux.y - o.y);
+    const RunLayout run = Layout(font, text, dxScale);
+    Charge(std::int64_t(text.chars.size()) * font.Height * font.Height);
+
+    const Pair<double> p = ToOutput(x, y);
+    double left = p.x;
+    if ((align & kHorizontal) == kCenter)
+        left -= run.advance / 2;
+    else if ((align & kHorizontal) == kRight)
+        left -= run.advance;
+    double top = p.y;
+    if ((align & kVertical) == kBaseline)
+        top -= double(run.ascent);
+    else if ((align & kVertical) == kBottom)
+        top -= double(run.height);
+    if ((align & kUpdateCp) && dxScale > 0) {
+        // The current position moves past the text (or before it, for
+        // right-aligned text), in logical units along x.
+        const double logical = run.advance / dxScale;
+        if ((align & kHorizontal) == kRight)
+            st.pos.x -= logical;
+        else if ((align & kHorizontal) != kCenter)
+            st.pos.x += logical;
+    }
+
+    Buffer t;
+    Target(t);
+    if (t.Empty()) return;
+    if (text.options & MetaText::kClipped) {
+        const Pair<double> a = ToOutput(text.rect[0], text.rect[1]);
+        const Pair<double> c = ToOutput(text.rect[2], text.rect[3]);
+        const Rect r{PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
+                     PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1};
+        Buffer clipped;
+        clipped.Alloc(t, r, true);
+        t = clipped;
+        if (t.Empty()) return;
+    }
+    const int x0 = PixelOf(left), y0 = PixelOf(top);
+    if (st.opaqueBk && !(text.options & MetaText::kOpaque)) {
+        const auto edge = [](double v) { return int(std::clamp(v, -2e9, 2e9)); };
+        t.Box({x0, y0, edge(x0 + run.advance - 1), edge(y0 + double(run.height) - 1)},
+              st.bkColour & 0x00FFFFFF);
+    }
+    const Pixel ink = st.textColour & 0x00FFFFFF;
+    if (run.origins.empty()) {
+        t.OutText(font, {PixelOf(left - double(run.start)), y0}, Utf8(text.chars), ink);
+        return;
+    }
+    for (std::size_t i = 0; i < text.chars.size(); ++i)
+        t.OutText(font, {PixelOf(left + run.origins[i] - double(run.starts[i])), y0},
+                  Utf8(text.chars.substr(i, 1)), ink);
+}
+
+} // namespace pixkit
