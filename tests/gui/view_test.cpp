@@ -147,6 +147,17 @@ TEST_F(KvTest, AViewWithoutPixelsShowsACrossAndRunsThePaintHook) {
         EXPECT_EQ(shown.pixel(p) & 0xFFFFFF, white) << p.x() << "," << p.y();
     for (QPoint p : {QPoint(10, 2), QPoint(10, 8), QPoint(3, 5), QPoint(17, 5)})
         EXPECT_EQ(shown.pixel(p) & 0xFFFFFF, black) << p.x() << "," << p.y();
+    // With painting off nothing is drawn and the hook does not run.
+    view.SetPaintEnabled(false);
+    view.grab();
+    EXPECT_EQ(painted, 1);
+    // The zoom is kept reduced.
+    view.SetZoom(0x00060004);
+    EXPECT_EQ(view.Zoom(), 0x00030002u);
+    view.SetZoom(0x00020006);
+    EXPECT_EQ(view.Zoom(), 0x00000003u);
+    view.SetZoom(0x00060002);
+    EXPECT_EQ(view.Zoom(), 0x00030001u);
 }
 
 TEST_F(KvTest, ZoomIsLimitedForTinyAndHugeImages) {
