@@ -52,7 +52,7 @@ std::string DecodeInput() {
     const std::string path = (dir / "gif_decode_2000.gif").string();
     if (!std::filesystem::exists(path)) {
         const std::string peer =
-            (std::filesystem::path(__FILE__).parent_path() / "peers" / "pillow_gif.py").string();
+            std::string(VM_BENCH_SOURCES) + "/peers/pillow_gif.py";
         const std::string cmd = "/usr/bin/python3 '" + peer + "' --make-input '" + path + "'";
         if (std::system(cmd.c_str()) != 0) return {};
     }

@@ -36,7 +36,7 @@ struct Frame {
 };
 
 inline std::string ScriptPath() {
-    return (fs::path(__FILE__).parent_path() / "gif_frames.py").string();
+    return std::string(VM_TEST_SOURCES) + "/pixkit/gif_frames.py";
 }
 
 // Reads the frames 1.ppm ... <count>.ppm (and any .pgm indices) of dir.
