@@ -28,7 +28,9 @@ bool Documents::AllocBlack(int slot, int w, int h) {
 std::string Documents::DocumentTitle(int slot) const {
     if (UpdateMode) return UpdateTitle;
     const UDBuffer& s = Slots[static_cast<std::size_t>(slot)];
-    return s.FileName.empty() ? Translate(key::Untitled) : s.FileName;
+    if (s.FileName.empty()) return Translate(key::Untitled);
+    // Image n of a multi-image file is shown as "name: n".
+    return s.ImageNo == 1 ? s.FileName : s.FileName + ": " + std::to_string(s.ImageNo);
 }
 
 std::string Documents::DocumentLabel() const {

@@ -44,7 +44,7 @@ class Documents {
     bool AllocBlack(int slot, int w, int h);
 
     // Update-mode title, else the translated "Untitled" for an unnamed slot,
-    // else the file name.
+    // else the file name, followed by ": n" for image n > 1 of its file.
     std::string DocumentTitle(int slot) const;
     // "[n] title" of the current slot.
     std::string DocumentLabel() const;

@@ -33,6 +33,19 @@ inline constexpr char Shift[] = "Shift";
 // File commands.
 inline constexpr char FormNotSup[] = "FormNotSup";
 inline constexpr char ErrOpenImg[] = "ErrOpenImg";
+inline constexpr char ErrLoadImg[] = "ErrLoadImg";
+inline constexpr char ErrSaveImgForm[] = "ErrSaveImgForm";
+inline constexpr char ErrSaveImg[] = "ErrSaveImg";
+inline constexpr char ErrClp[] = "ErrClp";
+inline constexpr char ErrScan[] = "ErrScan";
+inline constexpr char NoMem[] = "NoMem";
+inline constexpr char Changed[] = "Changed";
+inline constexpr char Update[] = "Update";
+inline constexpr char All[] = "All";
+inline constexpr char OpenImage[] = "Open Image";
+inline constexpr char SaveImage[] = "Save Image";
+inline constexpr char ImgSaved[] = "Img saved";
+inline constexpr char Image[] = "Image";
 
 // Colours and palette.
 inline constexpr char SelDrawCol[] = "SelDrawCol";

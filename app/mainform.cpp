@@ -3,7 +3,7 @@
 #include "aboutpanel.h"
 #include "colors/colorsel.h"
 #include "colors/palettebar.h"
-#include "imagefile.h"
+#include "files/filecommands.h"
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
@@ -94,6 +94,7 @@ void TMainForm::InitProgram() {
 
     prefs_ = ReadPreferences(*store_);
     LogLine("Registry entries loaded.");
+    files_->Start({pixkit::Buffer::default_x, pixkit::Buffer::default_y});
 
     lang_ = std::make_unique<TLang>(context_.ProgramDir);
     SetLang(lang_.get());
@@ -106,6 +107,7 @@ void TMainForm::InitProgram() {
     RefreshDocumentLabel();
     RefreshView();
     FitToWindow();
+    InitFiles();
 
     palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();
@@ -149,7 +151,7 @@ void TMainForm::InterpretCommandLine() {
 void TMainForm::OpenFromCommandLine() {
     if (command_.FirstArg == -1) return;
     const std::string name = FileNameFromArgs(context_.Args, command_.FirstArg);
-    if (OpenImageIntoSlot(docs_.Slots[0], name))
+    if (files_->LoadIntoSlot(0, name, 1))
         LogLine("Image successfully open.");
     else
         LogLine("Image could not be open.");
@@ -178,6 +180,7 @@ void TMainForm::FormStorage1SavePlacement() {
 }
 
 bool TMainForm::FormClose() {
+    if (!files_->CloseQuery()) return false;
     SaveToolbars();
     store_->Flush();
     SetLang(nullptr);

@@ -30,6 +30,7 @@ class QToolBar;
 
 namespace kv {
 
+class FileCommands;
 class TAboutPanel;
 class TBuffer;
 class TMaxSize;
@@ -66,6 +67,9 @@ class TMainForm : public QMainWindow {
     bool Interactive() const { return interactive_; }
     // A menu command by its object name ("Save1").
     QAction* MenuCommand(const char* name) const;
+
+    // File commands, clipboard and scanner (app/files, mainform_file.cpp).
+    FileCommands& Files() { return *files_; }
 
     // Status bar panels 0 to 4.
     QString PanelText(int panel) const;
@@ -162,6 +166,10 @@ class TMainForm : public QMainWindow {
                         const QKeySequence& shortcut = {});
     QMenu* AddSubMenu(QMenu* menu, const char* name, const char* caption);
     void BuildFileMenu();
+    void ConnectFileCommands();
+    void InitFiles();
+    void RefreshFileMenu();
+    void RebuildReopenMenu();
     void BuildBrushMenu();
     void BuildImageMenu();
     void BuildEffectsMenu();
@@ -206,6 +214,7 @@ class TMainForm : public QMainWindow {
     QProgressBar* progress_ = nullptr;
     ProgressThrottle progressTiming_;
     QMenu* windowMenu_ = nullptr;
+    std::unique_ptr<FileCommands> files_;
     std::vector<QAction*> slotItems_;
 
     // Undo, colours, preferences and parameter bars.

@@ -1,7 +1,13 @@
 // The File menu, and the helpers every menu is built with.
 #include "mainform.h"
 
+#include "files/filecommands.h"
+#include "log.h"
+#include "platform/clipboard.h"
+
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -44,12 +50,77 @@ void TMainForm::BuildFileMenu() {
     AddCommand(m, "SelectSource1", "S&elect Source...");
     AddCommand(m, "Acquire1", "Ac&quire...");
     m->addSeparator();
+    // Printing belongs to a later step and stays disabled until then.
     AddCommand(m, "Print1", "&Print...");
     AddCommand(m, "PrinterSetup1", "P&rinter Setup...");
     m->addSeparator();
-    QAction* exit = AddCommand(m, "Exit1", "E&xit");
-    exit->setEnabled(true);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    AddCommand(m, "Exit1", "E&xit");
+    files_ = std::make_unique<FileCommands>(docs_, prefs_, *store_);
+    ConnectFileCommands();
+    connect(m, &QMenu::aboutToShow, this, &TMainForm::RefreshFileMenu);
+}
+
+void TMainForm::ConnectFileCommands() {
+    FileHooks& h = files_->Hooks;
+    h.ImageReplaced = [this] { RefreshDocumentLabel(); };
+    h.LabelChanged = [this] { RefreshDocumentLabel(); };
+    h.SelectImage = [this](int slot) {
+        docs_.Current = slot;
+        RefreshDocumentLabel();
+    };
+    h.ShowStatus = [this](const std::string& text) {
+        SetPanelText(4, QString::fromStdString(text));
+    };
+    h.RecentChanged = [this] { RebuildReopenMenu(); };
+    files_->Dialogs = ScreenDialogs(this);
+
+    auto bind = [this](const char* name, auto fn) {
+        QAction* a = MenuCommand(name);
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, fn);
+    };
+    bind("New1", [this] { files_->New(); });
+    bind("Open1", [this] { files_->Open(); });
+    bind("Save1", [this] { files_->Save(); });
+    bind("SaveAs1", [this] { files_->SaveAs(); });
+    bind("UpdateExit1", [this] {
+        if (files_->WriteBack()) close();
+    });
+    bind("ExptoClipb1", [this] { files_->ExportToClipboard(); });
+    bind("ImpfromClipb1", [this] { files_->ImportFromClipboard(); });
+    bind("Exit1", [this] { close(); });
+    // Enabled once the scanner library has found a device.
+    connect(MenuCommand("SelectSource1"), &QAction::triggered, this,
+            [this] { files_->SelectSource(); });
+    connect(MenuCommand("Acquire1"), &QAction::triggered, this, [this] { files_->Acquire(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &TMainForm::RefreshFileMenu);
+    RefreshFileMenu();
+}
+
+// Start-up: update mode's target, and the scanner search.
+void TMainForm::InitFiles() {
+    files_->UpdateTarget = command_.TargetFile;
+    files_->Scan().ProbeAsync(this, [this](bool available) {
+        MenuCommand("SelectSource1")->setEnabled(available);
+        MenuCommand("Acquire1")->setEnabled(available);
+    });
+    LogLine("Twain driver initialized.");
+}
+
+// "&Import from Clipboard" only when the clipboard holds an image.
+void TMainForm::RefreshFileMenu() {
+    MenuCommand("ImpfromClipb1")->setEnabled(ClipboardOffersImage());
+}
+
+void TMainForm::RebuildReopenMenu() {
+    auto* menu = findChild<QMenu*>("Reopen1");
+    menu->clear();
+    for (const std::string& entry : files_->Recent().Items()) {
+        QAction* a = menu->addAction(QString::fromStdString(entry));
+        connect(a, &QAction::triggered, this, [this, entry] { files_->Reopen(entry); });
+    }
+    menu->setEnabled(!menu->isEmpty());
 }
 
 } // namespace kv

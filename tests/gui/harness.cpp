@@ -44,6 +44,9 @@ kv::KvApplication& App() {
         ::setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (scratch + "/state").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
+        fs::create_directories(scratch + "/sane");
+        std::ofstream(scratch + "/sane/dll.conf").flush();
+        ::setenv("SANE_CONFIG_DIR", (scratch + "/sane").c_str(), 1);
         static int argc = 1;
         static char name[] = "kv";
         static char* argv[] = {name, nullptr};
@@ -64,9 +67,14 @@ void KvTest::SetUp() {
     programDir_ = (root_ / "bin").string() + "/";
     settingsPath_ = (root_ / "kv.conf").string();
     kv::SetMessageBoxHandler(
-        [this](const std::string& text, const std::string& caption, kv::MsgFlags) {
+        [this](const std::string& text, const std::string& caption, kv::MsgFlags flags) {
             shown_.push_back({text, caption});
-            return kv::MsgResult::Ok;
+            if (!answers_.empty()) {
+                const kv::MsgResult answer = answers_.front();
+                answers_.pop_front();
+                return answer;
+            }
+            return flags.Buttons == kv::MsgButtons::Ok ? kv::MsgResult::Ok : kv::MsgResult::No;
         });
 }
 

@@ -1,12 +1,14 @@
 // Runs kv in the test process under Qt's offscreen platform, with its own
 // program directory, settings file and state directory in a temporary
-// folder, and records the message boxes instead of showing them.
+// folder, and records the message boxes instead of showing them. The scanner
+// library sees a configuration without backends unless a test gives it one.
 #pragma once
 
 #include "kvapp.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -34,6 +36,9 @@ class KvTest : public ::testing::Test {
     std::string programDir_;
     std::string settingsPath_;
     std::vector<Shown> shown_;
+    // Answers to the next questions, in order; when none is left a question
+    // is answered No and a message Ok.
+    std::deque<kv::MsgResult> answers_;
     bool reachedInteractive_ = false;
 };
 

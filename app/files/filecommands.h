@@ -1,0 +1,112 @@
+// The commands of the File menu: new, open, save, save as, recent files,
+// the unsaved-changes question and the walk over all slots at exit, update
+// mode's write-back, the clipboard and the scanner. They work on the
+// documents of the main window; what they need from other parts of the
+// program (undo snapshot, view, colours) comes through the hooks.
+#pragma once
+
+#include "documents.h"
+#include "files/filedialogs.h"
+#include "files/recentfiles.h"
+#include "platform/scanner.h"
+#include "preferences.h"
+
+#include <pixkit/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace kv {
+
+class TMainForm;
+
+struct FileHooks {
+    // Before a command changes the current image.
+    std::function<void()> TakeSnapshot;
+    // The user gave up the changes of the current image.
+    std::function<void()> DiscardSnapshot;
+    // After the current image's pixels were replaced.
+    std::function<void()> ImageReplaced;
+    // A document's name or state changed (the document label shows it).
+    std::function<void()> LabelChanged;
+    // Makes slot (0-based) the current image, as the Window menu does.
+    std::function<void(int slot)> SelectImage;
+    // Drawing and background colour (0xRRGGBB), and setting both.
+    std::function<std::pair<pixkit::Pixel, pixkit::Pixel>()> Colors;
+    std::function<void(pixkit::Pixel draw, pixkit::Pixel back)> SetColors;
+    // A text for the status bar.
+    std::function<void(const std::string&)> ShowStatus;
+    // The recent-files list changed.
+    std::function<void()> RecentChanged;
+};
+
+class FileCommands {
+  public:
+    FileCommands(Documents& docs, const Preferences& prefs, SettingsStore& store);
+    ~FileCommands();
+
+    FileHooks Hooks;
+    FileDialogs Dialogs;
+
+    // Start-up: the recent-files list from the store with the length the
+    // preferences give, and the size "&New..." offers first.
+    void Start(pixkit::Pair<int> newSize);
+    RecentFiles& Recent() { return recent_; }
+    pixkit::Pair<int> NewSize() const { return newSize_; }
+    const std::string& LastDirectory() const { return lastDir_; }
+    int OpenFilterIndex() const { return openIndex_; }
+
+    // Update mode: the file "&Update && Exit" writes slot 1 to.
+    std::string UpdateTarget;
+
+    // The commands. Each returns true when it did its work.
+    bool New();
+    bool Open();
+    bool Reopen(const std::string& entry);
+    bool Save();
+    bool SaveAs();
+    bool ExportToClipboard();
+    bool ImportFromClipboard();
+    bool SelectSource();
+    bool Acquire();
+    // Writes slot 1 back to the update target.
+    bool WriteBack();
+
+    // Loads image imageNo of name into slot (0-based); the slot keeps its
+    // content when that fails. The file-open operation of the command line.
+    bool LoadIntoSlot(int slot, const std::string& name, int imageNo);
+    // The unsaved-changes question for a slot: true when the command may go on.
+    bool AskUnsaved(int slot);
+    // Exit: in update mode the write-back question for slot 1, then the
+    // question for every changed slot in turn. False keeps the program
+    // running, with the slot whose question was cancelled current.
+    bool CloseQuery();
+
+    Scanner& Scan() { return *scanner_; }
+
+  private:
+    UDBuffer& Slot(int i) { return docs_.Slots[static_cast<std::size_t>(i)]; }
+    bool SaveSlot(int slot);
+    bool SaveSlotAs(int slot);
+    bool SaveSlotTo(int slot, const std::string& name);
+    // Puts fresh pixels into the current slot as an unnamed, changed image.
+    void ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed);
+    void AddRecent(const std::string& name, int imageNo);
+    void Call(const std::function<void()>& hook) {
+        if (hook) hook();
+    }
+    std::pair<pixkit::Pixel, pixkit::Pixel> CurrentColors() const;
+
+    Documents& docs_;
+    const Preferences& prefs_;
+    SettingsStore& store_;
+    RecentFiles recent_;
+    std::unique_ptr<Scanner> scanner_;
+    std::string lastDir_;
+    int openIndex_ = 0; // 0: none chosen yet, the "All" entry is shown
+    pixkit::Pair<int> newSize_{1, 1};
+};
+
+} // namespace kv

@@ -1,0 +1,164 @@
+#include "filedialogs.h"
+
+#include "filenames.h"
+#include "keys.h"
+#include "lang.h"
+#include "newform.h"
+
+#include <pixkit/gfxfile.h>
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+
+namespace kv {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+QStringList NameFilters(const std::string& filter) {
+    QStringList list;
+    for (const std::string& f : QtNameFilters(filter)) list << Q(f);
+    return list;
+}
+
+// Puts the dialog in the middle of parent's window.
+void CentreOver(QWidget* dialog, QWidget* parent) {
+    if (parent == nullptr) return;
+    dialog->adjustSize();
+    const QRect area = parent->window()->geometry();
+    dialog->move(area.center() - dialog->rect().center());
+}
+
+int SelectedIndex(const QFileDialog& dialog) {
+    return static_cast<int>(dialog.nameFilters().indexOf(dialog.selectedNameFilter())) + 1;
+}
+
+void Prepare(QFileDialog& dialog, const std::string& title, const std::string& filter,
+             const std::string& directory, int index) {
+    dialog.setWindowTitle(Q(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = NameFilters(filter);
+    dialog.setNameFilters(filters);
+    if (index >= 1 && index <= filters.size()) dialog.selectNameFilter(filters[index - 1]);
+    if (!directory.empty()) dialog.setDirectory(Q(directory));
+}
+
+std::optional<OpenChoice> OpenDialog(QWidget* parent, const OpenRequest& r) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName("OpenPicDlg");
+    Prepare(dialog, r.Title, r.Filter, r.Directory, r.FilterIndex);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    OpenChoice choice{dialog.selectedFiles().front().toStdString(), SelectedIndex(dialog), 1};
+    // A file with several images: which one.
+    const int count = pixkit::GFXFile::GetImgCount(choice.FileName);
+    if (count > 1) {
+        bool ok = false;
+        choice.ImageNo = QInputDialog::getInt(parent, Q(Translate(key::Image)),
+                                              Q(Translate(key::Image)), 1, 1, count, 1, &ok);
+        if (!ok) return std::nullopt;
+    }
+    return choice;
+}
+
+std::optional<SaveChoice> SaveDialog(QWidget* parent, const SaveRequest& r) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName("SavePicDlg");
+    Prepare(dialog, r.Title, r.Filter, r.Directory, r.FilterIndex);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!r.FileName.empty()) dialog.selectFile(Q(r.FileName));
+    const std::vector<FilterEntry> entries = SplitFilter(r.Filter);
+    // SavePicDlgTypeChange: another type gives the name that type's extension.
+    auto masksOf = [&](const QString& nameFilter) -> std::string {
+        const int i = static_cast<int>(dialog.nameFilters().indexOf(nameFilter));
+        if (i < 0 || i + 1 >= static_cast<int>(entries.size())) return {}; // none, or "All"
+        std::string masks;
+        for (const std::string& m : entries[static_cast<std::size_t>(i)].Masks) masks += m + ";";
+        return masks;
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
+        const std::string masks = masksOf(f);
+        const QStringList typed = dialog.selectedFiles();
+        if (masks.empty() || typed.isEmpty()) return;
+        const std::string name = typed.front().toStdString();
+        if (name.empty() || name.back() == '/') return;
+        dialog.selectFile(Q(NameForType(name, masks)));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    SaveChoice choice{dialog.selectedFiles().front().toStdString(), SelectedIndex(dialog)};
+    // A name typed without an extension takes the chosen type's.
+    if (ExtensionOf(choice.FileName).empty()) {
+        const std::string masks = masksOf(dialog.selectedNameFilter());
+        if (!masks.empty()) choice.FileName = NameForType(choice.FileName, masks);
+    }
+    return choice;
+}
+
+std::optional<pixkit::Pair<int>> NewSizeDialog(QWidget* parent, pixkit::Pair<int> offered) {
+    TNewForm form(parent, offered.x, offered.y);
+    CentreOver(&form, parent);
+    if (form.exec() != QDialog::Accepted) return std::nullopt;
+    return pixkit::Pair<int>{form.SizeXValue(), form.SizeYValue()};
+}
+
+std::optional<std::string> SourceDialog(QWidget* parent, const std::vector<ScanDevice>& devices,
+                                        const std::string& current) {
+    QStringList labels;
+    int selected = 0;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        labels << Q(devices[i].Label());
+        if (devices[i].Name == current) selected = static_cast<int>(i);
+    }
+    QString title = QStringLiteral("Select Source");
+    if (parent != nullptr)
+        if (auto* action = parent->window()->findChild<QAction*>("SelectSource1"))
+            title = action->text().remove('&').remove(QStringLiteral("..."));
+    bool ok = false;
+    const QString picked =
+        QInputDialog::getItem(parent, title, title, labels, selected, false, &ok);
+    if (!ok) return std::nullopt;
+    const auto at = labels.indexOf(picked);
+    if (at < 0) return std::nullopt;
+    return devices[static_cast<std::size_t>(at)].Name;
+}
+
+} // namespace
+
+std::vector<std::string> QtNameFilters(const std::string& filter) {
+    std::vector<std::string> result;
+    for (const FilterEntry& e : SplitFilter(filter)) {
+        std::string patterns;
+        for (const std::string& m : e.Masks) {
+            std::string lower = m;
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            patterns += (patterns.empty() ? "" : " ") + lower;
+            if (lower != m) patterns += " " + m;
+        }
+        result.push_back(e.Description + " (" + patterns + ")");
+    }
+    return result;
+}
+
+FileDialogs ScreenDialogs(QWidget* parent) {
+    FileDialogs d;
+    d.Open = [parent](const OpenRequest& r) { return OpenDialog(parent, r); };
+    d.Save = [parent](const SaveRequest& r) { return SaveDialog(parent, r); };
+    d.NewSize = [parent](pixkit::Pair<int> offered) { return NewSizeDialog(parent, offered); };
+    d.SelectSource = [parent](const std::vector<ScanDevice>& devices, const std::string& current) {
+        return SourceDialog(parent, devices, current);
+    };
+    return d;
+}
+
+} // namespace kv

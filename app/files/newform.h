@@ -1,0 +1,26 @@
+// TNewForm: the size of a new image, "Size &X" and "Size &Y", 1 to 16384
+// each. Texts come from the language section "[NewForm]".
+#pragma once
+
+#include <QDialog>
+
+class QSpinBox;
+
+namespace kv {
+
+inline constexpr int kMaxNewSize = 16384;
+
+class TNewForm : public QDialog {
+    Q_OBJECT
+
+  public:
+    TNewForm(QWidget* parent, int width, int height);
+    int SizeXValue() const;
+    int SizeYValue() const;
+
+  private:
+    QSpinBox* sizeX_;
+    QSpinBox* sizeY_;
+};
+
+} // namespace kv

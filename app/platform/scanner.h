@@ -1,0 +1,73 @@
+// The scanner on Linux: SANE, loaded at run time (libsane.so.1), so kv runs
+// where it is not installed. Available means the library loads, initialises
+// and lists at least one device. An acquired image is one frame (colour,
+// grey or line art) delivered as a DIB in memory, which the caller decodes
+// like a clipboard DIB.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QObject;
+
+namespace kv {
+
+struct ScanDevice {
+    std::string Name; // what sane_open takes, e.g. "test:0"
+    std::string Vendor, Model, Type;
+    // "Vendor Model (name)" for lists shown to the user.
+    std::string Label() const;
+};
+
+class Scanner {
+  public:
+    explicit Scanner(std::string library = "libsane.so.1");
+    ~Scanner();
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+
+    // Loads and initialises the library and lists the devices; true when
+    // there is at least one. Blocks while backends look for devices.
+    bool Probe();
+    // Runs Probe on a thread of its own and then calls done(available) on
+    // context's thread (not at all when context is gone by then).
+    void ProbeAsync(QObject* context, std::function<void(bool)> done);
+    bool Available() const { return available_; }
+
+    // The devices as the library lists them now (empty when unavailable).
+    std::vector<ScanDevice> Devices();
+    // The device Acquire uses; empty: the first one listed.
+    std::string Source;
+
+    // Reads one image from the source. Raises std::runtime_error on failure.
+    std::vector<std::uint8_t> AcquireDib();
+
+  private:
+    struct Api;
+    void WaitForProbe();
+    std::string library_;
+    std::unique_ptr<Api> api_;
+    std::thread probe_;
+    bool available_ = false;
+    bool initialised_ = false;
+};
+
+// The DIB of one frame of rows as SANE delivers them, top row first.
+// grey: 1 sample per pixel, else red, green, blue; depth 1 (grey only: a
+// set bit is black), 8 or 16 (native byte order). Raises std::runtime_error
+// for other layouts.
+struct ScanFrame {
+    bool Grey = true;
+    int Depth = 8;
+    int Width = 0;
+    int Lines = 0;
+    int BytesPerLine = 0;
+    std::vector<std::uint8_t> Data;
+};
+std::vector<std::uint8_t> DibFromScanFrame(const ScanFrame& frame);
+
+} // namespace kv
