@@ -4,6 +4,7 @@
 #include "files/filecommands.h"
 #include "log.h"
 #include "platform/clipboard.h"
+#include "undo.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -62,7 +63,17 @@ void TMainForm::BuildFileMenu() {
 
 void TMainForm::ConnectFileCommands() {
     FileHooks& h = files_->Hooks;
-    h.ImageReplaced = [this] { RefreshDocumentLabel(); };
+    h.TakeSnapshot = [this] { TakeSnapshot(); };
+    h.DiscardSnapshot = [this] { Undo().Free(); };
+    h.ImageReplaced = [this] {
+        AfterCurrentPixelsReplaced();
+        RefreshDocumentLabel();
+    };
+    h.Colors = [this] { return std::pair{DrawColor(), BackColor()}; };
+    h.SetColors = [this](pixkit::Pixel draw, pixkit::Pixel back) {
+        SetDrawColor(draw);
+        SetBackColor(back);
+    };
     h.LabelChanged = [this] { RefreshDocumentLabel(); };
     h.SelectImage = [this](int slot) {
         docs_.Current = slot;
