@@ -66,7 +66,8 @@ void TMainForm::ConnectFileCommands() {
     h.TakeSnapshot = [this] { TakeSnapshot(); };
     h.DiscardSnapshot = [this] { Undo().Free(); };
     h.ImageReplaced = [this] {
-        AfterCurrentPixelsReplaced();
+        RefreshView();
+        FitToWindow();
         RefreshDocumentLabel();
     };
     h.Colors = [this] { return std::pair{DrawColor(), BackColor()}; };
@@ -75,10 +76,7 @@ void TMainForm::ConnectFileCommands() {
         SetBackColor(back);
     };
     h.LabelChanged = [this] { RefreshDocumentLabel(); };
-    h.SelectImage = [this](int slot) {
-        docs_.Current = slot;
-        RefreshDocumentLabel();
-    };
+    h.SelectImage = [this](int slot) { SelectImage(slot); };
     h.ShowStatus = [this](const std::string& text) {
         SetPanelText(4, QString::fromStdString(text));
     };
