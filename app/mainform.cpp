@@ -7,6 +7,8 @@
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
+#include "platform/mimelinks.h"
+#include "prefs/prefsdialog.h"
 #include "resources.h"
 #include "undo.h"
 
@@ -65,6 +67,7 @@ void TMainForm::FormCreate() {
     BuildStatusBar();
     InitUndo();
     colorSel_ = new TColorSel(this);
+    links_ = std::make_unique<FileTypeLinks>(*store_, context_.ProgramDir + "kv");
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                    static_cast<qsizetype>(geometry->size())));

@@ -23,6 +23,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMouseEvent;
 class QProgressBar;
 class QSpinBox;
 class QStackedWidget;
@@ -35,7 +36,10 @@ class TAboutPanel;
 class TBuffer;
 class TMaxSize;
 class TMainForm;
+class FileTypeLinks;
 class TColorSel;
+class TParamBar;
+class TPreferences;
 class TColorSwatch;
 class TPaletteBar;
 class UndoSnapshot;
@@ -137,6 +141,30 @@ class TMainForm : public QMainWindow {
     // Opens it for any swatch (colour fields of bars and dialogs).
     void ShowColorDialogFor(TColorSwatch* swatch, const QString& title);
 
+    // Preferences (mainform_options.cpp). The command runs the dialog
+    // modally; tests create it and apply it themselves.
+    void Preferences1Click();
+    std::unique_ptr<TPreferences> CreatePreferencesDialog();
+    void ApplyPreferences(TPreferences& dialog, bool ok);
+    FileTypeLinks& Links() { return *links_; }
+    // Ctrl+L and Ctrl+T.
+    void ToggleClipping();
+    void ToggleAntiAlias();
+
+    // Parameter bars (mainform_parambars.cpp), by bar name: the tool
+    // framework calls them when the current tool changes.
+    void ShowToolBar(const std::string& barName);
+    void HideToolBar(const std::string& oldBar, const std::string& newBar, bool oldIsGrid = false);
+    // The current bar once more (after a level or language change).
+    void RebuildParameterBar();
+    TParamBar& ParamBar() { return *params_; }
+    QToolBar* ParamToolBar() const { return paramBar_; }
+    QToolBar* GridToolBar() const { return gridBar_; }
+    double GetBarValue(int index) const;
+    void SetBarValue(int index, double value);
+    void BindBarHandler(int index, std::function<void()> handler);
+    void BindBarMouseDown(int index, std::function<void(QMouseEvent*)> handler);
+
   Q_SIGNALS:
     // Switching the current image, in the order the steps run: the tools
     // deactivate and hide their feedback; the undo snapshot of the new
@@ -148,6 +176,12 @@ class TMainForm : public QMainWindow {
     void ColorsChanged();
     // The visible part of the image changed while "Clipping" is on.
     void VisibleAreaChanged();
+    // The text tool renders its preview again with this anti-aliasing.
+    void TextPreviewAntiAlias(bool antiAlias);
+    // The recent-files list takes a new length.
+    void RecentLengthChanged(int length);
+    // "Clipping" was switched: the drawing view is computed again.
+    void ClippingChanged();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -227,6 +261,10 @@ class TMainForm : public QMainWindow {
     pixkit::Buffer drawView_;
     pixkit::Pair<int> mouseImage_{-1, -1};
     bool mouseOutside_ = true;
+    std::unique_ptr<FileTypeLinks> links_;
+    TParamBar* params_ = nullptr;
+    std::string shownBar_; // the bar name the parameter bar was built for
+    void TakeFocusFromBar(QToolBar* bar);
 };
 
 // Hands the form's progress display to the format registry of pixkit.

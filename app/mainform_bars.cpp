@@ -2,6 +2,7 @@
 // stored positions, and the status bar with its progress display.
 #include "mainform.h"
 
+#include "bars/parambar.h"
 #include "colors/palettebar.h"
 #include "colors/swatch.h"
 #include "keys.h"
@@ -88,6 +89,7 @@ void TMainForm::BuildParameterBars() {
     auto* caption = new QLabel(paramBar_);
     caption->setObjectName("BarCaption");
     paramBar_->addWidget(caption);
+    params_ = new TParamBar(paramBar_, caption);
 
     addToolBarBreak(Qt::BottomToolBarArea);
     gridBar_ = NewBar(this, "GridBar", "Grid", Qt::BottomToolBarArea);

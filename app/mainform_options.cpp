@@ -2,17 +2,28 @@
 #include "mainform.h"
 
 #include "aboutpanel.h"
+#include "colors/palettebar.h"
 #include "keys.h"
+#include "lang_qt.h"
+#include "platform/mimelinks.h"
+#include "prefs/prefsdialog.h"
+
+#include <pixkit/gfxfile.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QToolBar>
+
+#include <fstream>
 
 namespace kv {
 
 void TMainForm::BuildOptionsMenu() {
     QMenu* m = AddSubMenu(nullptr, "Options1", "&Options");
-    AddCommand(m, "Preferences1", "Preferences...");
+    QAction* prefs = AddCommand(m, "Preferences1", "Preferences...");
+    prefs->setEnabled(true);
+    connect(prefs, &QAction::triggered, this, [this] { Preferences1Click(); });
     m->addSeparator();
     QAction* tools = AddCommand(m, "ToolbarVisible1", "&Toolbar Visible");
     QAction* palette = AddCommand(m, "PaletteVisible1", "&Palette Visible");
@@ -22,6 +33,86 @@ void TMainForm::BuildOptionsMenu() {
     }
     connect(tools, &QAction::triggered, this, [this](bool on) { toolBar_->setVisible(on); });
     connect(palette, &QAction::triggered, this, [this](bool on) { paletteBar_->setVisible(on); });
+}
+
+void TMainForm::Preferences1Click() {
+    std::unique_ptr<TPreferences> dialog = CreatePreferencesDialog();
+    ApplyPreferences(*dialog, dialog->exec() == QDialog::Accepted);
+}
+
+std::unique_ptr<TPreferences> TMainForm::CreatePreferencesDialog() {
+    std::vector<FormatEntry> formats;
+    std::vector<LinkState> states;
+    for (pixkit::GFXFile* f = pixkit::GFXFile::Formats(); f != nullptr; f = f->Next) {
+        formats.push_back({f->Desc, f->Mask});
+        states.push_back(
+            FormatLinkState(f->Mask, [this](const std::string& e) { return links_->IsLinked(e); }));
+    }
+    PrefsLiveHooks hooks;
+    hooks.Palette = [this](int index) { palette_->SetPaletteCount(LayoutForIndex(index).Count); };
+    hooks.AntiAlias = [this](bool on) { Q_EMIT TextPreviewAntiAlias(on); };
+    hooks.RecentLength = [this](int length) { Q_EMIT RecentLengthChanged(length); };
+    auto dialog = std::make_unique<TPreferences>(
+        this, prefs_, std::move(formats), states,
+        lang_ ? lang_->Languages : std::vector<std::string>{}, std::move(hooks));
+    if (lang_) TranslateSection(*lang_, "[Preferences]");
+    dialog->adjustSize();
+    const QPoint centre = centralWidget()->mapToGlobal(centralWidget()->rect().center());
+    dialog->move(centre - QPoint(dialog->width() / 2, dialog->height() / 2));
+    return dialog;
+}
+
+void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
+    if (!ok) {
+        // Undo the live effects; the recent-files length stays for the run.
+        Q_EMIT TextPreviewAntiAlias(prefs_.AntiAlias);
+        palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
+        return;
+    }
+    const Preferences chosen = dialog.Chosen();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (std::size_t i = 0; i < dialog.Formats().size(); ++i)
+        ApplyLinkState(
+            dialog.Formats()[i].Mask, dialog.InitialLink(i), dialog.ChosenLink(i),
+            [this](const std::string& e) { links_->Link(e); },
+            [this](const std::string& e) { links_->Unlink(e); });
+    bool newLanguage = false;
+    if (!chosen.Language.empty() && lang_) {
+        const std::string file = context_.ProgramDir + chosen.Language + ".lng";
+        if (!std::ifstream(file, std::ios::binary)) {
+            MessageBoxKey(key::CantFindLngFile, key::Err, kExclamation);
+        } else if (chosen.Language != prefs_.Language) {
+            prefs_.Language = chosen.Language;
+            ApplyLanguage(*lang_, prefs_.Language);
+            RefreshDocumentLabel();
+            WriteLanguage(*store_, prefs_.Language);
+            newLanguage = true;
+        }
+    }
+    if (chosen.Level != prefs_.Level || newLanguage) {
+        prefs_.Level = chosen.Level;
+        RebuildParameterBar();
+    }
+    QApplication::restoreOverrideCursor();
+    const bool clippingChanged = chosen.Clipping != prefs_.Clipping;
+    prefs_.Clipping = chosen.Clipping;
+    prefs_.OptimBrush = chosen.OptimBrush;
+    prefs_.AntiAlias = chosen.AntiAlias;
+    prefs_.BackupFiles = chosen.BackupFiles;
+    prefs_.CacheThumbs = chosen.CacheThumbs;
+    prefs_.Palette = chosen.Palette;
+    prefs_.MRUFiles = chosen.MRUFiles;
+    if (clippingChanged) Q_EMIT ClippingChanged();
+}
+
+void TMainForm::ToggleClipping() {
+    prefs_.Clipping = !prefs_.Clipping;
+    Q_EMIT ClippingChanged();
+}
+
+void TMainForm::ToggleAntiAlias() {
+    prefs_.AntiAlias = !prefs_.AntiAlias;
+    Q_EMIT TextPreviewAntiAlias(prefs_.AntiAlias);
 }
 
 void TMainForm::SetToolbarChecks() {
