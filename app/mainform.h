@@ -265,6 +265,10 @@ class TMainForm : public QMainWindow {
     TParamBar* params_ = nullptr;
     std::string shownBar_; // the bar name the parameter bar was built for
     void TakeFocusFromBar(QToolBar* bar);
+    void ClippingSwitched();
+    // Runs relayout (showing or hiding a bar) and moves the mouse pointer
+    // so that it stays over the same image point.
+    void KeepPointerOverImage(const std::function<void()>& relayout);
 };
 
 // Hands the form's progress display to the format registry of pixkit.

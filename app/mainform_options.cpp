@@ -102,12 +102,17 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
     prefs_.CacheThumbs = chosen.CacheThumbs;
     prefs_.Palette = chosen.Palette;
     prefs_.MRUFiles = chosen.MRUFiles;
-    if (clippingChanged) Q_EMIT ClippingChanged();
+    if (clippingChanged) ClippingSwitched();
+}
+
+void TMainForm::ClippingSwitched() {
+    RecomputeDrawingView();
+    Q_EMIT ClippingChanged();
 }
 
 void TMainForm::ToggleClipping() {
     prefs_.Clipping = !prefs_.Clipping;
-    Q_EMIT ClippingChanged();
+    ClippingSwitched();
 }
 
 void TMainForm::ToggleAntiAlias() {

@@ -7,9 +7,17 @@
 #include "bars/parambar.h"
 #include "lang.h"
 
+#include "view/maxsize.h"
+#include "view/tbuffer.h"
+#include "view/zoom.h"
+
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
+#include <QLayout>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -20,8 +28,10 @@ void TMainForm::ShowToolBar(const std::string& barName) {
         params_->Build(barName, Translate(barName), prefs_.Level,
                        zoomLabel ? zoomLabel->font() : font());
         shownBar_ = barName;
-        paramBar_->setEnabled(true);
-        paramBar_->show();
+        KeepPointerOverImage([this] {
+            paramBar_->setEnabled(true);
+            paramBar_->show();
+        });
     }
     TakeFocusFromBar(paramBar_);
 }
@@ -33,9 +43,31 @@ void TMainForm::HideToolBar(const std::string& oldBar, const std::string& newBar
         TakeFocusFromBar(bar);
         return;
     }
-    bar->hide();
-    bar->setEnabled(false);
+    KeepPointerOverImage([bar] {
+        bar->hide();
+        bar->setEnabled(false);
+    });
     if (!oldIsGrid) shownBar_.clear();
+}
+
+void TMainForm::KeepPointerOverImage(const std::function<void()>& relayout) {
+    TBuffer* view = ShowBuf();
+    const QPoint before = view->mapFromGlobal(QCursor::pos());
+    const pixkit::Pair<int> p = ViewToImage(before);
+    const bool inside = maxSize_->viewport()->rect().contains(
+                            maxSize_->viewport()->mapFromGlobal(QCursor::pos())) &&
+                        InsideImage(p);
+    relayout();
+    if (!inside) return;
+    if (QLayout* l = layout()) l->activate();
+    const QPoint s = maxSize_->ScrollPos();
+    const QSize client = maxSize_->viewport()->size();
+    const pixkit::Rect seen =
+        VisibleImageRect(client.width(), client.height(), s.x(), s.y(), view->Ratio());
+    const int x = std::clamp(p.x, seen.Left, std::max(seen.Left, seen.Right - 1));
+    const int y = std::clamp(p.y, seen.Top, std::max(seen.Top, seen.Bottom - 1));
+    const double f = ZoomFactor();
+    QCursor::setPos(view->mapToGlobal(QPoint(static_cast<int>(x * f), static_cast<int>(y * f))));
 }
 
 void TMainForm::RebuildParameterBar() {
