@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -50,9 +51,13 @@ TPreferences::TPreferences(QWidget* parent, const Preferences& current,
     auto* pages = new QTabWidget(this);
     pages->setObjectName("PageControl");
     layout->addWidget(pages);
-    pages->addTab(BuildGeneral(current), "General");
-    pages->addTab(BuildExtens(), "Extens");
-    pages->addTab(BuildLanguage(languages, current.Language), "Language");
+    pages_ = pages;
+    for (QWidget* page :
+         {BuildGeneral(current), BuildExtens(), BuildLanguage(languages, current.Language)}) {
+        pages->addTab(page, page->windowTitle());
+        // A translated caption of a page becomes its tab's text.
+        page->installEventFilter(this);
+    }
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton("&Ok", QDialogButtonBox::AcceptRole);
@@ -68,6 +73,7 @@ TPreferences::TPreferences(QWidget* parent, const Preferences& current,
 QWidget* TPreferences::BuildGeneral(const Preferences& p) {
     auto* page = new QWidget;
     page->setObjectName("General");
+    page->setWindowTitle("General");
     auto* layout = new QVBoxLayout(page);
     clipping_ = AddCheck(page, layout, "ClippingBox", "C&lipping (Ctrl+L)", p.Clipping);
     optimBrush_ = AddCheck(page, layout, "OptimBrushBox", "O&ptimize Brush", p.OptimBrush);
@@ -121,6 +127,7 @@ QWidget* TPreferences::BuildGeneral(const Preferences& p) {
 QWidget* TPreferences::BuildExtens() {
     auto* page = new QWidget;
     page->setObjectName("Extens");
+    page->setWindowTitle("Extens");
     auto* layout = new QVBoxLayout(page);
     auto* label = new QLabel("Link KV to file types:", page);
     label->setObjectName("ExtensLabel");
@@ -144,6 +151,7 @@ QWidget* TPreferences::BuildLanguage(const std::vector<std::string>& languages,
                                      const std::string& current) {
     auto* page = new QWidget;
     page->setObjectName("LanguagePage");
+    page->setWindowTitle("Language");
     auto* layout = new QVBoxLayout(page);
     auto* label = new QLabel("Set Language of KV to:", page);
     label->setObjectName("LanguageLabel");
@@ -157,6 +165,15 @@ QWidget* TPreferences::BuildLanguage(const std::vector<std::string>& languages,
     layout->addWidget(languages_);
     label->setBuddy(languages_);
     return page;
+}
+
+bool TPreferences::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowTitleChange) {
+        auto* page = static_cast<QWidget*>(watched);
+        const int i = pages_->indexOf(page);
+        if (i >= 0) pages_->setTabText(i, page->windowTitle());
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 LinkState TPreferences::ChosenLink(std::size_t format) const {

@@ -18,6 +18,7 @@ class QComboBox;
 class QListWidget;
 class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 
 namespace kv {
 
@@ -54,6 +55,11 @@ class TPreferences : public QDialog {
     QSpinBox* FileListLength() const { return mru_; }
     QRadioButton* ExpertButton() const { return expert_; }
 
+    QTabWidget* Pages() const { return pages_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     QWidget* BuildGeneral(const Preferences& p);
     QWidget* BuildExtens();
@@ -73,6 +79,7 @@ class TPreferences : public QDialog {
     QSpinBox* mru_ = nullptr;
     QListWidget* extens_ = nullptr;
     QListWidget* languages_ = nullptr;
+    QTabWidget* pages_ = nullptr;
 };
 
 } // namespace kv

@@ -8,16 +8,19 @@
 #include "platform/mimelinks.h"
 #include "preferences.h"
 #include "prefs/prefsdialog.h"
+#include "view/tbuffer.h"
 
 #include <lngcodec.h>
 #include <pixkit/gfxfile.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -161,6 +164,12 @@ TEST_F(PrefsGui, ChoosingALanguageLoadsAndStoresIt) {
         EXPECT_EQ(kv::Translate("Untitled"), "Unbenannt");
         EXPECT_EQ(kv::ReadPreferences(kv::SettingsStore(settingsPath_)).Language, "German")
             << "written at once";
+        // The dialog translates itself from its own section.
+        d = form.CreatePreferencesDialog();
+        EXPECT_EQ(d->Pages()->tabText(0), "Allgemein");
+        EXPECT_EQ(d->windowTitle(), "Einstellungen");
+        EXPECT_EQ(d->AntiAliasBox()->text(), "&Kantenglättung (Strg+T)");
+        EXPECT_EQ(form.Palette()->DrawCol()->toolTip(), "Zeichenfarbe");
         // A language whose file went away: message, nothing changes.
         fs::copy_file(programDir_ + "German.lng", programDir_ + "Gone.lng");
         form.Language()->SearchLanguages();
@@ -291,6 +300,28 @@ TEST_F(BarsGui, SameBarIsKeptAnotherIsBuilt) {
         EXPECT_TRUE(form.ParamToolBar()->isVisibleTo(&form)) << "no old bar: nothing";
         form.ShowToolBar("");
         EXPECT_EQ(bar.BuiltName(), "NOSUCHBAR");
+    });
+}
+
+TEST_F(BarsGui, PointerStaysOverTheSameImagePoint) {
+    UseBarLanguage();
+    Run({}, [](kv::TMainForm& form) {
+        form.resize(700, 500);
+        QApplication::processEvents();
+        kv::TBuffer* view = form.ShowBuf();
+        const QPoint at = view->rect().center() + QPoint(0, view->height() / 3);
+        QCursor::setPos(view->mapToGlobal(at));
+        if (view->mapFromGlobal(QCursor::pos()) != at) GTEST_SKIP() << "no pointer here";
+        const pixkit::Pair<int> before = form.ViewToImage(at);
+        ASSERT_TRUE(form.InsideImage(before));
+        form.ShowToolBar("MIXBAR");
+        QApplication::processEvents();
+        const QPoint moved = view->mapFromGlobal(QCursor::pos());
+        EXPECT_EQ(form.ViewToImage(moved).x, before.x);
+        EXPECT_EQ(form.ViewToImage(moved).y, before.y);
+        form.HideToolBar("MIXBAR", "LINEBAR");
+        QApplication::processEvents();
+        EXPECT_EQ(form.ViewToImage(view->mapFromGlobal(QCursor::pos())).y, before.y);
     });
 }
 
