@@ -164,7 +164,9 @@ TEST_F(PrefsGui, ChoosingALanguageLoadsAndStoresIt) {
         EXPECT_EQ(kv::Translate("Untitled"), "Unbenannt");
         EXPECT_EQ(kv::ReadPreferences(kv::SettingsStore(settingsPath_)).Language, "German")
             << "written at once";
-        // The dialog translates itself from its own section.
+        // The dialog translates itself from its own section (found by its
+        // window name, so the previous dialog goes first).
+        d.reset();
         d = form.CreatePreferencesDialog();
         EXPECT_EQ(d->Pages()->tabText(0), "Allgemein");
         EXPECT_EQ(d->windowTitle(), "Einstellungen");
