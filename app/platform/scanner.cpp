@@ -15,8 +15,9 @@
 
 namespace kv {
 
-// The entry points of the library, looked up by name. The library stays
-// loaded once opened: backends may leave threads or handlers behind.
+// The entry points of the library, looked up by name. The library is
+// closed again after sane_exit, so that the next Scanner reads the
+// configuration afresh (the library keeps its configuration paths).
 struct Scanner::Api {
     void* Handle = nullptr;
     SANE_Status (*Init)(SANE_Int*, SANE_Auth_Callback) = nullptr;
@@ -42,6 +43,9 @@ struct Scanner::Api {
                Bind(Close, "sane_close") && Bind(Start, "sane_start") &&
                Bind(GetParameters, "sane_get_parameters") && Bind(Read, "sane_read") &&
                Bind(Cancel, "sane_cancel") && Bind(StrStatus, "sane_strstatus");
+    }
+    ~Api() {
+        if (Handle != nullptr) ::dlclose(Handle);
     }
 };
 
@@ -158,7 +162,12 @@ void Scanner::ProbeAsync(QObject* context, std::function<void(bool)> done) {
         const bool ok = Probe();
         if (guard)
             QMetaObject::invokeMethod(
-                guard.data(), [done, ok] { done(ok); }, Qt::QueuedConnection);
+                guard.data(),
+                [this, done, ok] {
+                    done(ok);
+                    probed_ = true;
+                },
+                Qt::QueuedConnection);
     });
 }
 

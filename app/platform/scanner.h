@@ -37,6 +37,8 @@ class Scanner {
     // context's thread (not at all when context is gone by then).
     void ProbeAsync(QObject* context, std::function<void(bool)> done);
     bool Available() const { return available_; }
+    // True once the answer of ProbeAsync was delivered.
+    bool Probed() const { return probed_; }
 
     // The devices as the library lists them now (empty when unavailable).
     std::vector<ScanDevice> Devices();
@@ -53,6 +55,7 @@ class Scanner {
     std::unique_ptr<Api> api_;
     std::thread probe_;
     bool available_ = false;
+    bool probed_ = false;
     bool initialised_ = false;
 };
 
