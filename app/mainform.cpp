@@ -7,6 +7,7 @@
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
+#include "paint/painting.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
 #include "resources.h"
@@ -111,6 +112,7 @@ void TMainForm::InitProgram() {
     RefreshView();
     FitToWindow();
     InitFiles();
+    InitPainting();
 
     palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();

@@ -43,6 +43,7 @@ class TPreferences;
 class TColorSwatch;
 class TPaletteBar;
 class UndoSnapshot;
+class Painting;
 
 // What the entry point hands to the main window.
 struct ProgramContext {
@@ -127,6 +128,10 @@ class TMainForm : public QMainWindow {
     int CancelToSnapshot();
     void UndoLastAction();
     UndoSnapshot& Undo() { return *undo_; }
+
+    // Painting (mainform_paint.cpp): brush state, stamping and the painting
+    // tools' environment.
+    Painting& Paintbox() { return *painting_; }
 
     // Colours (mainform_colors.cpp): 0xRRGGBB values. Setting one runs the
     // colours-changed notification.
@@ -257,6 +262,10 @@ class TMainForm : public QMainWindow {
     std::unique_ptr<UndoSnapshot> undo_;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;
+
+    // Painting.
+    void InitPainting();
+    std::unique_ptr<Painting> painting_;
     TMaxSize* maxSize_ = nullptr;
     pixkit::Buffer drawView_;
     pixkit::Pair<int> mouseImage_{-1, -1};

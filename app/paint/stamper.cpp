@@ -25,6 +25,7 @@ Rect Stamper::StampRect(Pair<int> p) const {
 void Stamper::StampQuiet(Pair<int> p) {
     Buffer& paint = brush_.Painting;
     if (paint.Empty()) return;
+    ++stamps_;
     const Pair<int> c = brush_.StampCorner(p);
     surface_.ClipView().Copy(paint, {c.x - paint.Area.Left, c.y - paint.Area.Top},
                              kBrushTransparent);

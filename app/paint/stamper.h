@@ -85,6 +85,8 @@ class Stamper {
     // is saved.
     void RestoreUnder();
     bool HasSaved() const { return saved_; }
+    // Stamps placed so far (both kinds).
+    std::int64_t Stamps() const { return stamps_; }
 
     // Stamps along a to b with the spacing rule of WalkSpaced; returns the
     // phase left over, in pixels, for the next joined segment.
@@ -96,6 +98,7 @@ class Stamper {
     pixkit::Buffer save_;
     pixkit::Pair<int> saveCorner_{0, 0};
     bool saved_ = false;
+    std::int64_t stamps_ = 0;
 };
 
 // The rubber band: the same walk drawing single pixels in colour (an

@@ -1,0 +1,139 @@
+#include "paint/painting.h"
+
+#include "lang.h"
+#include "mainform.h"
+#include "view/tbuffer.h"
+
+#include <QSpinBox>
+#include <QString>
+#include <QToolBar>
+
+#include <cmath>
+
+namespace kv {
+
+namespace {
+Painting* current = nullptr;
+} // namespace
+
+Painting* Paint() {
+    return current;
+}
+
+Painting::Painting(TMainForm& form) : form_(form) {
+    current = this;
+}
+
+Painting::~Painting() {
+    if (current == this) current = nullptr;
+}
+
+pixkit::Buffer& Painting::Image() {
+    return form_.Docs().CurrentImage();
+}
+
+pixkit::Buffer& Painting::ClipView() {
+    return form_.DrawingView();
+}
+
+void Painting::Invalidate(pixkit::Rect r) {
+    // The view's rectangles exclude their right and bottom edges.
+    form_.InvalidateImageRect(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
+}
+
+void Painting::UpdateNow() {}
+
+void Painting::InvalidateAll() {
+    const pixkit::Buffer& image = Image();
+    Invalidate({0, 0, image.Width() - 1, image.Height() - 1});
+}
+
+pixkit::Pixel Painting::DrawColor() const {
+    return form_.DrawColor() & 0xFFFFFF;
+}
+
+pixkit::Pixel Painting::BackColor() const {
+    return form_.BackColor() & 0xFFFFFF;
+}
+
+void Painting::PrepareBrush(bool rightButton) {
+    Brush.PrepareBrush(rightButton, DrawColor(), BackColor());
+}
+
+void Painting::ImageModified() {
+    ++form_.Docs().CurrentImage().Changed;
+}
+
+void Painting::ShowTechnique() {
+    static const char* letters[] = {"P", "C", "R"};
+    const int t = Brush.Settings.Technique;
+    form_.SetPanelText(1, letters[t >= 0 && t <= 2 ? t : 1]);
+}
+
+void Painting::ShowOffset(pixkit::Pair<int> from, pixkit::Pair<int> to) {
+    form_.SetPanelText(3, QString("[%1,%2]").arg(to.x - from.x).arg(to.y - from.y));
+}
+
+void Painting::ClearOffset() {
+    form_.SetPanelText(3, QString());
+}
+
+void Painting::SetStatusKey(std::string& statusText, const char* key) {
+    statusText = Translate(key);
+    form_.SetPanelText(4, QString::fromStdString(statusText));
+}
+
+double Painting::BarValue(int index, double fallback) const {
+    if (!GetBarValue) return fallback;
+    const double v = GetBarValue(index);
+    return std::isnan(v) ? fallback : v;
+}
+
+int Painting::GridField(const char* name, int fallback) const {
+    const auto* field = form_.findChild<QSpinBox*>(name);
+    return field != nullptr ? field->value() : fallback;
+}
+
+void Painting::SetGridField(const char* name, int value) {
+    if (auto* field = form_.findChild<QSpinBox*>(name)) field->setValue(value);
+}
+
+GridAxis Painting::GridX() const {
+    return {GridField("GridDx", 8), GridField("GridPx", 0)};
+}
+
+GridAxis Painting::GridY() const {
+    return {GridField("GridDy", 8), GridField("GridPy", 0)};
+}
+
+void Painting::SnapToGrid(pixkit::Pair<int>& p) const {
+    if (!GridOn) return;
+    p = {SnapAxis(p.x, GridX()), SnapAxis(p.y, GridY())};
+}
+
+void Painting::SetGridOrigin(pixkit::Pair<int> p) {
+    SetGridField("GridPx", p.x);
+    SetGridField("GridPy", p.y);
+}
+
+void Painting::SetGridDeltaFromBrush() {
+    SetGridField("GridDx", Brush.Brush.Width());
+    SetGridField("GridDy", Brush.Brush.Height());
+}
+
+void Painting::ShowGridBar(bool show) {
+    if (auto* bar = form_.findChild<QToolBar*>("GridBar")) bar->setVisible(show);
+    form_.ShowBuf()->update();
+}
+
+void Painting::ClearImage() {
+    UDBuffer& image = form_.Docs().CurrentImage();
+    image.Box(image.Area, BackColor());
+    image.FileState = 1;
+    image.FileName.clear();
+    form_.RefreshDocumentLabel();
+    ++image.Changed;
+    InvalidateAll();
+}
+
+} // namespace kv

@@ -1,0 +1,84 @@
+// The painting tools' environment: the brush state and its stamper, the
+// current image and drawing view, colours, status texts, parameter-bar
+// values and the grid, reached through this one object instead of the main
+// window. The main window owns it; tools find it through Paint().
+#pragma once
+
+#include "paint/brush.h"
+#include "paint/pathmath.h"
+#include "paint/stamper.h"
+
+#include <pixkit/buffer.h>
+
+#include <functional>
+#include <string>
+
+class QString;
+
+namespace kv {
+
+class TMainForm;
+
+class Painting : public PaintSurface {
+  public:
+    explicit Painting(TMainForm& form);
+    ~Painting() override;
+    Painting(const Painting&) = delete;
+    Painting& operator=(const Painting&) = delete;
+
+    TMainForm& Form() { return form_; }
+    BrushState Brush;
+    Stamper Stamp{Brush, *this};
+
+    // PaintSurface: the current image and its drawing view.
+    pixkit::Buffer& Image() override;
+    pixkit::Buffer& ClipView() override;
+    void Invalidate(pixkit::Rect r) override;
+    void UpdateNow() override;
+    void InvalidateAll();
+
+    pixkit::Pixel DrawColor() const;
+    pixkit::Pixel BackColor() const;
+    // The painting brush for the button (true: right) and the technique.
+    void PrepareBrush(bool rightButton);
+    // A finished action: the current image's modified counter goes up.
+    void ImageModified();
+
+    // Status panel 1: the technique's letter.
+    void ShowTechnique();
+    // Status panel 3 while a point is dragged: "[dx,dy]"; empty to clear.
+    void ShowOffset(pixkit::Pair<int> from, pixkit::Pair<int> to);
+    void ClearOffset();
+    // Panel 4 shows the translation of key (the tool's status text).
+    void SetStatusKey(std::string& statusText, const char* key);
+
+    // The current tool's parameter bar, by control index. Empty functions
+    // (no bar yet) read NaN and write nothing.
+    std::function<double(int)> GetBarValue;
+    std::function<void(int, double)> SetBarValue;
+    double BarValue(int index, double fallback) const;
+
+    // The grid: whether snapping is on, and its spacing and origin from the
+    // grid bar's fields.
+    bool GridOn = false;
+    GridAxis GridX() const;
+    GridAxis GridY() const;
+    void SnapToGrid(pixkit::Pair<int>& p) const;
+    void SetGridOrigin(pixkit::Pair<int> p);
+    void SetGridDeltaFromBrush();
+    void ShowGridBar(bool show);
+
+    // Fills the image with the back colour and makes it an unnamed blank.
+    void ClearImage();
+
+  private:
+    int GridField(const char* name, int fallback) const;
+    void SetGridField(const char* name, int value);
+
+    TMainForm& form_;
+};
+
+// The painting environment of the running main window (null without one).
+Painting* Paint();
+
+} // namespace kv
