@@ -69,6 +69,7 @@ void TMainForm::FormCreate() {
     InitUndo();
     colorSel_ = new TColorSel(this);
     links_ = std::make_unique<FileTypeLinks>(*store_, context_.ProgramDir + "kv");
+    BuildToolFramework();
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                    static_cast<qsizetype>(geometry->size())));
@@ -107,10 +108,12 @@ void TMainForm::InitProgram() {
 
     InterpretCommandLine();
     SetToolbarChecks();
+    InitTools();
     OpenFromCommandLine();
     RefreshDocumentLabel();
     RefreshView();
     FitToWindow();
+    SelectFirstTool();
     InitFiles();
     InitPainting();
 
@@ -187,6 +190,7 @@ void TMainForm::FormStorage1SavePlacement() {
 bool TMainForm::FormClose() {
     if (!files_->CloseQuery()) return false;
     SaveToolbars();
+    tools_->Shutdown();
     store_->Flush();
     SetLang(nullptr);
     lang_.reset();

@@ -12,6 +12,8 @@
 #include "view/progress.h"
 
 #include <pixkit/buffer.h>
+#include "tools/framework.h"
+#include "tools/hotkeys.h"
 
 #include <QMainWindow>
 
@@ -278,6 +280,21 @@ class TMainForm : public QMainWindow {
     // Runs relayout (showing or hiding a bar) and moves the mouse pointer
     // so that it stays over the same image point.
     void KeepPointerOverImage(const std::function<void()>& relayout);
+
+    // Tool framework (app/tools, mainform_tools.cpp).
+  public:
+    ToolFramework& ToolFw() { return *tools_; }
+    HotKeyHandler& HotKeys() { return *hotKeys_; }
+
+  private:
+    void BuildToolFramework();
+    void ConnectToolHost();
+    void ConnectGlobalKeys();
+    void InitTools();
+    void SelectFirstTool();
+    void SelectTechniqueCommand(int technique);
+    std::unique_ptr<ToolFramework> tools_;
+    std::unique_ptr<HotKeyHandler> hotKeys_;
 };
 
 // Hands the form's progress display to the format registry of pixkit.

@@ -40,16 +40,6 @@ std::map<std::string, QPixmap>& Glyphs() {
     return glyphs;
 }
 
-QPixmap Render(const QString& path, QSize size) {
-    QSvgRenderer svg(path);
-    if (!svg.isValid()) return {};
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    svg.render(&p);
-    return pixmap;
-}
-
 // Pixmaps must go before the application object does.
 void ClearResources() {
     Cursors().clear();
@@ -63,17 +53,27 @@ bool LoadResources() {
     qAddPostRoutine(ClearResources);
     bool ok = true;
     for (const CursorResource& c : kCursors) {
-        const QPixmap image = Render(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32));
+        const QPixmap image = RenderSvg(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32));
         ok = ok && !image.isNull();
         Cursors()[c.Id] = QCursor(image, c.HotX, c.HotY);
     }
     for (const char* name : {"FOLDER", "PARENTF"}) {
         const QPixmap image =
-            Render(QString(":/glyphs/%1.svg").arg(QString(name).toLower()), QSize(32, 28));
+            RenderSvg(QString(":/glyphs/%1.svg").arg(QString(name).toLower()), QSize(32, 28));
         ok = ok && !image.isNull();
         Glyphs()[name] = image;
     }
     return ok;
+}
+
+QPixmap RenderSvg(const QString& path, QSize size) {
+    QSvgRenderer svg(path);
+    if (!svg.isValid()) return {};
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    svg.render(&p);
+    return pixmap;
 }
 
 QCursor CursorById(int id) {

@@ -27,4 +27,8 @@ QCursor CursorById(int id);
 // A registered glyph; an empty pixmap for an unknown name.
 QPixmap Glyph(const char* name);
 
+// Draws an SVG resource (":/glyphs/pen1.svg") at the given size; an empty
+// pixmap when it cannot be read.
+QPixmap RenderSvg(const QString& path, QSize size);
+
 } // namespace kv

@@ -71,6 +71,8 @@ TEST_F(KvTest, LogHoldsTheStartAndEndLinesInOrder) {
                                                "Font set and buffers initialized.",
                                                "Registry entries loaded.",
                                                "Language resources loaded.",
+                                               "Icons initialized.",
+                                               "Drawing mode initialized.",
                                                "Twain driver initialized.",
                                                "Language resources searched.",
                                                "Initialization finished. INTERACTIVE MODE STARTED.",

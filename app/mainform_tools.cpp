@@ -1,0 +1,111 @@
+// The main window's side of the tool framework: the icons of the tool
+// panel, what the framework asks of the window, the keyboard, the drawing
+// techniques and the image-switch steps of the tools.
+#include "mainform.h"
+
+#include "log.h"
+#include "tools/builtin.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolBar>
+
+namespace kv {
+
+namespace {
+
+bool InToolBar(const QWidget* w) {
+    for (; w != nullptr; w = w->parentWidget())
+        if (qobject_cast<const QToolBar*>(w) != nullptr) return true;
+    return false;
+}
+
+FocusedControl KindOf(const QWidget* w) {
+    if (qobject_cast<const QAbstractSpinBox*>(w) != nullptr ||
+        qobject_cast<const QLineEdit*>(w) != nullptr)
+        return FocusedControl::NumberField;
+    if (qobject_cast<const QComboBox*>(w) != nullptr ||
+        qobject_cast<const QAbstractItemView*>(w) != nullptr)
+        return FocusedControl::ListBox;
+    return FocusedControl::Other;
+}
+
+} // namespace
+
+void TMainForm::BuildToolFramework() {
+    tools_ = std::make_unique<ToolFramework>(findChild<QWidget*>("ToolPanel"), this);
+    hotKeys_ = std::make_unique<HotKeyHandler>(*tools_, this);
+    ConnectToolHost();
+    ConnectGlobalKeys();
+    const char* techniques[] = {"Paint1", "Color1", "Replace1"};
+    for (int t = tqPaint; t <= tqReplace; ++t) {
+        MenuCommand(techniques[t])->setEnabled(true);
+        connect(MenuCommand(techniques[t]), &QAction::triggered, this,
+                [this, t] { SelectTechniqueCommand(t); });
+    }
+    connect(this, &TMainForm::ImageLeaving, tools_.get(), &ToolFramework::ImageLeaving);
+    connect(this, &TMainForm::ImageShown, tools_.get(), &ToolFramework::ImageShown);
+}
+
+void TMainForm::ConnectToolHost() {
+    ToolHost& host = tools_->Host;
+    host.ViewToImage = [](QPoint view) { return pixkit::Pair<int>{view.x(), view.y()}; };
+    host.InsideImage = [this](pixkit::Pair<int> p) {
+        const UDBuffer& image = docs_.CurrentImage();
+        return !image.Empty() && p.x >= 0 && p.y >= 0 && p.x < image.Width() &&
+               p.y < image.Height();
+    };
+    host.SetViewCursor = [this](const QCursor& cursor) { centralWidget()->setCursor(cursor); };
+    host.SetPanelText = [this](int panel, const QString& text) { SetPanelText(panel, text); };
+    host.ClearBarFocus = [] {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus != nullptr && InToolBar(focus)) focus->clearFocus();
+    };
+    host.SuspendToolDock = [this](bool suspend) { paramBar_->setUpdatesEnabled(!suspend); };
+}
+
+void TMainForm::ConnectGlobalKeys() {
+    GlobalKeyActions& keys = hotKeys_->Actions;
+    keys.Focused = [this] {
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus == nullptr || focus->window() != this || focus == this ||
+            focus == centralWidget() || centralWidget()->isAncestorOf(focus))
+            return FocusedControl::None;
+        return KindOf(focus);
+    };
+    keys.ClearFocus = [] {
+        if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+    };
+    keys.ToggleClipping = [this] { prefs_.Clipping = !prefs_.Clipping; };
+    keys.ToggleAntiAlias = [this] { prefs_.AntiAlias = !prefs_.AntiAlias; };
+}
+
+// Start-up: the icons of the tools, then those of the components. The
+// action icons follow them.
+void TMainForm::InitTools() {
+    RegisterBuiltinTools(*tools_);
+    LogLine("Icons initialized.");
+    // No component adds an icon yet: keep the icon grid's shape.
+    RegisterEmptyIcon(*tools_);
+}
+
+// Start-up, once the first image is there.
+void TMainForm::SelectFirstTool() {
+    if (P_icon* first = tools_->ToolByName("Continuous Freehand"))
+        tools_->SelectTool(first, false, -1);
+    LogLine("Drawing mode initialized.");
+}
+
+// Paint and Replace need a brush cut by the user; a refused choice leaves
+// the menu's check on the technique in use.
+void TMainForm::SelectTechniqueCommand(int technique) {
+    tools_->SelectTechnique(technique);
+    const char* techniques[] = {"Paint1", "Color1", "Replace1"};
+    MenuCommand(techniques[tools_->CurrentTechnique])->setChecked(true);
+}
+
+} // namespace kv

@@ -1,0 +1,103 @@
+#include "tools/builtin.h"
+
+#include "tools/framework.h"
+#include "tools/toolbutton.h"
+
+namespace kv {
+
+namespace {
+constexpr int kShift = 0x100;
+} // namespace
+
+// To add a tool, put the function returning its object into its variant
+// (and the secondary tools into their icon).
+const std::vector<BuiltinIcon>& BuiltinIcons() {
+    static const std::vector<BuiltinIcon> icons = {
+        {{{"BRUSH1", "Circular Brush", nullptr},
+          {"BRUSH11", "3x3", nullptr},
+          {"BRUSH12", "11x11", nullptr},
+          {"BRUSH13", "21x21", nullptr},
+          {"BRUSH2", "Rectangular Brush", nullptr},
+          {"BRUSH21", "3x3", nullptr},
+          {"BRUSH22", "11x11", nullptr},
+          {"BRUSH23", "21x21", nullptr}},
+         0,
+         1,
+         4,
+         /*brush resize*/ nullptr,
+         0},
+        {{{"PEN1", "Continuous Freehand", nullptr},
+          {"PEN2", "Dotted Freehand", nullptr},
+          {"PEN3", "Single Freehand", nullptr}},
+         'P',
+         1,
+         4},
+        {{{"LINE1", "Single Line", nullptr}, {"LINE2", "Continuous Line", nullptr}}, 'L', 1, 4},
+        {{{"SPLINE1", "Single Curve", nullptr}, {"SPLINE2", "Continuous Curve", nullptr}},
+         'U',
+         1,
+         4},
+        {{{"RECT1", "Filled Rectangle", nullptr},
+          {"RECT2", "Rectangle", nullptr},
+          {"RECT3", "Filled Square", nullptr},
+          {"RECT4", "Square", nullptr}},
+         'R',
+         1,
+         4},
+        {{{"CRC1", "Circle", nullptr},
+          {"CRC2", "Filled Circle", nullptr},
+          {"CRC3", "Ellipse", nullptr},
+          {"CRC4", "Filled Ellipse", nullptr}},
+         'C',
+         1,
+         4},
+        {{{"FILLDRAW", "Filled Shape", nullptr}, {"FILLPOLY", "Filled Polygon", nullptr}},
+         'D',
+         1,
+         4},
+        {{{"SPRAY1", "Spray", nullptr}, {"SPRAY2", "Airbrush", nullptr}}, 'S', 1, 4},
+        {{{"FILL1", "Solid Fill", nullptr}, {"FILL2", "Pattern Fill", nullptr}}, 'F', 1, 4},
+        {{{"TEXT", "Write Text", nullptr}}, 'T', 1, 4},
+        {{{"CUT1", "Cut Rectangle", nullptr},
+          {"CUT2", "Cut Predefined Rectangle", nullptr},
+          {"CUT3", "Cut Freehand", nullptr},
+          {"CUT4", "Cut Polygon", nullptr},
+          {"CUT5", "Cut with Magic Wand", nullptr}},
+         'B',
+         1,
+         5,
+         /*brush restore*/ nullptr,
+         kShift | 'B'},
+        {{{"CLONE", "Clone", nullptr}}, 'O', 1, 4},
+        {{{"GETCOL", "Get Color", nullptr}}, 'G', 1, 4},
+        {{{"CHCOL", "Change Color", nullptr}}, 'H', 1, 4},
+        {{{"GRID", "Grid", nullptr}}, kShift | '3', 2, 4},
+    };
+    return icons;
+}
+
+int RegisterBuiltinTools(ToolFramework& tools) {
+    int added = 0;
+    for (const BuiltinIcon& icon : BuiltinIcons()) {
+        bool started = false;
+        for (const BuiltinVariant& v : icon.Variants) {
+            if (v.Tool == nullptr) continue;
+            tools.RegisterTool(v.Glyph, v.Tool(), icon.HotKey, icon.Group, v.Name,
+                               started ? 0 : icon.Columns);
+            started = true;
+        }
+        if (!started) continue;
+        ++added;
+        if (icon.Secondary != nullptr)
+            tools.SetSecondaryTool(icon.Secondary(), icon.SecondaryHotKey);
+    }
+    return added;
+}
+
+void RegisterEmptyIcon(ToolFramework& tools) {
+    static P_icon empty;
+    const int icon = tools.RegisterTool("EMPTY", &empty, 0, 1, "", 4);
+    if (icon >= 0) tools.IconTable()[static_cast<std::size_t>(icon)].Button->hide();
+}
+
+} // namespace kv

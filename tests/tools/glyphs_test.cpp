@@ -1,0 +1,41 @@
+// Every glyph the tool table names is compiled in and draws something.
+#include "fixture.h"
+
+#include "resources.h"
+#include "tools/builtin.h"
+
+#include <QImage>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int PaintedPixels(const QPixmap& glyph) {
+    const QImage image = glyph.toImage();
+    int painted = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) painted += qAlpha(image.pixel(x, y)) > 128;
+    return painted;
+}
+
+class GlyphTest : public toolstest::FrameworkTest {};
+
+TEST_F(GlyphTest, EveryToolGlyphDraws) {
+    std::vector<std::string> names = {"UNDO", "CLEAR"};
+    for (const kv::BuiltinIcon& icon : kv::BuiltinIcons())
+        for (const kv::BuiltinVariant& v : icon.Variants) names.emplace_back(v.Glyph);
+    EXPECT_EQ(names.size(), 2u + 39u); // UNDO, CLEAR and the 39 tool variants
+    for (const std::string& name : names) {
+        const QPixmap glyph = kv::RenderSvg(
+            QString(":/glyphs/%1.svg").arg(QString::fromStdString(name).toLower()), QSize(24, 24));
+        ASSERT_FALSE(glyph.isNull()) << name;
+        // Enough ink to be seen, and not a filled square.
+        const int painted = PaintedPixels(glyph);
+        EXPECT_GT(painted, 8) << name;
+        EXPECT_LT(painted, 24 * 24) << name;
+    }
+    EXPECT_FALSE(kv::RenderSvg(":/glyphs/empty.svg", QSize(24, 24)).isNull());
+}
+
+} // namespace
