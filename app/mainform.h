@@ -11,9 +11,9 @@
 #include "preferences.h"
 #include "view/progress.h"
 
-#include <pixkit/buffer.h>
 #include "tools/framework.h"
 #include "tools/hotkeys.h"
+#include <pixkit/buffer.h>
 
 #include <QMainWindow>
 

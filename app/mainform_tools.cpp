@@ -5,6 +5,7 @@
 
 #include "log.h"
 #include "tools/builtin.h"
+#include "view/tbuffer.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -53,19 +54,23 @@ void TMainForm::BuildToolFramework() {
 
 void TMainForm::ConnectToolHost() {
     ToolHost& host = tools_->Host;
-    host.ViewToImage = [](QPoint view) { return pixkit::Pair<int>{view.x(), view.y()}; };
-    host.InsideImage = [this](pixkit::Pair<int> p) {
-        const UDBuffer& image = docs_.CurrentImage();
-        return !image.Empty() && p.x >= 0 && p.y >= 0 && p.x < image.Width() &&
-               p.y < image.Height();
-    };
-    host.SetViewCursor = [this](const QCursor& cursor) { centralWidget()->setCursor(cursor); };
+    host.ViewToImage = [this](QPoint view) { return ViewToImage(view); };
+    host.InsideImage = [this](pixkit::Pair<int> p) { return InsideImage(p); };
+    host.SetViewCursor = [this](const QCursor& cursor) { ShowBuf()->setCursor(cursor); };
     host.SetPanelText = [this](int panel, const QString& text) { SetPanelText(panel, text); };
     host.ClearBarFocus = [] {
         QWidget* focus = QApplication::focusWidget();
         if (focus != nullptr && InToolBar(focus)) focus->clearFocus();
     };
     host.SuspendToolDock = [this](bool suspend) { paramBar_->setUpdatesEnabled(!suspend); };
+    tools_->TakeSnapshot = [this] { TakeSnapshot(); };
+
+    TBuffer* view = ShowBuf();
+    view->OnMouseDown = [this](QMouseEvent* e) { tools_->ShowBufMouseDown(*e); };
+    view->OnMouseMove = [this](QMouseEvent* e) { tools_->StoreMouseCoords(*e); };
+    view->OnMouseUp = [this](QMouseEvent* e) { tools_->ShowBufMouseUp(*e); };
+    view->OnMouseLeave = [this] { tools_->ClearMouseCoords(); };
+    view->OnPaint = [this](QPainter& p) { tools_->ShowBufPaint(p); };
 }
 
 void TMainForm::ConnectGlobalKeys() {
@@ -80,7 +85,15 @@ void TMainForm::ConnectGlobalKeys() {
     keys.ClearFocus = [] {
         if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
     };
-    keys.ToggleClipping = [this] { prefs_.Clipping = !prefs_.Clipping; };
+    keys.ScrollKey = [this](int key) { ScrollKey(key); };
+    keys.ToggleFit = [this] { ToggleFit(); };
+    keys.ZoomIn = [this] { ZoomIn(); };
+    keys.ZoomOut = [this] { ZoomOut(); };
+    keys.ToggleClipping = [this] {
+        prefs_.Clipping = !prefs_.Clipping;
+        RecomputeDrawingView();
+    };
+    keys.ShowColorDialog = [this](bool background) { ShowColorDialog(background); };
     keys.ToggleAntiAlias = [this] { prefs_.AntiAlias = !prefs_.AntiAlias; };
 }
 

@@ -36,41 +36,6 @@ void EnsureApp() {
 
 } // namespace
 
-TestTool::TestTool(std::string name, std::vector<std::string>& log, std::uint8_t flags, int clicks)
-    : Name(std::move(name)), Log(log) {
-    Flags = flags;
-    Clicks = clicks;
-}
-
-void TestTool::Show() {
-    Log.push_back(Name + ".Show");
-}
-void TestTool::Hide() {
-    Log.push_back(Name + ".Hide");
-}
-void TestTool::Press() {
-    Log.push_back(Name + ".Press");
-    PressStates.push_back(kv::Tools()->State);
-    PressPoints.push_back(kv::Tools()->ImagePos);
-}
-void TestTool::Activate() {
-    Log.push_back(Name + ".Activate");
-    ++Activations;
-    if (PendingAfterUse != nullptr) kv::Tools()->Pending = PendingAfterUse;
-}
-void TestTool::Deactivate(kv::P_icon* next) {
-    const auto* t = dynamic_cast<TestTool*>(next);
-    Log.push_back(Name + ".Deactivate(" + (t != nullptr ? t->Name : "null") + ")");
-}
-
-void TwoClickTool::Press() {
-    TestTool::Press();
-    if (kv::Tools()->State == kv::csIdle)
-        start_ = kv::Tools()->ImagePos;
-    else
-        Drawn.push_back({start_, kv::Tools()->ImagePos});
-}
-
 void FrameworkTest::SetUp() {
     EnsureApp();
     window_ = std::make_unique<QWidget>();

@@ -3,6 +3,7 @@
 // framework asks of them.
 #pragma once
 
+#include "tool_doubles.h"
 #include "tools/framework.h"
 
 #include <gtest/gtest.h>
@@ -16,40 +17,6 @@
 #include <vector>
 
 namespace toolstest {
-
-// Records every operation as "name.Operation" into a shared log.
-class TestTool : public kv::P_icon {
-  public:
-    TestTool(std::string name, std::vector<std::string>& log, std::uint8_t flags = 0,
-             int clicks = 2);
-    void Show() override;
-    void Hide() override;
-    void Press() override;
-    void Activate() override;
-    void Deactivate(kv::P_icon* next) override;
-
-    std::string Name;
-    std::vector<std::string>& Log;
-    std::vector<int> PressStates;               // the click state at each Press
-    std::vector<pixkit::Pair<int>> PressPoints; // the image position at each Press
-    int Activations = 0;
-    kv::P_icon* PendingAfterUse = nullptr; // an immediate tool hands over to this one
-};
-
-// A tool that draws a segment between two points: the first Press (in the
-// state Idle) takes the start, a later one the end.
-class TwoClickTool : public TestTool {
-  public:
-    using TestTool::TestTool;
-    void Press() override;
-    struct Segment {
-        pixkit::Pair<int> From, To;
-    };
-    std::vector<Segment> Drawn;
-
-  private:
-    pixkit::Pair<int> start_{};
-};
 
 class FrameworkTest : public ::testing::Test {
   protected:
