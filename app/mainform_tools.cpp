@@ -64,6 +64,10 @@ void TMainForm::ConnectToolHost() {
     };
     host.SuspendToolDock = [this](bool suspend) { paramBar_->setUpdatesEnabled(!suspend); };
     tools_->TakeSnapshot = [this] { TakeSnapshot(); };
+    tools_->ShowToolBar = [this](P_icon* tool) { ShowToolBar(tool->BarName); };
+    tools_->HideToolBar = [this](P_icon* old, P_icon* next) {
+        HideToolBar(old->BarName, next->BarName, old == tools_->ToolByName("Grid"));
+    };
 
     TBuffer* view = ShowBuf();
     view->OnMouseDown = [this](QMouseEvent* e) { tools_->ShowBufMouseDown(*e); };
@@ -89,12 +93,9 @@ void TMainForm::ConnectGlobalKeys() {
     keys.ToggleFit = [this] { ToggleFit(); };
     keys.ZoomIn = [this] { ZoomIn(); };
     keys.ZoomOut = [this] { ZoomOut(); };
-    keys.ToggleClipping = [this] {
-        prefs_.Clipping = !prefs_.Clipping;
-        RecomputeDrawingView();
-    };
+    keys.ToggleClipping = [this] { ToggleClipping(); };
+    keys.ToggleAntiAlias = [this] { ToggleAntiAlias(); };
     keys.ShowColorDialog = [this](bool background) { ShowColorDialog(background); };
-    keys.ToggleAntiAlias = [this] { prefs_.AntiAlias = !prefs_.AntiAlias; };
 }
 
 // Start-up: the icons of the tools, then those of the components. The
