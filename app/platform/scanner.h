@@ -5,6 +5,8 @@
 // like a clipboard DIB.
 #pragma once
 
+#include "scanframe.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,19 +60,5 @@ class Scanner {
     bool probed_ = false;
     bool initialised_ = false;
 };
-
-// The DIB of one frame of rows as SANE delivers them, top row first.
-// grey: 1 sample per pixel, else red, green, blue; depth 1 (grey only: a
-// set bit is black), 8 or 16 (native byte order). Raises std::runtime_error
-// for other layouts.
-struct ScanFrame {
-    bool Grey = true;
-    int Depth = 8;
-    int Width = 0;
-    int Lines = 0;
-    int BytesPerLine = 0;
-    std::vector<std::uint8_t> Data;
-};
-std::vector<std::uint8_t> DibFromScanFrame(const ScanFrame& frame);
 
 } // namespace kv
