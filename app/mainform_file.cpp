@@ -104,6 +104,11 @@ void TMainForm::ConnectFileCommands() {
     connect(MenuCommand("Acquire1"), &QAction::triggered, this, [this] { files_->Acquire(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &TMainForm::RefreshFileMenu);
+    // "File List Length" of the preferences applies at once.
+    connect(this, &TMainForm::RecentLengthChanged, this, [this](int length) {
+        files_->Recent().SetCapacity(length);
+        RebuildReopenMenu();
+    });
     RefreshFileMenu();
 }
 

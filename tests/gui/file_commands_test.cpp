@@ -462,3 +462,28 @@ TEST_F(FileCommandsTest, FailedSavesKeepTheOldFileNameAndChangedState) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FileCommandsTest, RecentListLengthComesFromThePreferencesAndChangesAtOnce) {
+    {
+        kv::SettingsStore store(settingsPath_);
+        store.WriteInteger(kv::kPreferencesKey, "MRUFiles", 2);
+        store.Flush();
+    }
+    Run({}, [this](kv::TMainForm& form) {
+        UseTestDialogs(form);
+        auto* reopen = form.findChild<QMenu*>("Reopen1");
+        EXPECT_FALSE(reopen->isEnabled()) << "no recent files yet";
+        PaintPattern(form.Docs().CurrentImage(), 4, 4);
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) SaveAs(form, root_ / name);
+        ASSERT_EQ(reopen->actions().size(), 2);
+        EXPECT_EQ(reopen->actions()[0]->text().toStdString(), (root_ / "c.bmp").string());
+        Q_EMIT form.RecentLengthChanged(1);
+        ASSERT_EQ(reopen->actions().size(), 1);
+        Q_EMIT form.RecentLengthChanged(0);
+        EXPECT_FALSE(reopen->isEnabled());
+    });
+}
+
+} // namespace
