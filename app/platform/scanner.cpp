@@ -85,7 +85,7 @@ bool Scanner::Probe() {
         api_ = std::move(api);
         initialised_ = true;
     }
-    available_ = !Devices().empty();
+    available_ = !ListDevices().empty();
     return available_;
 }
 
@@ -106,6 +106,11 @@ void Scanner::ProbeAsync(QObject* context, std::function<void(bool)> done) {
 }
 
 std::vector<ScanDevice> Scanner::Devices() {
+    WaitForProbe();
+    return ListDevices();
+}
+
+std::vector<ScanDevice> Scanner::ListDevices() {
     std::vector<ScanDevice> devices;
     if (!initialised_) return devices;
     const SANE_Device** list = nullptr;
@@ -121,7 +126,7 @@ std::vector<std::uint8_t> Scanner::AcquireDib() {
     if (!initialised_) throw std::runtime_error("no scanner library");
     std::string device = Source;
     if (device.empty()) {
-        const std::vector<ScanDevice> devices = Devices();
+        const std::vector<ScanDevice> devices = ListDevices();
         if (devices.empty()) throw std::runtime_error("no scanner");
         device = devices.front().Name;
     }

@@ -53,6 +53,7 @@ class Scanner {
   private:
     struct Api;
     void WaitForProbe();
+    std::vector<ScanDevice> ListDevices();
     std::string library_;
     std::unique_ptr<Api> api_;
     std::thread probe_;
