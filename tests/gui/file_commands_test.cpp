@@ -22,7 +22,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using kvtest::KvTest;
@@ -56,6 +59,29 @@ std::pair<int, double> Difference(const pixkit::Buffer& a, const pixkit::Buffer&
             }
     return {worst, sum / (3.0 * a.Width() * a.Height())};
 }
+
+// While one exists, file permissions bind this thread even when it runs as
+// root (the overriding capabilities are off in its effective set).
+class PermissionsBind {
+  public:
+    PermissionsBind() {
+        if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &=
+            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        active_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~PermissionsBind() {
+        if (active_) ::syscall(SYS_capset, &header_, saved_);
+    }
+    PermissionsBind(const PermissionsBind&) = delete;
+    PermissionsBind& operator=(const PermissionsBind&) = delete;
+
+  private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+    bool active_ = false;
+};
 
 class FileCommandsTest : public KvTest {
   protected:
@@ -389,8 +415,14 @@ TEST_F(FileCommandsTest, DamagedUnknownAndMissingFilesLeaveTheImageAlone) {
         OpenFile(form, root_ / "text.bmp");
         OpenFile(form, root_ / "missing.bmp");
         OpenFile(form, root_ / "odd name ' \" $x.bmp");
+        fs::permissions(root_ / "whole.bmp", fs::perms::none);
+        {
+            PermissionsBind bind;
+            OpenFile(form, root_ / "whole.bmp"); // unreadable
+        }
+        fs::permissions(root_ / "whole.bmp", fs::perms::owner_read | fs::perms::owner_write);
         EXPECT_EQ(Messages(), (std::vector<std::string>{"ErrLoadImg", "FormNotSup", "FormNotSup",
-                                                        "ErrOpenImg", "ErrOpenImg"}));
+                                                        "ErrOpenImg", "ErrOpenImg", "ErrOpenImg"}));
         EXPECT_EQ(doc.Data, before);
         EXPECT_EQ(doc.Width(), 9);
         EXPECT_EQ(doc.FileName, "mine");
@@ -423,16 +455,18 @@ TEST_F(FileCommandsTest, FailedSavesKeepTheOldFileNameAndChangedState) {
         doc.Changed = 5;
         shown_.clear();
 
-        // A read-only directory (only where permissions bind this process).
-        if (::geteuid() != 0) {
-            fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        // A read-only directory.
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        {
+            PermissionsBind bind;
             form.MenuCommand("Save1")->trigger();
-            fs::permissions(dir, fs::perms::owner_all);
-            EXPECT_EQ(ReadAll(dir / "pic.bmp"), old);
-            EXPECT_EQ(doc.Changed, 5);
-            EXPECT_EQ(Messages(), std::vector<std::string>{"ErrSaveImg"});
-            shown_.clear();
         }
+        fs::permissions(dir, fs::perms::owner_all);
+        EXPECT_EQ(ReadAll(dir / "pic.bmp"), old);
+        EXPECT_EQ(doc.Changed, 5);
+        EXPECT_EQ(doc.FileName, (dir / "pic.bmp").string());
+        EXPECT_EQ(Messages(), std::vector<std::string>{"ErrSaveImg"});
+        shown_.clear();
         // A full disk: writes beyond 1 KiB fail.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old_limit{};
