@@ -108,6 +108,7 @@ void TMainForm::InitProgram() {
 
     InterpretCommandLine();
     SetToolbarChecks();
+    InitPainting();
     InitTools();
     OpenFromCommandLine();
     RefreshDocumentLabel();
@@ -115,7 +116,6 @@ void TMainForm::InitProgram() {
     FitToWindow();
     SelectFirstTool();
     InitFiles();
-    InitPainting();
 
     palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();

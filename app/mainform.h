@@ -267,6 +267,7 @@ class TMainForm : public QMainWindow {
 
     // Painting.
     void InitPainting();
+    void RegisterClearIcon();
     std::unique_ptr<Painting> painting_;
     TMaxSize* maxSize_ = nullptr;
     pixkit::Buffer drawView_;

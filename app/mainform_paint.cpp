@@ -1,8 +1,14 @@
-// The main window's side of painting: the brush state and the painting
-// tools' environment.
+// The main window's side of painting: the brush state, the painting tools'
+// environment and the hooks of the tool framework they fill.
 #include "mainform.h"
 
 #include "paint/painting.h"
+#include "paint/painttools.h"
+#include "tools/framework.h"
+#include "tools/hotkeys.h"
+
+#include <QPushButton>
+#include <QToolBar>
 
 namespace kv {
 
@@ -11,6 +17,30 @@ void TMainForm::InitPainting() {
     // The program starts with the one-pixel brush.
     painting_->Brush.MakePixelBrush(painting_->DrawColor());
     painting_->ShowTechnique();
+
+    tools_->SnapToGrid = [this](pixkit::Pair<int>& p) { painting_->SnapToGrid(p); };
+    tools_->PaintingBrushForTechnique = [this] {
+        painting_->Brush.Settings.Technique = tools_->CurrentTechnique;
+        painting_->PrepareBrush(false);
+        painting_->ShowTechnique();
+    };
+    hotKeys_->Actions.PixelBrush = [] { PixelBrush(); };
+
+    if (auto* size = findChild<QPushButton*>("BrushSizeBtn")) {
+        size->setEnabled(true);
+        connect(size, &QPushButton::clicked, this, [this] { painting_->SetGridDeltaFromBrush(); });
+    }
+    if (auto* origin = findChild<QPushButton*>("GridOrigBtn")) {
+        origin->setEnabled(true);
+        connect(origin, &QPushButton::clicked, this,
+                [this] { tools_->SelectTool(GridPosTool(), true, -1); });
+    }
+}
+
+// "Clear Image" follows "Undo Last Action" among the action icons.
+void TMainForm::RegisterClearIcon() {
+    constexpr int kCtrl = 0x200;
+    tools_->RegisterTool("CLEAR", ClearTool(), kCtrl | 'C', 0, "Clear Image", 4);
 }
 
 } // namespace kv

@@ -105,6 +105,8 @@ void TMainForm::InitTools() {
     LogLine("Icons initialized.");
     // No component adds an icon yet: keep the icon grid's shape.
     RegisterEmptyIcon(*tools_);
+    // The action icons: "Undo Last Action", then "Clear Image".
+    RegisterClearIcon();
 }
 
 // Start-up, once the first image is there.

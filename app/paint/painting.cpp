@@ -1,5 +1,6 @@
 #include "paint/painting.h"
 
+#include "bars/parambar.h"
 #include "lang.h"
 #include "mainform.h"
 #include "view/tbuffer.h"
@@ -7,8 +8,6 @@
 #include <QSpinBox>
 #include <QString>
 #include <QToolBar>
-
-#include <cmath>
 
 namespace kv {
 
@@ -83,10 +82,23 @@ void Painting::SetStatusKey(std::string& statusText, const char* key) {
     form_.SetPanelText(4, QString::fromStdString(statusText));
 }
 
-double Painting::BarValue(int index, double fallback) const {
-    if (!GetBarValue) return fallback;
-    const double v = GetBarValue(index);
-    return std::isnan(v) ? fallback : v;
+bool Painting::BarBuilt(const std::string& barName, int index) const {
+    const TParamBar& bar = form_.ParamBar();
+    return !barName.empty() && bar.BuiltName() == barName && index < bar.ControlCount();
+}
+
+double Painting::BarValue(const std::string& barName, int index, double fallback) const {
+    return BarBuilt(barName, index) ? form_.GetBarValue(index) : fallback;
+}
+
+void Painting::SetBarValue(const std::string& barName, int index, double value) {
+    if (BarBuilt(barName, index)) form_.SetBarValue(index, value);
+}
+
+void Painting::BindBar(const std::string& barName, int count,
+                       const std::function<void()>& handler) {
+    for (int i = 0; i < count; ++i)
+        if (BarBuilt(barName, i)) form_.BindBarHandler(i, handler);
 }
 
 int Painting::GridField(const char* name, int fallback) const {

@@ -52,11 +52,12 @@ class Painting : public PaintSurface {
     // Panel 4 shows the translation of key (the tool's status text).
     void SetStatusKey(std::string& statusText, const char* key);
 
-    // The current tool's parameter bar, by control index. Empty functions
-    // (no bar yet) read NaN and write nothing.
-    std::function<double(int)> GetBarValue;
-    std::function<void(int, double)> SetBarValue;
-    double BarValue(int index, double fallback) const;
+    // The parameter bar by control index, while it is built for barName
+    // (else fallback is read and nothing is written).
+    double BarValue(const std::string& barName, int index, double fallback) const;
+    void SetBarValue(const std::string& barName, int index, double value);
+    // Runs handler when any of the bar's first count controls changes.
+    void BindBar(const std::string& barName, int count, const std::function<void()>& handler);
 
     // The grid: whether snapping is on, and its spacing and origin from the
     // grid bar's fields.
@@ -72,6 +73,7 @@ class Painting : public PaintSurface {
     void ClearImage();
 
   private:
+    bool BarBuilt(const std::string& barName, int index) const;
     int GridField(const char* name, int fallback) const;
     void SetGridField(const char* name, int value);
 

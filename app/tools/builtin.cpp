@@ -1,5 +1,6 @@
 #include "tools/builtin.h"
 
+#include "paint/painttools.h"
 #include "tools/framework.h"
 #include "tools/toolbutton.h"
 
@@ -13,27 +14,27 @@ constexpr int kShift = 0x100;
 // (and the secondary tools into their icon).
 const std::vector<BuiltinIcon>& BuiltinIcons() {
     static const std::vector<BuiltinIcon> icons = {
-        {{{"BRUSH1", "Circular Brush", nullptr},
-          {"BRUSH11", "3x3", nullptr},
-          {"BRUSH12", "11x11", nullptr},
-          {"BRUSH13", "21x21", nullptr},
-          {"BRUSH2", "Rectangular Brush", nullptr},
-          {"BRUSH21", "3x3", nullptr},
-          {"BRUSH22", "11x11", nullptr},
-          {"BRUSH23", "21x21", nullptr}},
+        {{{"BRUSH1", "Circular Brush", BrushCrcTool},
+          {"BRUSH11", "3x3", BrushCrc1Tool},
+          {"BRUSH12", "11x11", BrushCrc2Tool},
+          {"BRUSH13", "21x21", BrushCrc3Tool},
+          {"BRUSH2", "Rectangular Brush", BrushBoxTool},
+          {"BRUSH21", "3x3", BrushBox1Tool},
+          {"BRUSH22", "11x11", BrushBox2Tool},
+          {"BRUSH23", "21x21", BrushBox3Tool}},
          0,
          1,
          4,
          /*brush resize*/ nullptr,
          0},
-        {{{"PEN1", "Continuous Freehand", nullptr},
-          {"PEN2", "Dotted Freehand", nullptr},
-          {"PEN3", "Single Freehand", nullptr}},
+        {{{"PEN1", "Continuous Freehand", PenContTool},
+          {"PEN2", "Dotted Freehand", PenDiscTool},
+          {"PEN3", "Single Freehand", PenOneTool}},
          'P',
          1,
          4},
-        {{{"LINE1", "Single Line", nullptr}, {"LINE2", "Continuous Line", nullptr}}, 'L', 1, 4},
-        {{{"SPLINE1", "Single Curve", nullptr}, {"SPLINE2", "Continuous Curve", nullptr}},
+        {{{"LINE1", "Single Line", LineTool}, {"LINE2", "Continuous Line", LineContTool}}, 'L', 1, 4},
+        {{{"SPLINE1", "Single Curve", SplineTool}, {"SPLINE2", "Continuous Curve", SplineContTool}},
          'U',
          1,
          4},
@@ -71,7 +72,7 @@ const std::vector<BuiltinIcon>& BuiltinIcons() {
         {{{"CLONE", "Clone", nullptr}}, 'O', 1, 4},
         {{{"GETCOL", "Get Color", nullptr}}, 'G', 1, 4},
         {{{"CHCOL", "Change Color", nullptr}}, 'H', 1, 4},
-        {{{"GRID", "Grid", nullptr}}, kShift | '3', 2, 4},
+        {{{"GRID", "Grid", GridTool}}, kShift | '3', 2, 4},
     };
     return icons;
 }

@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QToolBar>
 
@@ -178,8 +179,11 @@ TEST_F(KvTest, QuotedNamesWithBlanksOpenSplitOrNot) {
             EXPECT_EQ(slot.FileName, file.string());
             EXPECT_EQ(slot.FileState, 0);
             EXPECT_EQ(form.PanelText(0).toStdString().rfind("[1] ", 0), 0u);
-            // The load went through the progress display of the status bar.
-            EXPECT_EQ(form.PanelText(4).toStdString().rfind("ProcIn ", 0), 0u);
+            // The load went through the progress display of the status bar
+            // (its panel 4 shows the first tool's status text by now).
+            const auto* progress = form.findChild<QProgressBar*>();
+            ASSERT_NE(progress, nullptr);
+            EXPECT_GT(progress->maximum(), 0);
         });
     }
     EXPECT_TRUE(shown_.empty());

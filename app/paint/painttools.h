@@ -1,0 +1,34 @@
+// The painting tool objects, for the tool table. Each function returns its
+// tool's one static object.
+#pragma once
+
+namespace kv {
+
+class P_icon;
+
+P_icon* PenContTool();
+P_icon* PenDiscTool();
+P_icon* PenOneTool();
+
+P_icon* BrushCrcTool();
+P_icon* BrushCrc1Tool();
+P_icon* BrushCrc2Tool();
+P_icon* BrushCrc3Tool();
+P_icon* BrushBoxTool();
+P_icon* BrushBox1Tool();
+P_icon* BrushBox2Tool();
+P_icon* BrushBox3Tool();
+P_icon* ClearTool();
+
+P_icon* LineTool();
+P_icon* LineContTool();
+P_icon* SplineTool();
+P_icon* SplineContTool();
+
+P_icon* GridTool();
+P_icon* GridPosTool();
+
+// The period key: the one-pixel brush, or back to the built-in brush.
+void PixelBrush();
+
+} // namespace kv
