@@ -9,6 +9,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMainWindow>
 #include <QStringList>
 
 #include <algorithm>
@@ -28,12 +29,15 @@ QStringList NameFilters(const std::string& filter) {
     return list;
 }
 
-// Puts the dialog in the middle of parent's window.
+// Puts the dialog in the middle of the image area of parent's window.
 void CentreOver(QWidget* dialog, QWidget* parent) {
     if (parent == nullptr) return;
     dialog->adjustSize();
-    const QRect area = parent->window()->geometry();
-    dialog->move(area.center() - dialog->rect().center());
+    QWidget* area = parent->window();
+    if (auto* main = qobject_cast<QMainWindow*>(area); main != nullptr && main->centralWidget())
+        area = main->centralWidget();
+    const QPoint centre = area->mapToGlobal(area->rect().center());
+    dialog->move(centre - dialog->rect().center());
 }
 
 int SelectedIndex(const QFileDialog& dialog) {
