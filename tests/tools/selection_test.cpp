@@ -196,13 +196,12 @@ TEST_F(SelectionTest, AThirtyThirdVariantIsRefused) {
     EXPECT_EQ(fw_->ToolIndex(many.back().get()), -1);
 }
 
-TEST(RegistrationTest, AVariantNeedsAnIcon) {
-    std::vector<std::string> log;
-    TestTool t("t", log);
-    QWidget window;
-    kv::ToolFramework fw(new QWidget(&window), &window);
-    EXPECT_EQ(fw.RegisterTool("PEN1", &t, 0, 1, "", 0), -1);
-    EXPECT_TRUE(fw.ToolTable().empty());
+// The fixture's framework has no icon yet.
+TEST_F(FrameworkTest, AVariantNeedsAnIcon) {
+    TestTool t("t", log_);
+    EXPECT_EQ(fw_->RegisterTool("PEN1", &t, 0, 1, "", 0), -1);
+    EXPECT_TRUE(fw_->ToolTable().empty());
+    EXPECT_EQ(t.IconButton, nullptr);
 }
 
 TEST_F(SelectionTest, PaintAndReplaceNeedABrushCutByTheUser) {
