@@ -4,6 +4,7 @@
 #include "bars/parambar.h"
 #include "colors/palettebar.h"
 #include "colors/swatch.h"
+#include "files/filecommands.h"
 #include "lang.h"
 #include "platform/mimelinks.h"
 #include "preferences.h"
@@ -122,20 +123,19 @@ TEST_F(PrefsGui, CancelUndoesTheLiveEffects) {
     Run({}, [](kv::TMainForm& form) {
         auto d = form.CreatePreferencesDialog();
         bool antiAlias = false;
-        int recent = -1;
         QObject::connect(&form, &kv::TMainForm::TextPreviewAntiAlias,
                          [&](bool on) { antiAlias = on; });
-        QObject::connect(&form, &kv::TMainForm::RecentLengthChanged, [&](int n) { recent = n; });
         d->PaletteEntries()->setCurrentIndex(4);
         EXPECT_EQ(form.Palette()->Layout().Count, 32) << "the bar follows at once";
         d->AntiAliasBox()->setChecked(true);
         EXPECT_TRUE(antiAlias);
         d->FileListLength()->setValue(3);
-        EXPECT_EQ(recent, 3);
+        EXPECT_EQ(form.Files().Recent().Capacity(), 3);
         form.ApplyPreferences(*d, false);
         EXPECT_EQ(form.Palette()->Layout().Count, 8);
         EXPECT_FALSE(antiAlias);
         EXPECT_EQ(form.Prefs().MRUFiles, 6);
+        EXPECT_EQ(form.Files().Recent().Capacity(), 3) << "the list keeps its length for the run";
         EXPECT_FALSE(form.Prefs().AntiAlias);
 
         d = form.CreatePreferencesDialog();
