@@ -12,6 +12,7 @@
 #include "prefs/prefsdialog.h"
 #include "resources.h"
 #include "undo.h"
+#include "undo_tool.h"
 
 #include <pixkit/gfxfile.h>
 
@@ -70,6 +71,7 @@ void TMainForm::FormCreate() {
     colorSel_ = new TColorSel(this);
     links_ = std::make_unique<FileTypeLinks>(*store_, context_.ProgramDir + "kv");
     BuildToolFramework();
+    ConnectColors();
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                    static_cast<qsizetype>(geometry->size())));

@@ -44,6 +44,7 @@ class TParamBar;
 class TPreferences;
 class TColorSwatch;
 class TPaletteBar;
+class P_undo;
 class UndoSnapshot;
 class Painting;
 
@@ -135,8 +136,8 @@ class TMainForm : public QMainWindow {
     // tools' environment.
     Painting& Paintbox() { return *painting_; }
 
-    // Colours (mainform_colors.cpp): 0xRRGGBB values. Setting one runs the
-    // colours-changed notification.
+    // Colours (mainform_colors.cpp): 0xRRGGBB values. Setting another
+    // colour runs the colours-changed notification.
     std::uint32_t DrawColor() const;
     std::uint32_t BackColor() const;
     void SetDrawColor(std::uint32_t rgb);
@@ -259,6 +260,9 @@ class TMainForm : public QMainWindow {
     // Undo, colours, preferences and parameter bars.
     void InitUndo();
     void AfterCurrentPixelsReplaced();
+    void RegisterUndoIcon();
+    void ConnectColors();
+    std::unique_ptr<P_undo> undoTool_;
     std::unique_ptr<UndoSnapshot> undo_;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;

@@ -6,8 +6,20 @@
 #include "colors/swatch.h"
 #include "keys.h"
 #include "lang.h"
+#include "tools/framework.h"
 
 namespace kv {
+
+// The colours-changed notification: the painting brush takes the new
+// colours and the tool's feedback is drawn again with them. The palette file
+// dialogs first return to the previous tool.
+void TMainForm::ConnectColors() {
+    connect(this, &TMainForm::ColorsChanged, this, [this] {
+        if (tools_->PaintingBrushForTechnique) tools_->PaintingBrushForTechnique();
+        tools_->RefreshTool(true, true);
+    });
+    palette_->BeforeFileDialog = [this] { tools_->ReturnToPreviousTool(true); };
+}
 
 std::uint32_t TMainForm::DrawColor() const {
     return palette_->DrawColor();

@@ -8,6 +8,7 @@
 #include "lang_qt.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
+#include "tools/framework.h"
 
 #include <pixkit/gfxfile.h>
 
@@ -42,6 +43,7 @@ void TMainForm::Preferences1Click() {
 }
 
 std::unique_ptr<TPreferences> TMainForm::CreatePreferencesDialog() {
+    tools_->ReturnToPreviousTool(true);
     std::vector<FormatEntry> formats;
     std::vector<LinkState> states;
     for (pixkit::GFXFile* f = pixkit::GFXFile::Formats(); f != nullptr; f = f->Next) {

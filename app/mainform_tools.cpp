@@ -106,6 +106,7 @@ void TMainForm::InitTools() {
     // No component adds an icon yet: keep the icon grid's shape.
     RegisterEmptyIcon(*tools_);
     // The action icons: "Undo Last Action", then "Clear Image".
+    RegisterUndoIcon();
     RegisterClearIcon();
 }
 

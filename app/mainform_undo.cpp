@@ -2,7 +2,9 @@
 // before every change, restored by cancel, exchanged by "Undo Last Action".
 #include "mainform.h"
 
+#include "tools/framework.h"
 #include "undo.h"
+#include "undo_tool.h"
 
 namespace kv {
 
@@ -10,6 +12,14 @@ void TMainForm::InitUndo() {
     undo_ = std::make_unique<UndoSnapshot>();
     // The snapshot always belongs to the current image: a switch retakes it.
     connect(this, &TMainForm::ImageEntered, this, [this] { TakeSnapshot(); });
+}
+
+// The action icon "UNDO" (Ctrl+Z), after the tools and the components and
+// before "CLEAR".
+void TMainForm::RegisterUndoIcon() {
+    undoTool_ = std::make_unique<P_undo>([this] { UndoLastAction(); });
+    constexpr int kCtrl = 0x200;
+    tools_->RegisterTool("UNDO", undoTool_.get(), kCtrl | 'Z', 0, "Undo Last Action", 4);
 }
 
 void TMainForm::TakeSnapshot() {

@@ -71,11 +71,13 @@ std::uint32_t TPaletteBar::BackColor() const {
 }
 
 void TPaletteBar::SetDrawColor(std::uint32_t rgb) {
+    if ((rgb & 0xFFFFFF) == drawCol_->Color()) return;
     drawCol_->SetColor(rgb);
     Q_EMIT ColorsChanged();
 }
 
 void TPaletteBar::SetBackColor(std::uint32_t rgb) {
+    if ((rgb & 0xFFFFFF) == backCol_->Color()) return;
     backCol_->SetColor(rgb);
     Q_EMIT ColorsChanged();
 }

@@ -26,7 +26,9 @@ class TPaletteBar : public QWidget {
 
     std::uint32_t DrawColor() const;
     std::uint32_t BackColor() const;
-    // Set a colour and run the colours-changed notification.
+    // Set a colour and run the colours-changed notification when it
+    // changes (a loaded image that brings the colours in use changes
+    // nothing).
     void SetDrawColor(std::uint32_t rgb);
     void SetBackColor(std::uint32_t rgb);
     TColorSwatch* DrawCol() const { return drawCol_; }

@@ -7,6 +7,7 @@
 #include "colors/swatch.h"
 #include "keys.h"
 #include "preferences.h"
+#include "tools/framework.h"
 #include "undo.h"
 
 #include <QLineEdit>
@@ -191,6 +192,24 @@ TEST_F(UndoGui, UndoRedoAndSwitchingImages) {
         EXPECT_EQ(form.CancelToSnapshot(), 0);
         EXPECT_EQ(*docs.CurrentImage().At(6, 6), 0u);
         EXPECT_FALSE(docs.CurrentImage().CheckMask(0x03000000));
+    });
+}
+
+TEST_F(UndoGui, CtrlZRunsTheUndoIconAndTheToolStays) {
+    Run({}, [](kv::TMainForm& form) {
+        kv::ToolFramework& fw = form.ToolFw();
+        kv::P_icon* undo = fw.ToolByName("Undo Last Action");
+        ASSERT_NE(undo, nullptr);
+        EXPECT_TRUE(undo->Immediate());
+        kv::P_icon* before = fw.Current;
+        kv::Documents& docs = form.Docs();
+        form.TakeSnapshot();
+        Scribble(docs.CurrentImage());
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0u) << "undone";
+        EXPECT_EQ(fw.Current, before);
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0xFFFFFFu) << "redone";
     });
 }
 
