@@ -186,6 +186,8 @@ class TMainForm : public QMainWindow {
     void VisibleAreaChanged();
     // The text tool renders its preview again with this anti-aliasing.
     void TextPreviewAntiAlias(bool antiAlias);
+    // The recent-files list takes a new length.
+    void RecentLengthChanged(int length);
     // "Clipping" was switched: the drawing view is computed again.
     void ClippingChanged();
 

@@ -3,7 +3,6 @@
 
 #include "aboutpanel.h"
 #include "colors/palettebar.h"
-#include "files/filecommands.h"
 #include "keys.h"
 #include "lang_qt.h"
 #include "platform/mimelinks.h"
@@ -54,10 +53,7 @@ std::unique_ptr<TPreferences> TMainForm::CreatePreferencesDialog() {
     PrefsLiveHooks hooks;
     hooks.Palette = [this](int index) { palette_->SetPaletteCount(LayoutForIndex(index).Count); };
     hooks.AntiAlias = [this](bool on) { Q_EMIT TextPreviewAntiAlias(on); };
-    hooks.RecentLength = [this](int length) {
-        files_->Recent().SetCapacity(length);
-        RebuildReopenMenu();
-    };
+    hooks.RecentLength = [this](int length) { Q_EMIT RecentLengthChanged(length); };
     auto dialog = std::make_unique<TPreferences>(
         this, prefs_, std::move(formats), states,
         lang_ ? lang_->Languages : std::vector<std::string>{}, std::move(hooks));
