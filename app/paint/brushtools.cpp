@@ -1,8 +1,11 @@
 #include "paint/brushtools.h"
 
+#include "mainform.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
 #include "tools/framework.h"
+
+#include <QAction>
 
 namespace kv {
 
@@ -21,6 +24,7 @@ void TechniqueToColor(Painting& paint) {
     Tools()->CurrentTechnique = tqColor;
     Tools()->UserBrushInUse = false;
     paint.ShowTechnique();
+    if (QAction* color = paint.Form().MenuCommand("Color1")) color->setChecked(true);
 }
 
 } // namespace
