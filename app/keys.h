@@ -46,6 +46,9 @@ inline constexpr char OpenImage[] = "Open Image";
 inline constexpr char SaveImage[] = "Save Image";
 inline constexpr char ImgSaved[] = "Img saved";
 inline constexpr char Image[] = "Image";
+inline constexpr char OpenBrush[] = "Open Brush";
+inline constexpr char SaveBrush[] = "Save Brush";
+inline constexpr char BrTooBig[] = "BrTooBig";
 
 // Colours and palette.
 inline constexpr char SelDrawCol[] = "SelDrawCol";

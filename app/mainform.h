@@ -213,6 +213,8 @@ class TMainForm : public QMainWindow {
     void RefreshFileMenu();
     void RebuildReopenMenu();
     void BuildBrushMenu();
+    // Brush files (mainform_brush.cpp): Brush > Open and Save.
+    void ConnectBrushFiles();
     void BuildImageMenu();
     void BuildEffectsMenu();
     void BuildTechniquesMenu();

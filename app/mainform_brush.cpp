@@ -1,6 +1,11 @@
 // The Brush menu: brush files, cutting commands and brush operations.
 #include "mainform.h"
 
+#include "files/filecommands.h"
+#include "paint/painting.h"
+#include "tools/framework.h"
+
+#include <QAction>
 #include <QMenu>
 
 namespace kv {
@@ -49,6 +54,26 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "RTCorner1", "&Right Top Corner");
     AddCommand(handle, "RBCorner1", "Right &Bottom Corner");
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
+}
+
+// A loaded brush is a user brush painting in its own colours, as a cut one.
+void TMainForm::ConnectBrushFiles() {
+    FileHooks& h = files_->Hooks;
+    h.BrushChanging = [this] { tools_->HideFeedback(); };
+    h.BrushLoaded = [this] {
+        tools_->UserBrushInUse = true;
+        tools_->CurrentTechnique = tqPaint;
+        painting_->PrepareBrush(false);
+        painting_->ShowTechnique();
+        MenuCommand("Paint1")->setChecked(true);
+        tools_->ShowFeedback();
+    };
+    QAction* open = MenuCommand("LoadBrush1");
+    open->setEnabled(true);
+    connect(open, &QAction::triggered, this, [this] { files_->OpenBrush(painting_->Brush); });
+    QAction* save = MenuCommand("SaveBrush1");
+    save->setEnabled(true);
+    connect(save, &QAction::triggered, this, [this] { files_->SaveBrush(painting_->Brush); });
 }
 
 } // namespace kv

@@ -35,6 +35,7 @@ void TMainForm::InitPainting() {
         connect(origin, &QPushButton::clicked, this,
                 [this] { tools_->SelectTool(GridPosTool(), true, -1); });
     }
+    ConnectBrushFiles();
 }
 
 // "Clear Image" follows "Undo Last Action" among the action icons.

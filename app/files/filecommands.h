@@ -21,6 +21,7 @@
 namespace kv {
 
 class TMainForm;
+class BrushState;
 
 struct FileHooks {
     // Before a command changes the current image.
@@ -40,6 +41,10 @@ struct FileHooks {
     std::function<void(const std::string&)> ShowStatus;
     // The recent-files list changed.
     std::function<void()> RecentChanged;
+    // Around a change of the brush: before (the tool hides its feedback)
+    // and after a brush file became the brush.
+    std::function<void()> BrushChanging;
+    std::function<void()> BrushLoaded;
 };
 
 class FileCommands {
@@ -73,6 +78,10 @@ class FileCommands {
     bool Acquire();
     // Writes slot 1 back to the update target.
     bool WriteBack();
+    // Brush > Open and Save (brushfiles.cpp): a file becomes the user
+    // brush; the brush is written with its handle and transparent colour.
+    bool OpenBrush(BrushState& brush);
+    bool SaveBrush(BrushState& brush);
 
     // Loads image imageNo of name into slot (0-based); the slot keeps its
     // content when that fails. The file-open operation of the command line.

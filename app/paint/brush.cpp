@@ -1,5 +1,9 @@
 #include "paint/brush.h"
 
+#include "documents.h"
+
+#include <cstdint>
+
 namespace kv {
 
 using pixkit::Buffer;
@@ -24,10 +28,14 @@ BrushState::BrushState() {
     MakePixelBrush(0);
 }
 
-Pair<int> BrushState::HandleOffset() const {
-    const Rect& a = Painting.Area;
+bool FitsBrushLimit(Pair<int> size) {
+    return size.x > 0 && size.y > 0 && size.x <= kMaxBrushSide && size.y <= kMaxBrushSide &&
+           std::int64_t(size.x) * size.y <= kMaxImagePixels;
+}
+
+Pair<int> HandleOffsetIn(const Rect& a, int handle) {
     const int w = a.Right - a.Left, h = a.Bottom - a.Top;
-    switch (Settings.Handle) {
+    switch (handle) {
     case bhLeftTop:
         return {0, 0};
     case bhRightTop:
@@ -39,6 +47,16 @@ Pair<int> BrushState::HandleOffset() const {
     default:
         return {(w + 1) >> 1, (h + 1) >> 1};
     }
+}
+
+int HandleAt(const Rect& r, Pair<int> p) {
+    for (int h : {bhCentre, bhLeftTop, bhRightTop, bhRightBottom, bhLeftBottom})
+        if (HandleOffsetIn(r, h) == p) return h;
+    return bhCentre;
+}
+
+Pair<int> BrushState::HandleOffset() const {
+    return HandleOffsetIn(Painting.Area, Settings.Handle);
 }
 
 Pair<int> BrushState::StampCorner(Pair<int> p) const {
@@ -101,6 +119,18 @@ void BrushState::MakePixelBrush(Pixel draw) {
     Settings.Technique = btColor;
     Brush.Alloc(Pair<int>{1, 1});
     Brush.PutPixel({0, 0}, draw & 0xFFFFFF);
+    CloneBuffer(Painting, Brush);
+}
+
+void BrushState::TakeUserBrush(Buffer& image, Pixel transparent, int handle) {
+    SaveForRestore();
+    if (transparent != kBrushTransparent) image.ChColor(transparent, kBrushTransparent);
+    Brush = image; // takes the pixels over
+    image.Free();
+    Settings.UserBrush = true;
+    Settings.Background = transparent;
+    Settings.Handle = handle;
+    Settings.Technique = btPaint;
     CloneBuffer(Painting, Brush);
 }
 

@@ -28,6 +28,16 @@ enum BrushHandle : int {
     bhLeftBottom = 4
 };
 
+// The largest brush: no side above this, and no more pixels than an image
+// may have (the brush and the painting brush are held at once).
+inline constexpr int kMaxBrushSide = 32768;
+bool FitsBrushLimit(pixkit::Pair<int> size);
+
+// The offset of handle position handle inside a brush of rectangle r, and
+// the position whose offset is p (the centre when none has it).
+pixkit::Pair<int> HandleOffsetIn(const pixkit::Rect& r, int handle);
+int HandleAt(const pixkit::Rect& r, pixkit::Pair<int> p);
+
 // The shape the built-in brush has and that Restore rebuilds.
 enum class BuiltinKind { Square, Round };
 
@@ -75,6 +85,12 @@ class BrushState {
     // The one-pixel brush in the draw colour (the radius is left alone, so
     // the period key can return to the built-in brush).
     void MakePixelBrush(pixkit::Pixel draw);
+
+    // Makes image the user brush (taken over; image is left empty): pixels
+    // equal to transparent become the marker, the handle sits at handle.
+    // The previous user brush is kept for Restore, the technique becomes
+    // Paint and the painting brush is rebuilt.
+    void TakeUserBrush(pixkit::Buffer& image, pixkit::Pixel transparent, int handle);
 
     // True when the brush is a built-in brush one pixel wide.
     bool IsBuiltinPixel() const;

@@ -259,3 +259,44 @@ TEST(Stroke, InvalidatesTheSegmentGrownByTheBrush) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Brush, HandleFromHotSpotAndSizeLimit) {
+    const pixkit::Rect r{0, 0, 6, 3}; // 7 x 4
+    for (int h = kv::bhCentre; h <= kv::bhLeftBottom; ++h)
+        EXPECT_EQ(kv::HandleAt(r, kv::HandleOffsetIn(r, h)), h) << h;
+    EXPECT_EQ(kv::HandleAt(r, {5, 1}), kv::bhCentre);
+    EXPECT_EQ(kv::HandleAt(r, {-32768, -32768}), kv::bhCentre);
+
+    EXPECT_TRUE(kv::FitsBrushLimit({kv::kMaxBrushSide, 1}));
+    EXPECT_FALSE(kv::FitsBrushLimit({kv::kMaxBrushSide + 1, 1}));
+    EXPECT_FALSE(kv::FitsBrushLimit({1, kv::kMaxBrushSide + 1}));
+    EXPECT_FALSE(kv::FitsBrushLimit({kv::kMaxBrushSide, kv::kMaxBrushSide}));
+    EXPECT_FALSE(kv::FitsBrushLimit({0, 5}));
+}
+
+TEST(Brush, TakeUserBrushMarksTheTransparentColour) {
+    BrushState b;
+    MakeCutBrush(b); // kept for Restore
+    Buffer image;
+    image.Alloc(Pair<int>{2, 2});
+    image.Box(image.Area, 0x00445566);
+    image.PutPixel({1, 0}, 0x00ABCDEF);
+    b.TakeUserBrush(image, 0x00ABCDEF, kv::bhLeftTop);
+    EXPECT_TRUE(image.Empty());
+    EXPECT_EQ(*b.Brush.At(1, 0), kBrushTransparent);
+    EXPECT_EQ(*b.Brush.At(0, 0), 0x00445566u);
+    EXPECT_EQ(b.Settings.Technique, kv::btPaint);
+    EXPECT_EQ(b.HandleOffset(), (Pair<int>{0, 0}));
+    EXPECT_EQ(b.Previous.Width(), 3);
+
+    // No colour came back from the file: nothing becomes transparent.
+    Buffer plain;
+    plain.Alloc(Pair<int>{1, 1});
+    plain.PutPixel({0, 0}, 0);
+    b.TakeUserBrush(plain, kBrushTransparent, kv::bhCentre);
+    EXPECT_EQ(*b.Brush.At(0, 0), 0u);
+}
+
+} // namespace
