@@ -18,7 +18,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -75,6 +77,21 @@ void TMainForm::FormCreate() {
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),
                                    static_cast<qsizetype>(geometry->size())));
+    else
+        PlaceFirstTime();
+}
+
+// Without a stored placement the window opens at most 1200 x 860 pixels and
+// at most nine tenths of the screen, centred, so the tool panel and the
+// palette fit beside the image.
+void TMainForm::PlaceFirstTime() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect avail = screen->availableGeometry();
+    const QSize size(std::min(1200, avail.width() * 9 / 10),
+                     std::min(860, avail.height() * 9 / 10));
+    resize(size.expandedTo(minimumSize()));
+    move(avail.center() - rect().center());
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

@@ -201,6 +201,7 @@ class TMainForm : public QMainWindow {
     void InterpretCommandLine();
     void OpenFromCommandLine();
     void FormStorage1SavePlacement();
+    void PlaceFirstTime();
     bool FormClose();
 
     // Menus.
