@@ -32,10 +32,15 @@ void TechniqueToColor(Painting& paint) {
 void P_brush::Activate() {
     Painting& paint = *Paint();
     if (radius_ >= 0) paint.Brush.Settings.Radius = radius_;
-    if (kind_ == BuiltinKind::Round)
+    // The brush icon then shows the plain round or square variant, whatever
+    // size was picked.
+    if (kind_ == BuiltinKind::Round) {
         paint.Brush.MakeRoundBrush(paint.DrawColor());
-    else
+        Tools()->ShowVariant(BrushCrcTool(), -1);
+    } else {
         paint.Brush.MakeSquareBrush(paint.DrawColor());
+        Tools()->ShowVariant(BrushBoxTool(), -1);
+    }
     TechniqueToColor(paint);
     ContinuousPenForBrush();
 }

@@ -126,6 +126,9 @@ class ToolFramework : public QObject {
     // The tables.
     const std::vector<ToolRecord>& ToolTable() const { return tools_; }
     const std::vector<IconRecord>& IconTable() const { return icons_; }
+    // The tool's icon shows and remembers variant (a tool-table index; -1:
+    // the tool's own), as when it is picked from the variant panel.
+    void ShowVariant(P_icon* tool, int variant);
     int ToolIndex(const P_icon* tool) const;            // -1 when not registered
     P_icon* ToolByName(std::string_view english) const; // null when not registered
     int IconOf(const P_icon* tool) const;               // -1 when it has no icon
@@ -170,7 +173,6 @@ class ToolFramework : public QObject {
     void SetPanel(int panel, const QString& text);
     void SelectImmediate(P_icon*& tool, bool& hideFirst, int& variant);
     void SelectToggle(P_icon* tool);
-    void ShowVariant(P_icon* tool, int variant);
     void AddIconButton(int icon, int group, const ToolRecord& record);
     void IconClick(int icon);
     void IconPress(int icon, Qt::MouseButtons buttons);

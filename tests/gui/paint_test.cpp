@@ -207,6 +207,12 @@ TEST_F(PaintGui, TwentyOneBrushHandleAndElevenSavesTheCutBrush) {
         ASSERT_EQ(paint.Brush.Previous.Width(), 2);
         EXPECT_EQ(*paint.Brush.Previous.At(1, 1), 0x00345678u);
         EXPECT_EQ(paint.Brush.Brush.Width(), 11);
+        // The brush icon remembers the plain round variant, then the square.
+        const kv::ToolFramework& fw = form.ToolFw();
+        const kv::IconRecord& icon = fw.IconTable()[0];
+        EXPECT_EQ(icon.Current, fw.ToolIndex(kv::BrushCrcTool()));
+        Select(form, kv::BrushBox2Tool());
+        EXPECT_EQ(icon.Current, fw.ToolIndex(kv::BrushBoxTool()));
 
         Select(form, kv::BrushCrc3Tool());
         Select(form, kv::PenContTool());
