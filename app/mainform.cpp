@@ -117,6 +117,13 @@ void TMainForm::InitProgram() {
     LogLine("Font set and buffers initialized.");
 
     prefs_ = ReadPreferences(*store_);
+    // A first start (no language ever stored) uses the English language file
+    // when it is installed, so the parameter bars have their descriptors and
+    // status texts read as words; a language the user chose, or chose to
+    // clear, is kept.
+    if (!store_->ReadString(kPreferencesKey, "Language") &&
+        std::filesystem::exists(context_.ProgramDir + "English.lng"))
+        prefs_.Language = "English";
     LogLine("Registry entries loaded.");
     files_->Start({pixkit::Buffer::default_x, pixkit::Buffer::default_y});
 

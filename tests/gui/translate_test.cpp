@@ -194,3 +194,21 @@ TEST_F(KvTest, MissingLanguageFileKeepsTheKeys) {
 }
 
 } // namespace
+
+// A first start uses the installed English file; a stored empty choice
+// keeps the built-in texts (the keys themselves).
+TEST_F(KvTest, FirstStartUsesEnglishUnlessAChoiceIsStored) {
+    InstallLanguage("English");
+    Run({"-x"}, [](kv::TMainForm& form) {
+        EXPECT_EQ(form.Prefs().Language, "English");
+        EXPECT_EQ(kv::Translate("LnEnd"), "Line: end");
+    });
+    {
+        kv::SettingsStore store(settingsPath_);
+        ASSERT_TRUE(kv::WriteLanguage(store, ""));
+    }
+    Run({"-x"}, [](kv::TMainForm& form) {
+        EXPECT_EQ(form.Prefs().Language, "");
+        EXPECT_EQ(kv::Translate("LnEnd"), "LnEnd");
+    });
+}
