@@ -158,5 +158,15 @@ inline ::testing::AssertionResult Pixels(const pixkit::Buffer& b,
 }
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kOther = 0x123456;
+
+inline bool In(int v, int lo, int hi) {
+    return v >= lo && v <= hi;
+}
+
+// The 2 x 2 test picture the bitmap records carry: red, green / blue, other.
+inline std::uint32_t Quadrant(int x, int y) {
+    return y == 0 ? (x == 0 ? kRed : kGreen) : (x == 0 ? kBlue : kOther);
+}
 
 } // namespace metatest

@@ -14,8 +14,6 @@ using namespace pixkit;
 using namespace metatest;
 
 namespace {
-
-constexpr Pixel kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kOther = 0x123456;
 constexpr std::int32_t kSrcCopy = 0x00CC0020;
 constexpr std::int32_t kStock = std::int32_t(0x80000000u);
 
@@ -51,14 +49,6 @@ Buffer Render(const Bytes& file) {
     Buffer b;
     LoadAs("emf", file, b);
     return b;
-}
-
-bool In(int v, int lo, int hi) {
-    return v >= lo && v <= hi;
-}
-
-Pixel Quadrant(int x, int y) {
-    return y == 0 ? (x == 0 ? kRed : kGreen) : (x == 0 ? kBlue : kOther);
 }
 
 } // namespace
