@@ -40,11 +40,15 @@ int RunEntryPoint(ProgramContext context) {
     StopLog();
     if (IsLogSwitch(context.Args)) StartLog(LogDir(context.ProgramDir) + "KV.LOG");
     QApplication::setApplicationName("Vellumatic");
+    QApplication::setApplicationVersion(VM_VERSION);
     std::unique_ptr<TMainForm> form;
     try {
         form = std::make_unique<TMainForm>(std::move(context));
         form->InitToolbars();
         form->show();
+        // Keys belong to the image, not to the first field of a tool bar:
+        // keypad + and - zoom from the first moment.
+        form->setFocus();
         QApplication::exec();
     } catch (const std::exception& e) {
         ShowException(e);

@@ -187,6 +187,8 @@ void ApplyLanguage(TLang& lang, const std::string& language) {
 void InstallScreenMessageBox() {
     SetMessageBoxHandler([](const std::string& text, const std::string& caption, MsgFlags flags) {
         QMessageBox box(QApplication::activeWindow());
+        // Texts hold file names and user input: "<" must never start markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(QString::fromStdString(text));
         box.setWindowTitle(QString::fromStdString(caption));
         switch (flags.Icon) {

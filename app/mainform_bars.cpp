@@ -139,7 +139,12 @@ void TMainForm::BuildStatusBar() {
     for (int i = 0; i < 5; ++i) {
         panels_[i] = new QLabel(bar);
         panels_[i]->setObjectName(QString("Panel%1").arg(i));
-        panels_[i]->setFixedWidth(kWidths[i]);
+        // Widths are minimums: a longer status text widens its panel
+        // instead of being cut.
+        if (i == 0)
+            panels_[i]->setFixedWidth(kWidths[i]);
+        else
+            panels_[i]->setMinimumWidth(kWidths[i]);
         if (i == 1 || i == 2 || i == 3) panels_[i]->setAlignment(Qt::AlignCenter);
     }
     panels_[1]->setText("C");
@@ -149,7 +154,9 @@ void TMainForm::BuildStatusBar() {
     docPanel_->addWidget(panels_[0]);
     docPanel_->addWidget(progress_);
     bar->addWidget(docPanel_);
-    for (int i = 1; i < 5; ++i) bar->addWidget(panels_[i]);
+    for (int i = 1; i < 4; ++i) bar->addWidget(panels_[i]);
+    // The last panel takes the rest of the bar: tool status texts are long.
+    bar->addWidget(panels_[4], 1);
 }
 
 QString TMainForm::PanelText(int panel) const {

@@ -9,6 +9,9 @@ namespace kv {
 
 TColorSwatch::TColorSwatch(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A right click picks the back colour; it must not also reach the tool
+    // bar's context menu, which would swallow the next click on the image.
+    setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 void TColorSwatch::SetColor(std::uint32_t rgb) {

@@ -2,6 +2,7 @@
 //   pixconv info FILE...                  format, description fields, image count
 //   pixconv convert IN OUT [--image N] [--progress]
 //   pixconv fonts [DIR]                   raster-font families and their sizes
+//   pixconv --version
 // Errors print the exception's message and give a non-zero exit status.
 #include <pixkit/gfxfile.h>
 #include <pixkit/rfont.h>
@@ -21,7 +22,8 @@ namespace {
 int Usage() {
     std::fprintf(stderr, "usage: pixconv info FILE...\n"
                          "       pixconv convert IN OUT [--image N] [--progress]\n"
-                         "       pixconv fonts [DIR]\n");
+                         "       pixconv fonts [DIR]\n"
+                         "       pixconv --version\n");
     return 2;
 }
 
@@ -109,6 +111,10 @@ int Fonts(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("pixconv %s\n", VM_VERSION);
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "fonts") == 0)
         return Fonts(std::vector<std::string>(argv + 2, argv + argc));
     if (argc < 3) return Usage();

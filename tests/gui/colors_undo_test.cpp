@@ -10,6 +10,7 @@
 #include "tools/framework.h"
 #include "undo.h"
 
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
@@ -22,6 +23,15 @@ using kvtest::KvTest;
 namespace {
 
 using ColorsGui = KvTest;
+
+// Counts the context-menu events its watched widgets receive.
+struct ContextMenuWatch : QObject {
+    int Seen = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::ContextMenu) ++Seen;
+        return e->type() == QEvent::ContextMenu;
+    }
+};
 using UndoGui = KvTest;
 
 TEST_F(ColorsGui, DefaultsAndModifierClicks) {
@@ -39,6 +49,15 @@ TEST_F(ColorsGui, DefaultsAndModifierClicks) {
         QTest::mouseClick(red, Qt::RightButton);
         EXPECT_EQ(form.BackColor(), 0xFF0000u);
         EXPECT_EQ(notified, 1);
+        // The swatch keeps the context-menu event that follows a right click:
+        // passed on, it would open the tool bar menu.
+        ContextMenuWatch watch;
+        for (QWidget* w = red->parentWidget(); w != nullptr; w = w->parentWidget())
+            w->installEventFilter(&watch);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(2, 2),
+                               red->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(red, &menu);
+        EXPECT_EQ(watch.Seen, 0) << "the context menu reached the swatch's parents";
 
         // Ctrl+left click stores the drawing colour into the entry.
         kv::TColorSwatch* entry = bar->Entry(2);

@@ -14,6 +14,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -90,6 +91,22 @@ TEST_F(KvTest, StartShowsTheBlackCurrentImageFitted) {
         EXPECT_EQ(shown.pixel(shown.width() - 1, shown.height() - 1) & 0xFFFFFF, 0u);
         EXPECT_EQ(form.findChild<QLabel*>("ZoomLabel")->text(),
                   QString("Zm %1").arg(form.MaxSize()->Position()));
+    });
+}
+
+TEST_F(KvTest, KeypadPlusZoomsInFromTheFirstMomentAndAboutShowsTheVersion) {
+    Run({}, [](kv::TMainForm& form) {
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_EQ(qobject_cast<QSpinBox*>(focus), nullptr) << "a tool bar field has the focus";
+        const int before = form.MaxSize()->Position();
+        QTest::keyClick(focus != nullptr ? focus : &form, Qt::Key_Plus, Qt::KeypadModifier);
+        EXPECT_EQ(form.MaxSize()->Position(), before + 1);
+        EXPECT_TRUE(QRegularExpression("^[0-9]+\\.[0-9]+")
+                        .match(QApplication::applicationVersion())
+                        .hasMatch())
+            << QApplication::applicationVersion().toStdString();
     });
 }
 
