@@ -138,25 +138,34 @@ bool BrushState::IsBuiltinPixel() const {
     return !Settings.UserBrush && Brush.Width() == 1;
 }
 
-void DrawDisc(Buffer& dst, int r, Pixel colour) {
-    auto span = [&](int row, int from, int to) { dst.Line({from, row}, {to, row}, colour); };
+void DiscHalfWidths(int r, std::vector<int>& half) {
+    half.assign(static_cast<std::size_t>(r < 0 ? 0 : r) + 1, 0);
+    auto row = [&](int d, int width) {
+        int& h = half[static_cast<std::size_t>(d)];
+        if (width > h) h = width;
+    };
     int k = r, i = 0, d = 3 - 2 * r;
     while (i <= k) {
         if (d < 0) {
-            span(r + i, r - k, r + k);
-            span(r - i, r - k, r + k);
+            row(i, k);
             d += 4 * i + 10;
         } else {
-            span(r + k, r - i, r + i);
-            span(r - k, r - i, r + i);
-            if (i < k) {
-                span(r + i, r - k, r + k);
-                span(r - i, r - k, r + k);
-            }
+            row(k, i);
+            if (i < k) row(i, k);
             d += 4 * (i - k) + 14;
             --k;
         }
         ++i;
+    }
+}
+
+void DrawDisc(Buffer& dst, int r, Pixel colour) {
+    std::vector<int> half;
+    DiscHalfWidths(r, half);
+    for (int d = 0; d <= r; ++d) {
+        const int h = half[static_cast<std::size_t>(d)];
+        dst.Line({r - h, r + d}, {r + h, r + d}, colour);
+        if (d != 0) dst.Line({r - h, r - d}, {r + h, r - d}, colour);
     }
 }
 

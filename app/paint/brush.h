@@ -7,6 +7,7 @@
 #include <pixkit/buffer.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace kv {
 
@@ -101,6 +102,12 @@ class BrushState {
 
 // dst becomes an owned copy of src with the same area.
 void CloneBuffer(pixkit::Buffer& dst, const pixkit::Buffer& src);
+
+// The disc of radius r (at least 0) by the midpoint circle walk (decision
+// 3 - 2r, increments 4i + 10 and 4(i - k) + 14): half[d] is the half width
+// of the rows d above and below the centre, so each row spans 2 half[d] + 1
+// pixels. Every row appears once, the centre row included.
+void DiscHalfWidths(int r, std::vector<int>& half);
 
 // Fills a filled disc of radius r centred at (r, r) into dst by horizontal
 // spans from the midpoint circle walk.

@@ -19,7 +19,7 @@ Painting* Paint() {
     return current;
 }
 
-Painting::Painting(TMainForm& form) : form_(form) {
+Painting::Painting(TMainForm& form) : Random(std::random_device{}()), form_(form) {
     current = this;
 }
 
@@ -77,6 +77,11 @@ void Painting::ClearOffset() {
     form_.SetPanelText(3, QString());
 }
 
+void Painting::ShowColorValue(pixkit::Pixel p) {
+    form_.SetPanelText(3,
+                       QString("[%1,%2,%3]").arg(p >> 16 & 0xFF).arg(p >> 8 & 0xFF).arg(p & 0xFF));
+}
+
 void Painting::SetStatusKey(std::string& statusText, const char* key) {
     statusText = Translate(key);
     form_.SetPanelText(4, QString::fromStdString(statusText));
@@ -93,6 +98,11 @@ double Painting::BarValue(const std::string& barName, int index, double fallback
 
 void Painting::SetBarValue(const std::string& barName, int index, double value) {
     if (BarBuilt(barName, index)) form_.SetBarValue(index, value);
+}
+
+void Painting::EnableBarControl(const std::string& barName, int index, bool enabled) {
+    if (!BarBuilt(barName, index)) return;
+    if (QWidget* control = form_.ParamBar().Control(index)) control->setEnabled(enabled);
 }
 
 void Painting::BindBar(const std::string& barName, int count,

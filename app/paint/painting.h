@@ -4,6 +4,7 @@
 // window. The main window owns it; tools find it through Paint().
 #pragma once
 
+#include "paint/airbrush.h"
 #include "paint/brush.h"
 #include "paint/pathmath.h"
 #include "paint/stamper.h"
@@ -44,11 +45,23 @@ class Painting : public PaintSurface {
     // A finished action: the current image's modified counter goes up.
     void ImageModified();
 
+    // The random source of spray and airbrush, seeded at start-up; tests
+    // seed it to replay the draws.
+    PaintRandom Random;
+    void SeedRandom(unsigned n) { Random.seed(n); }
+
+    // The spray radius that spray, airbrush and the spray-resize tool share;
+    // it reads as at least 1 (draws are taken modulo the radius).
+    int SprayRadius() const { return sprayRadius_ < 1 ? 1 : sprayRadius_; }
+    void SetSprayRadius(int r) { sprayRadius_ = r; }
+
     // Status panel 1: the technique's letter.
     void ShowTechnique();
     // Status panel 3 while a point is dragged: "[dx,dy]"; empty to clear.
     void ShowOffset(pixkit::Pair<int> from, pixkit::Pair<int> to);
     void ClearOffset();
+    // Status panel 3: "[R,G,B]" of pixel p.
+    void ShowColorValue(pixkit::Pixel p);
     // Panel 4 shows the translation of key (the tool's status text).
     void SetStatusKey(std::string& statusText, const char* key);
 
@@ -56,6 +69,8 @@ class Painting : public PaintSurface {
     // (else fallback is read and nothing is written).
     double BarValue(const std::string& barName, int index, double fallback) const;
     void SetBarValue(const std::string& barName, int index, double value);
+    // Enables or disables one control of the bar while it is built.
+    void EnableBarControl(const std::string& barName, int index, bool enabled);
     // Runs handler when any of the bar's first count controls changes.
     void BindBar(const std::string& barName, int count, const std::function<void()>& handler);
 
@@ -78,6 +93,7 @@ class Painting : public PaintSurface {
     void SetGridField(const char* name, int value);
 
     TMainForm& form_;
+    int sprayRadius_ = 20;
 };
 
 // The painting environment of the running main window (null without one).

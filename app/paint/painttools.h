@@ -25,6 +25,12 @@ P_icon* LineContTool();
 P_icon* SplineTool();
 P_icon* SplineContTool();
 
+P_icon* SprayTool();
+P_icon* AirbrushTool();
+
+P_icon* GetColorTool();
+P_icon* ChangeColorTool();
+
 P_icon* GridTool();
 P_icon* GridPosTool();
 
