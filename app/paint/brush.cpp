@@ -109,6 +109,7 @@ void BrushState::FinishBuiltin(BuiltinKind kind) {
     CloneBuffer(Painting, Brush);
     Settings.UserBrush = false;
     Settings.Kind = kind;
+    Settings.Origin = {0, 0};
     Settings.Technique = btColor;
 }
 
@@ -117,6 +118,7 @@ void BrushState::MakePixelBrush(Pixel draw) {
     Settings.Handle = bhCentre;
     Settings.UserBrush = false;
     Settings.Technique = btColor;
+    Settings.Origin = {0, 0};
     Brush.Alloc(Pair<int>{1, 1});
     Brush.PutPixel({0, 0}, draw & 0xFFFFFF);
     CloneBuffer(Painting, Brush);
@@ -131,6 +133,7 @@ void BrushState::TakeUserBrush(Buffer& image, Pixel transparent, int handle) {
     Settings.Background = transparent;
     Settings.Handle = handle;
     Settings.Technique = btPaint;
+    Settings.Origin = {0, 0};
     CloneBuffer(Painting, Brush);
 }
 

@@ -50,6 +50,9 @@ struct BrushSettings {
     int Handle = bhCentre;
     int Radius = 0; // of the built-in brush: (2r+1) x (2r+1)
     BuiltinKind Kind = BuiltinKind::Square;
+    // The image position the brush was cut from (patterns can line up with
+    // it); (0, 0) for loaded and built brushes.
+    pixkit::Pair<int> Origin{0, 0};
 };
 
 class BrushState {
@@ -90,7 +93,7 @@ class BrushState {
     // Makes image the user brush (taken over; image is left empty): pixels
     // equal to transparent become the marker, the handle sits at handle.
     // The previous user brush is kept for Restore, the technique becomes
-    // Paint and the painting brush is rebuilt.
+    // Paint, the origin (0, 0) and the painting brush is rebuilt.
     void TakeUserBrush(pixkit::Buffer& image, pixkit::Pixel transparent, int handle);
 
     // True when the brush is a built-in brush one pixel wide.
