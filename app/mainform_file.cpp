@@ -81,6 +81,12 @@ void TMainForm::ConnectFileCommands() {
         SetPanelText(4, QString::fromStdString(text));
     };
     h.RecentChanged = [this] { RebuildReopenMenu(); };
+    h.HideFeedback = [this] {
+        if (tools_) tools_->HideFeedback();
+    };
+    h.ShowFeedback = [this] {
+        if (tools_) tools_->ShowFeedback();
+    };
     files_->Dialogs = ScreenDialogs(this);
 
     auto bind = [this](const char* name, auto fn) {

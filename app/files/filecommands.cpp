@@ -31,6 +31,22 @@ std::string DirectoryOf(const std::string& name) {
     return std::filesystem::path(name).parent_path().string();
 }
 
+// Keeps the tool's feedback out of the current image while it is read.
+class FeedbackHidden {
+  public:
+    FeedbackHidden(const FileHooks& hooks, bool active) : hooks_(active ? &hooks : nullptr) {
+        if (hooks_ != nullptr && hooks_->HideFeedback) hooks_->HideFeedback();
+    }
+    ~FeedbackHidden() {
+        if (hooks_ != nullptr && hooks_->ShowFeedback) hooks_->ShowFeedback();
+    }
+    FeedbackHidden(const FeedbackHidden&) = delete;
+    FeedbackHidden& operator=(const FeedbackHidden&) = delete;
+
+  private:
+    const FileHooks* hooks_;
+};
+
 } // namespace
 
 FileCommands::FileCommands(Documents& docs, const Preferences& prefs, SettingsStore& store)
@@ -179,17 +195,35 @@ bool FileCommands::SaveSlot(int slot) {
 bool FileCommands::SaveSlotAs(int slot) {
     const DialogFilter filter = BuildFilter(FilterKind::Save, Translate(key::All));
     const std::string& name = Slot(slot).FileName;
-    const SaveRequest request{Translate(key::SaveImage), filter.Text,
-                              lastDir_.empty() ? DirectoryOf(name) : lastDir_, name,
-                              FilterIndexFromName(filter.Text, name)};
-    const auto choice = Dialogs.Save ? Dialogs.Save(request) : std::nullopt;
-    if (!choice || choice->FileName.empty()) return false;
-    lastDir_ = DirectoryOf(FullPath(choice->FileName));
-    return SaveSlotTo(slot, choice->FileName);
+    SaveRequest request{Translate(key::SaveImage), filter.Text,
+                        lastDir_.empty() ? DirectoryOf(name) : lastDir_, name,
+                        FilterIndexFromName(filter.Text, name)};
+    std::string typed, target;
+    auto ask = [&] {
+        const auto choice = Dialogs.Save ? Dialogs.Save(request) : std::nullopt;
+        if (!choice || choice->FileName.empty()) return false;
+        typed = choice->FileName;
+        request.FilterIndex = choice->FilterIndex;
+        // With "All" chosen, a name no format knows gets the first format's
+        // extension, as a save from elsewhere would.
+        target = SaveFileName(NameForChosenType(filter.Text, choice->FilterIndex, typed));
+        return true;
+    };
+    if (!ask()) return false;
+    if (target != typed) {
+        // The chosen type changed the name: the user sees it before
+        // anything is written, and may still change or cancel it.
+        request.FileName = target;
+        request.Directory = DirectoryOf(FullPath(target));
+        if (!ask()) return false;
+    }
+    lastDir_ = DirectoryOf(FullPath(target));
+    return SaveSlotTo(slot, target);
 }
 
 bool FileCommands::SaveSlotTo(int slot, const std::string& name) {
     UDBuffer& s = Slot(slot);
+    const FeedbackHidden hidden(Hooks, slot == docs_.Current);
     const auto [draw, back] = CurrentColors();
     pixkit::GFXtra32 extra{0, 0, draw, back, 1};
     const std::string target = FullPath(SaveFileName(name));
@@ -223,6 +257,7 @@ void FileCommands::ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed) {
 }
 
 bool FileCommands::ExportToClipboard() {
+    const FeedbackHidden hidden(Hooks, true);
     try {
         kv::ExportToClipboard(docs_.CurrentImage());
     } catch (const std::bad_alloc&) {

@@ -45,6 +45,11 @@ struct FileHooks {
     // and after a brush file became the brush.
     std::function<void()> BrushChanging;
     std::function<void()> BrushLoaded;
+    // Around reading the current image for a file or the clipboard: the
+    // tool's feedback (preview stamp, rubber bands) lives in the image and
+    // is taken out first, then drawn again.
+    std::function<void()> HideFeedback;
+    std::function<void()> ShowFeedback;
 };
 
 class FileCommands {

@@ -105,6 +105,19 @@ std::string NameForType(const std::string& name, const std::string& masks) {
     return (at == std::string::npos ? name : name.substr(0, at)) + ext;
 }
 
+std::string NameForChosenType(const std::string& filter, int index, const std::string& name) {
+    const std::vector<FilterEntry> entries = SplitFilter(filter);
+    if (index < 1 || index >= static_cast<int>(entries.size())) return name;
+    const FilterEntry& chosen = entries[static_cast<std::size_t>(index - 1)];
+    const std::string ext = "*" + Upper(ExtensionOf(name));
+    if (std::any_of(chosen.Masks.begin(), chosen.Masks.end(),
+                    [&](const std::string& m) { return Upper(m) == ext; }))
+        return name;
+    const std::string first = chosen.Masks.empty() ? std::string() : chosen.Masks.front();
+    if (first.size() < 3 || first.compare(0, 2, "*.") != 0) return name;
+    return name + Lower(first.substr(1));
+}
+
 std::string BackupName(const std::string& name) {
     const std::size_t at = ExtensionStart(name);
     if (at == std::string::npos) return name + "._";

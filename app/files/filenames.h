@@ -43,6 +43,14 @@ int FilterIndexFromName(const std::string& filter, const std::string& name);
 // ("*.*") leaves the name as it is.
 std::string NameForType(const std::string& name, const std::string& masks);
 
+// The name a save writes after the user picked entry index (1-based) of
+// filter. A format's entry wins over the typed extension: a name whose
+// extension is not one of that entry's gets the entry's first extension
+// appended ("out.png" saved as BMP is "out.png.bmp"), so the file on disk
+// never has a format its name does not say. With the last ("All") entry or
+// no index the name is returned as it is.
+std::string NameForChosenType(const std::string& filter, int index, const std::string& name);
+
 // The backup of name: its extension replaced by "._" and the first two
 // characters of the old extension ("pic.bmp" -> "pic._bm"); a name without
 // an extension gets "._".

@@ -11,6 +11,7 @@
 #include "preferences.h"
 
 #include <pixkit/gfxfile.h>
+#include <pixkit/stream.h>
 
 #include <QAction>
 #include <QApplication>
@@ -111,8 +112,13 @@ class FileCommandsTest : public KvTest {
         openAnswer_ = kv::OpenChoice{name.string(), filterIndex, image};
         form.MenuCommand("Open1")->trigger();
     }
+    // The save dialog's entry a user picks for name: its format's.
+    static int SaveIndexOf(const fs::path& name) {
+        return kv::FilterIndexFromName(kv::BuildFilter(kv::FilterKind::Save, "All").Text,
+                                       name.string());
+    }
     void SaveAs(kv::TMainForm& form, const fs::path& name) {
-        saveAnswer_ = kv::SaveChoice{name.string(), 1};
+        saveAnswer_ = kv::SaveChoice{name.string(), SaveIndexOf(name)};
         form.MenuCommand("SaveAs1")->trigger();
     }
     std::vector<std::string> Messages() const {
@@ -289,11 +295,48 @@ TEST_F(FileCommandsTest, UnsavedQuestionNamesTheImageAndItsAnswersWork) {
         EXPECT_TRUE(offeredSizes_.empty());
         // Yes with a save goes on.
         answers_ = {kv::MsgResult::Yes};
-        saveAnswer_ = kv::SaveChoice{(root_ / "kept.bmp").string(), 1};
+        saveAnswer_ = kv::SaveChoice{(root_ / "kept.bmp").string(), SaveIndexOf("kept.bmp")};
         form.MenuCommand("New1")->trigger();
         EXPECT_TRUE(fs::exists(root_ / "kept.bmp"));
         EXPECT_EQ(offeredSizes_.size(), 1u);
         EXPECT_EQ(form.Docs().CurrentImage().Width(), 3);
+    });
+}
+
+TEST_F(FileCommandsTest, TheChosenTypeWinsAndTheUserSeesTheNameItGives) {
+    Run({}, [this](kv::TMainForm& form) {
+        UseTestDialogs(form);
+        const int bmp = SaveIndexOf("x.bmp");
+        const fs::path typed = root_ / "out.png", shown = root_ / "out.png.bmp";
+        // "out.png" with BMP chosen: the dialog comes back with the final
+        // name; cancelled there, nothing is written.
+        saveAnswer_ = kv::SaveChoice{typed.string(), bmp};
+        form.MenuCommand("SaveAs1")->trigger();
+        ASSERT_EQ(saveRequests_.size(), 2u);
+        EXPECT_EQ(saveRequests_[1].FileName, shown.string());
+        EXPECT_EQ(saveRequests_[1].FilterIndex, bmp);
+        EXPECT_FALSE(fs::exists(typed));
+        EXPECT_FALSE(fs::exists(shown));
+        // Confirmed, a BMP file is written under the name shown.
+        kv::FileDialogs& d = form.Files().Dialogs;
+        d.Save = [&](const kv::SaveRequest& r) {
+            saveRequests_.push_back(r);
+            return std::optional<kv::SaveChoice>(
+                kv::SaveChoice{saveRequests_.size() == 3 ? typed.string() : r.FileName, bmp});
+        };
+        form.MenuCommand("SaveAs1")->trigger();
+        ASSERT_TRUE(fs::exists(shown));
+        pixkit::TFileStream in(shown.string(), pixkit::TFileStream::Mode::OpenRead);
+        pixkit::GFXFileDesc desc;
+        const pixkit::GFXFile* format = pixkit::GFXFile::GetFormat(&in, &desc);
+        ASSERT_NE(format, nullptr);
+        EXPECT_EQ(format, pixkit::GFXFile::GetDefaultFormat("x.bmp"));
+        EXPECT_EQ(form.Docs().CurrentImage().FileName, shown.string());
+        const std::string filter =
+            "A (*.FRM)|*.FRM|B (*.BMP;*.DIB)|*.BMP;*.DIB|All|*.FRM;*.BMP;*.DIB|";
+        EXPECT_EQ(kv::NameForChosenType(filter, 2, "p.DIB"), "p.DIB");
+        EXPECT_EQ(kv::NameForChosenType(filter, 2, "p.frm"), "p.frm.bmp");
+        EXPECT_EQ(kv::NameForChosenType(filter, 3, "p.png"), "p.png") << "All";
     });
 }
 

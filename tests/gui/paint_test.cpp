@@ -3,6 +3,9 @@
 // checked, and undo must give the image back exactly.
 #include "paintgui.h"
 
+#include "files/filecommands.h"
+#include "files/filenames.h"
+
 #include "paint/brushtools.h"
 #include "paint/lines.h"
 #include "paint/painting.h"
@@ -12,10 +15,17 @@
 #include "tools/framework.h"
 #include "view/tbuffer.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 
+#include <pixkit/gfxfile.h>
+
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -239,6 +249,37 @@ TEST_F(PaintGui, RubberBandsAndPreviewsLeaveNoTrace) {
             form.ToolFw().HideFeedback();
             EXPECT_TRUE(Pixels(form) == before) << "trace left by " << tool->BarName;
         }
+    });
+}
+
+TEST_F(PaintGui, SaveAndClipboardExportLeaveThePreviewStampOut) {
+    RunPainting([this](kv::TMainForm& form) {
+        Select(form, kv::BrushBox1Tool());
+        Select(form, kv::PenContTool());
+        Click(form, {40, 40});
+        Move(form, {80, 80}); // the preview stamp rests under the pointer
+        const kv::UDBuffer& image = form.Docs().CurrentImage();
+        ASSERT_EQ(*image.At(80, 80), kDraw) << "no preview to leave out";
+        const std::string name = (root_ / "saved.bmp").string();
+        const int bmp =
+            kv::FilterIndexFromName(kv::BuildFilter(kv::FilterKind::Save, "All").Text, name);
+        form.Files().Dialogs.Save = [&](const kv::SaveRequest&) {
+            return std::optional<kv::SaveChoice>(kv::SaveChoice{name, bmp});
+        };
+        form.MenuCommand("Save1")->trigger();
+        ASSERT_TRUE(std::filesystem::exists(name));
+        pixkit::Buffer saved;
+        pixkit::GFXFile::Load(saved, name, nullptr);
+        EXPECT_EQ(*saved.At(40, 40) & 0xFFFFFF, kDraw);
+        EXPECT_EQ(*saved.At(80, 80) & 0xFFFFFF, kGround) << "the preview was saved";
+        EXPECT_EQ(*image.At(80, 80), kDraw) << "the preview is shown again";
+
+        form.MenuCommand("ExptoClipb1")->trigger();
+        const QImage copied =
+            QImage::fromData(QGuiApplication::clipboard()->mimeData()->data("image/png"));
+        ASSERT_FALSE(copied.isNull());
+        EXPECT_EQ(copied.pixel(80, 80) & 0xFFFFFF, kGround) << "the preview was exported";
+        EXPECT_EQ(copied.pixel(40, 40) & 0xFFFFFF, kDraw);
     });
 }
 
