@@ -1,6 +1,8 @@
 // Buffer ownership, allocation, views and the whole-buffer operations.
 #include <pixkit/buffer.h>
 
+#include "buffer_alloc.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +16,33 @@ namespace {
 void* LibAlloc(std::size_t bytes) {
     return std::malloc(bytes);
 }
+// Zeroed memory: large blocks come straight from the kernel, already zero,
+// so clearing costs nothing where it matters.
+void* LibAllocCleared(std::size_t bytes) {
+    return std::calloc(bytes, 1);
+}
 void LibFree(void* p) {
     std::free(p);
+}
+
+void AllocFrom(Buffer& b, Pair<int> size, void* (*allocate)(std::size_t)) {
+    b.Free();
+    if (size.x < 1 || size.y < 1) return;
+    // 4 bytes a pixel plus 16 spare bytes for the alignment step. Sizes
+    // beyond any machine's memory are refused before asking the allocator.
+    const std::size_t pixels = static_cast<std::size_t>(size.x) * static_cast<std::size_t>(size.y);
+    if (pixels > (kMaxBufferBytes - 16) / 4) return;
+    void* block = allocate(pixels * 4 + 16);
+    if (block == nullptr) return;
+    if ((reinterpret_cast<std::uintptr_t>(block) & 7) == 4) {
+        b.Data = reinterpret_cast<Pixel*>(static_cast<char*>(block) + 4);
+        b.Owned = -1;
+    } else {
+        b.Data = static_cast<Pixel*>(block);
+        b.Owned = 0;
+    }
+    b.Pitch = size.x;
+    b.Area = Rect{0, 0, size.x - 1, size.y - 1};
 }
 
 // Walks every row of a buffer's Area and calls fn(row, width).
@@ -70,23 +97,11 @@ void Buffer::Free() {
 }
 
 void Buffer::Alloc(Pair<int> size) {
-    Free();
-    if (size.x < 1 || size.y < 1) return;
-    // 4 bytes a pixel plus 16 spare bytes for the alignment step. Sizes
-    // beyond any machine's memory are refused before asking the allocator.
-    const std::size_t pixels = static_cast<std::size_t>(size.x) * static_cast<std::size_t>(size.y);
-    if (pixels > (kMaxBufferBytes - 16) / 4) return;
-    void* block = LibAlloc(pixels * 4 + 16);
-    if (block == nullptr) return;
-    if ((reinterpret_cast<std::uintptr_t>(block) & 7) == 4) {
-        Data = reinterpret_cast<Pixel*>(static_cast<char*>(block) + 4);
-        Owned = -1;
-    } else {
-        Data = static_cast<Pixel*>(block);
-        Owned = 0;
-    }
-    Pitch = size.x;
-    Area = Rect{0, 0, size.x - 1, size.y - 1};
+    AllocFrom(*this, size, LibAlloc);
+}
+
+void AllocCleared(Buffer& b, Pair<int> size) {
+    AllocFrom(b, size, LibAllocCleared);
 }
 
 void Buffer::Alloc(Pair<int> size, Pixel* mem) {

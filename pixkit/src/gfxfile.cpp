@@ -2,6 +2,7 @@
 // content, load and save with progress, and the safe-save rename.
 #include <pixkit/gfxfile.h>
 
+#include "buffer_alloc.h"
 #include "codecs/formats.h"
 #include "huge_pages.h"
 
@@ -263,7 +264,8 @@ void AllocImage(Buffer& b, std::int64_t w, std::int64_t h) {
         pages > 0 && pageSize > 0 ? double(pages) * double(pageSize) : double(kMaxBufferBytes);
     if (double(w) * double(h) * 4.0 > std::min(limit, double(kMaxBufferBytes)))
         throw EInvalidImage();
-    b.Alloc({static_cast<int>(w), static_cast<int>(h)});
+    // Cleared: a decoder that stops early leaves black rows, not heap contents.
+    AllocCleared(b, {static_cast<int>(w), static_cast<int>(h)});
     if (b.Empty()) throw EInvalidImage();
     AdviseHugePages(b.Data, std::size_t(b.Pitch) * std::size_t(h) * 4);
 }
