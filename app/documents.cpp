@@ -3,7 +3,31 @@
 #include "keys.h"
 #include "lang.h"
 
+#include <atomic>
+
 namespace kv {
+
+namespace {
+// One source for all slots, so that a state never shares its generation
+// with another state of any slot.
+std::atomic<std::uint64_t> lastGeneration{0};
+std::uint64_t NextGeneration() {
+    return ++lastGeneration;
+}
+} // namespace
+
+ChangeCounter& ChangeCounter::operator++() {
+    ++count_;
+    generation_ = NextGeneration();
+    return *this;
+}
+
+ChangeCounter& ChangeCounter::operator=(std::int32_t value) {
+    count_ = value;
+    generation_ = NextGeneration();
+    if (value == 0) saved_ = generation_;
+    return *this;
+}
 
 void Documents::PrepareSlots() {
     for (UDBuffer& slot : Slots) {

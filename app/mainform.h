@@ -126,8 +126,10 @@ class TMainForm : public QMainWindow {
     void RefreshView();
 
     // Undo (mainform_undo.cpp). The snapshot is taken at every image
-    // switch; cancel and undo work on the current image.
-    void TakeSnapshot();
+    // switch; cancel and undo work on the current image. A snapshot that
+    // cannot be made shows "NoMem" and answers false; the action that asked
+    // for it must not change the image.
+    bool TakeSnapshot();
     int CancelToSnapshot();
     void UndoLastAction();
     UndoSnapshot& Undo() { return *undo_; }
@@ -269,6 +271,7 @@ class TMainForm : public QMainWindow {
     void ConnectColors();
     std::unique_ptr<P_undo> undoTool_;
     std::unique_ptr<UndoSnapshot> undo_;
+    bool snapshotFailed_ = false;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;
 

@@ -63,7 +63,7 @@ void TMainForm::BuildFileMenu() {
 
 void TMainForm::ConnectFileCommands() {
     FileHooks& h = files_->Hooks;
-    h.TakeSnapshot = [this] { TakeSnapshot(); };
+    h.TakeSnapshot = [this] { return TakeSnapshot(); };
     h.DiscardSnapshot = [this] { Undo().Free(); };
     h.ImageReplaced = [this] {
         RefreshView();

@@ -64,6 +64,7 @@ void TMainForm::ConnectToolHost() {
     };
     host.SuspendToolDock = [this](bool suspend) { paramBar_->setUpdatesEnabled(!suspend); };
     tools_->TakeSnapshot = [this] { TakeSnapshot(); };
+    tools_->SnapshotFailed = [this] { return snapshotFailed_; };
     tools_->ShowToolBar = [this](P_icon* tool) { ShowToolBar(tool->BarName); };
     tools_->HideToolBar = [this](P_icon* old, P_icon* next) {
         HideToolBar(old->BarName, next->BarName, old == tools_->ToolByName("Grid"));

@@ -2,6 +2,8 @@
 // before every change, restored by cancel, exchanged by "Undo Last Action".
 #include "mainform.h"
 
+#include "keys.h"
+#include "lang.h"
 #include "tools/framework.h"
 #include "undo.h"
 #include "undo_tool.h"
@@ -22,8 +24,10 @@ void TMainForm::RegisterUndoIcon() {
     tools_->RegisterTool("UNDO", undoTool_.get(), kCtrl | 'Z', 0, "Undo Last Action", 4);
 }
 
-void TMainForm::TakeSnapshot() {
-    undo_->TakeSnapshot(docs_.CurrentImage());
+bool TMainForm::TakeSnapshot() {
+    snapshotFailed_ = !undo_->TakeSnapshot(docs_.CurrentImage());
+    if (snapshotFailed_) MessageBoxKey(key::NoMem, key::Err, kExclamation);
+    return !snapshotFailed_;
 }
 
 int TMainForm::CancelToSnapshot() {

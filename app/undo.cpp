@@ -37,13 +37,14 @@ void ExchangePixels(pixkit::Buffer& a, pixkit::Buffer& b) {
 } // namespace
 
 bool UndoSnapshot::TakeSnapshot(const UDBuffer& slot) {
-    if (!CopyPixels(snap_, slot)) {
+    const bool fail = std::exchange(failNext_, false);
+    if (fail || !CopyPixels(snap_, slot)) {
         // A snapshot of another state than the image's would undo wrongly.
         snap_.Free();
         return false;
     }
     snap_.FileName = slot.FileName;
-    snap_.Changed = slot.Changed;
+    snap_.Changed.Restore(slot.Changed.Current());
     snap_.FileState = slot.FileState;
     return true;
 }
@@ -53,7 +54,7 @@ int UndoSnapshot::CancelToSnapshot(UDBuffer& slot) const {
     if (!CopyPixels(slot, snap_)) return 2;
     slot.Bool(1, kClearMarks);
     slot.FileName = snap_.FileName;
-    slot.Changed = snap_.Changed;
+    slot.Changed.Restore(snap_.Changed.Current());
     slot.FileState = snap_.FileState;
     return 0;
 }
@@ -62,11 +63,12 @@ bool UndoSnapshot::SwapWithSnapshot(UDBuffer& current) {
     if (snap_.Empty()) return false;
     ExchangePixels(current, snap_);
     std::swap(current.FileState, snap_.FileState);
-    std::swap(current.Changed, snap_.Changed);
+    const ChangeCounter::State held = current.Changed.Current();
+    current.Changed.Restore(snap_.Changed.Current());
+    snap_.Changed.Restore(held);
     std::swap(current.ImageNo, snap_.ImageNo);
     std::swap(current.FileName, snap_.FileName);
     current.Bool(1, kClearMarks);
-    if (current.Changed != 0) current.Changed ^= 1;
     return true;
 }
 

@@ -26,19 +26,25 @@ class UndoSnapshot {
     int CancelToSnapshot(UDBuffer& slot) const;
 
     // Exchanges current and the snapshot completely (pixels, file state,
-    // changed counter, image number, file name), clears the marker bits of
-    // the new current image and flips the lowest bit of a non-zero changed
-    // counter. False (nothing done) when the snapshot is empty.
+    // changed state, image number, file name) and clears the marker bits of
+    // the new current image. The changed state goes with its pixels, so the
+    // saved state reads as unchanged again. False (nothing done) when the
+    // snapshot is empty.
     bool SwapWithSnapshot(UDBuffer& current);
 
     // Gives the snapshot's memory back; the next TakeSnapshot allocates it.
     void Free();
 
     bool Empty() const { return snap_.Empty(); }
+    // Test seam: the next TakeSnapshot fails as if the memory were missing.
+    void FailNextSnapshot() { failNext_ = true; }
     const UDBuffer& Snapshot() const { return snap_; }
 
   private:
+    // The history keeps the snapshot equal to the image tile by tile.
+    friend class UndoHistory;
     UDBuffer snap_;
+    bool failNext_ = false;
 };
 
 } // namespace kv

@@ -127,7 +127,7 @@ bool FileCommands::New() {
         return false;
     }
     fresh.Box(fresh.Area, CurrentColors().second);
-    Call(Hooks.TakeSnapshot);
+    if (!Snapshot()) return false;
     UDBuffer& s = docs_.CurrentImage();
     static_cast<pixkit::Buffer&>(s) = fresh;
     s.FileName.clear();
@@ -162,7 +162,7 @@ bool FileCommands::LoadIntoSlot(int slot, const std::string& name, int imageNo) 
     pixkit::Buffer scratch;
     if (!LoadImageFile(scratch, name, extra, LoadReport::Messages)) return false;
     const bool current = slot == docs_.Current;
-    if (current) Call(Hooks.TakeSnapshot);
+    if (current && !Snapshot()) return false;
     UDBuffer& s = Slot(slot);
     static_cast<pixkit::Buffer&>(s) = scratch;
     s.FileName = FullPath(name);
@@ -232,7 +232,7 @@ bool FileCommands::SaveSlotTo(int slot, const std::string& name) {
         return false;
     s.FileName = target;
     s.ImageNo = 1;
-    s.Changed = 0;
+    s.Changed.MarkSaved();
     s.FileState = 0;
     AddRecent(target, 1);
     if (Hooks.ShowStatus) Hooks.ShowStatus(Translate(key::ImgSaved));
@@ -245,8 +245,8 @@ bool FileCommands::WriteBack() {
     return SaveSlotTo(0, UpdateTarget);
 }
 
-void FileCommands::ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed) {
-    Call(Hooks.TakeSnapshot);
+bool FileCommands::ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed) {
+    if (!Snapshot()) return false;
     UDBuffer& s = docs_.CurrentImage();
     static_cast<pixkit::Buffer&>(s) = image;
     s.FileName.clear();
@@ -254,6 +254,7 @@ void FileCommands::ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed) {
     s.FileState = 1;
     s.Changed = changed;
     Call(Hooks.ImageReplaced);
+    return true;
 }
 
 bool FileCommands::ExportToClipboard() {
@@ -276,8 +277,7 @@ bool FileCommands::ImportFromClipboard() {
         MessageBoxKey(key::ErrClp, key::Err, kExclamation);
         return false;
     }
-    ReplaceCurrent(scratch, docs_.CurrentImage().Changed + 1);
-    return true;
+    return ReplaceCurrent(scratch, docs_.CurrentImage().Changed + 1);
 }
 
 bool FileCommands::SelectSource() {
@@ -306,8 +306,7 @@ bool FileCommands::Acquire() {
     }
     // A scan is a new picture: it does not take the name of the file the
     // slot held, so "&Save" cannot overwrite that file with it.
-    ReplaceCurrent(scratch, docs_.CurrentImage().Changed + 1);
-    return true;
+    return ReplaceCurrent(scratch, docs_.CurrentImage().Changed + 1);
 }
 
 } // namespace kv

@@ -24,8 +24,9 @@ class TMainForm;
 class BrushState;
 
 struct FileHooks {
-    // Before a command changes the current image.
-    std::function<void()> TakeSnapshot;
+    // Before a command changes the current image; false (the user was
+    // told) stops the command with the image unchanged.
+    std::function<bool()> TakeSnapshot;
     // The user gave up the changes of the current image.
     std::function<void()> DiscardSnapshot;
     // After the current image's pixels were replaced.
@@ -106,7 +107,8 @@ class FileCommands {
     bool SaveSlotAs(int slot);
     bool SaveSlotTo(int slot, const std::string& name);
     // Puts fresh pixels into the current slot as an unnamed, changed image.
-    void ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed);
+    bool ReplaceCurrent(pixkit::Buffer& image, std::int32_t changed);
+    bool Snapshot() { return !Hooks.TakeSnapshot || Hooks.TakeSnapshot(); }
     void AddRecent(const std::string& name, int imageNo);
     void Call(const std::function<void()>& hook) {
         if (hook) hook();

@@ -46,7 +46,9 @@ void P_brush::Activate() {
 }
 
 void P_clear::Activate() {
-    if (Tools()->TakeSnapshot) Tools()->TakeSnapshot();
+    ToolFramework& tools = *Tools();
+    if (tools.TakeSnapshot) tools.TakeSnapshot();
+    if (tools.SnapshotFailed && tools.SnapshotFailed()) return;
     Paint()->ClearImage();
 }
 

@@ -214,7 +214,16 @@ void ToolFramework::ShowBufMouseDown(const QMouseEvent& event) {
     ComputePosition(event);
     MouseDown = true;
     HideFeedback();
-    if (State == csIdle && Current->Undo != 0 && TakeSnapshot) TakeSnapshot();
+    if (State == csIdle && Current->Undo != 0 && TakeSnapshot) {
+        TakeSnapshot();
+        // An action that could be neither undone nor cancelled does not
+        // start; the snapshot's owner has told the user why.
+        if (SnapshotFailed && SnapshotFailed()) {
+            MouseDown = false;
+            ShowFeedback();
+            return;
+        }
+    }
     P_icon* const tool = Current;
     tool->Press();
     if (tool == Current && State == csIdle) {

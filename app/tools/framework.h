@@ -84,6 +84,7 @@ class ToolFramework : public QObject {
 
     // Hooks that other parts fill; empty = nothing happens.
     std::function<void()> TakeSnapshot;            // before the first press of an action
+    std::function<bool()> SnapshotFailed;          // the last TakeSnapshot could not be made
     std::function<void(P_icon* tool)> ShowToolBar; // the tool's parameter bar
     std::function<void(P_icon* old, P_icon* next)> HideToolBar;
     std::function<void(pixkit::Pair<int>& image)> SnapToGrid; // for tools with the snap flag

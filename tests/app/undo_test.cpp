@@ -47,7 +47,9 @@ TEST(Undo, UndoRedoAlternateUntilTheNextSnapshot) {
     EXPECT_EQ(Pixels(img), before);
 }
 
-TEST(Undo, ChangedCounterOfALoadedImageFollowsTheXorRule) {
+// The changed state follows the pixels: undo back to the loaded or saved
+// state reads unchanged, anything else reads changed.
+TEST(Undo, ChangedStateFollowsThePixelsThroughUndoAndRedo) {
     UndoSnapshot undo;
     UDBuffer img;
     Blank(img, 8, 8);
@@ -57,15 +59,29 @@ TEST(Undo, ChangedCounterOfALoadedImageFollowsTheXorRule) {
     DrawLine(undo, img);
     ASSERT_EQ(img.Changed, 1);
     undo.SwapWithSnapshot(img);
-    EXPECT_EQ(img.Changed, 0) << "the loaded state is unchanged, closing asks nothing";
+    EXPECT_EQ(img.Changed, 0) << "the loaded state is unchanged";
     undo.SwapWithSnapshot(img);
-    EXPECT_EQ(img.Changed, 0) << "redo gives 1 XOR 1";
-    // A counter of 2 restored gives 3: still marked as changed.
-    img.Changed = 2;
+    EXPECT_NE(img.Changed, 0) << "redo brings back an unsaved stroke";
+
+    // Two strokes, one undo: the first stroke is still unsaved.
+    DrawLine(undo, img);
+    undo.SwapWithSnapshot(img);
+    EXPECT_NE(img.Changed, 0);
+
+    // Saved after the strokes: undo leaves the saved state, redo returns to it.
+    undo.SwapWithSnapshot(img);
+    img.Changed.MarkSaved();
+    EXPECT_EQ(img.Changed, 0);
+    undo.SwapWithSnapshot(img);
+    EXPECT_NE(img.Changed, 0) << "the stroke before the save is not what the file holds";
+    undo.SwapWithSnapshot(img);
+    EXPECT_EQ(img.Changed, 0);
+
+    // A cancelled action gives back the state before it.
     undo.TakeSnapshot(img);
-    img.Changed = 3;
-    undo.SwapWithSnapshot(img);
-    EXPECT_EQ(img.Changed, 3);
+    ++img.Changed;
+    ASSERT_EQ(undo.CancelToSnapshot(img), 0);
+    EXPECT_EQ(img.Changed, 0);
 }
 
 TEST(Undo, SwapExchangesEverythingButLeavesSizesWithThePixels) {
@@ -148,6 +164,17 @@ TEST(Undo, CancelReallocatesAnImageOfAnotherSize) {
     EXPECT_EQ(img.Width(), 10);
     EXPECT_EQ(img.Height(), 4);
     EXPECT_EQ(Pixels(img), std::vector<Pixel>(40, 0x00000007));
+}
+
+TEST(Undo, FailedSnapshotLeavesItEmpty) {
+    UndoSnapshot undo;
+    UDBuffer img;
+    Blank(img, 2, 2, 0);
+    undo.TakeSnapshot(img);
+    undo.FailNextSnapshot();
+    EXPECT_FALSE(undo.TakeSnapshot(img));
+    EXPECT_TRUE(undo.Empty()) << "an old snapshot would undo to a wrong state";
+    EXPECT_TRUE(undo.TakeSnapshot(img)) << "only the next one fails";
 }
 
 TEST(Undo, FreedSnapshotIsEmptyUntilTakenAgain) {
