@@ -121,8 +121,11 @@ bool TLang::LoadLanguage(const std::string& name) {
         MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
         return false;
     }
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !written) {
+        MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
+        return false;
+    }
 
     std::ifstream in(TempFileName, std::ios::binary);
     std::string line;

@@ -19,7 +19,7 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(m, "Crop1", "&Crop", QKeySequence(Qt::CTRL | Qt::Key_P));
     AddCommand(m, "Restore1", "Res&tore");
     m->addSeparator();
-    QMenu* halve = AddSubMenu(m, "Halve1", "&Halve");
+    QMenu* halve = AddSubMenu(m, "Halve1", "Hal&ve");
     AddCommand(halve, "Both1", "&Both", QKeySequence(Qt::CTRL | Qt::Key_H));
     AddCommand(halve, "Width1", "&Width");
     AddCommand(halve, "Height1", "&Height");
@@ -27,7 +27,7 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(dbl, "Both2", "&Both", QKeySequence(Qt::CTRL | Qt::Key_D));
     AddCommand(dbl, "Width2", "&Width");
     AddCommand(dbl, "Height2", "&Height");
-    QMenu* stretch = AddSubMenu(m, "Stretch1", "&Stretch");
+    QMenu* stretch = AddSubMenu(m, "Stretch1", "Stretc&h");
     AddCommand(stretch, "Both3", "&Both", QKeySequence(Qt::CTRL | Qt::Key_B));
     AddCommand(stretch, "Width3", "&Width");
     AddCommand(stretch, "Height3", "&Height");

@@ -5,7 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kv {
 
@@ -16,6 +20,13 @@ const std::array<std::uint32_t, 32> kDefaultFastColors = {
     0xFF8800, 0x88FF00, 0x00FF88, 0x0088FF, 0xFF0088, 0x8800FF, 0xFF88FF, 0x88FFFF};
 
 namespace {
+
+// Read and write for everyone the umask allows, as a plain new file gets.
+mode_t DefaultFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
 
 constexpr PaletteLayout kLayouts[5] = {{8, 2, 28, 28, 0},
                                        {12, 2, 28, 18, 1},
@@ -58,12 +69,28 @@ std::vector<std::uint32_t> ResizedPalette(const std::vector<std::uint32_t>& colo
 }
 
 bool WritePaletteFile(const std::string& path, const std::vector<std::uint32_t>& colors) {
-    File f(std::fopen(path.c_str(), "w"));
-    if (!f) return false;
-    bool ok = std::fprintf(f.get(), "%d\n", static_cast<int>(colors.size())) > 0;
+    // The list goes to a temporary file beside the target, which then
+    // replaces it in one rename: a failed write leaves the old file whole.
+    namespace fs = std::filesystem;
+    std::error_code ec, linkError;
+    const fs::path target =
+        fs::is_symlink(path, linkError) ? fs::canonical(path, ec) : fs::path(path);
+    if (ec) return false;
+    std::string temp =
+        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    struct stat old {};
+    ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? old.st_mode & 07777 : DefaultFileMode());
+    File f(::fdopen(fd, "w"));
+    bool ok = f != nullptr && std::fprintf(f.get(), "%d\n", static_cast<int>(colors.size())) > 0;
     for (std::uint32_t c : colors)
         ok = ok && std::fprintf(f.get(), "%06X\n", static_cast<unsigned>(c & 0xFFFFFF)) > 0;
-    return std::fclose(f.release()) == 0 && ok;
+    if (f == nullptr) ::close(fd);
+    ok = (f == nullptr || std::fclose(f.release()) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return true;
+    ::unlink(temp.c_str());
+    return false;
 }
 
 std::optional<PaletteFile> ReadPaletteFile(const std::string& path) {

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
+
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -178,6 +181,20 @@ TEST_F(PaletteFileTest, SavedFileHasTheExactTextFormat) {
     ASSERT_TRUE(kv::WritePaletteFile(path, {0xFF0000, 0x00000A, 0xabcdef, 0x1000000}));
     EXPECT_EQ(Slurp(path), "4\nFF0000\n00000A\nABCDEF\n000000\n");
     EXPECT_FALSE(kv::WritePaletteFile((dir_ / "no" / "p.pal").string(), {0}));
+
+    // A write that fails part way (a full disk: files may not grow beyond
+    // 16 bytes) reports it and leaves the old file whole, with nothing beside it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{}, small{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    small = old;
+    small.rlim_cur = 16;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = kv::WritePaletteFile(path, std::vector<std::uint32_t>(32, 0x123456));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Slurp(path), "4\nFF0000\n00000A\nABCDEF\n000000\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(PaletteFileTest, EightRedLinesGiveAnEightEntryBar) {

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 using kvtest::KvTest;
@@ -156,6 +157,45 @@ TEST_F(KvTest, GermanChosenByTheStoredLanguageRetitlesMenusAndMessages) {
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].Caption, "Fehler");
     EXPECT_EQ(shown_[0].Text.rfind("Ungültiger Schalter", 0), 0u);
+}
+
+// Appends "menu: letter" for every accelerator letter that two visible
+// entries of one menu share; submenus are walked too.
+void SharedAccelerators(const QMenu* menu, std::vector<std::string>& clashes) {
+    std::map<QChar, QString> seen;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator() || !a->isVisible()) continue;
+        if (a->menu() != nullptr) SharedAccelerators(a->menu(), clashes);
+        const QString text = a->text();
+        for (qsizetype i = text.indexOf('&'); i >= 0 && i + 1 < text.size();
+             i = text.indexOf('&', i + 2)) {
+            if (text[i + 1] == '&') continue;
+            const QChar letter = text[i + 1].toLower();
+            if (seen.count(letter) != 0)
+                clashes.push_back(
+                    (menu->title() + ": " + seen[letter] + " / " + text).toStdString());
+            seen[letter] = text;
+            break;
+        }
+    }
+}
+
+TEST_F(KvTest, EveryMenuHasUniqueAcceleratorsInEveryLanguage) {
+    InstallLanguage("English");
+    InstallLanguage("German");
+    for (const char* language : {"English", "German"}) {
+        SCOPED_TRACE(language);
+        {
+            kv::SettingsStore store(settingsPath_);
+            ASSERT_TRUE(kv::WriteLanguage(store, language));
+        }
+        Run({}, [](kv::TMainForm& form) {
+            std::vector<std::string> clashes;
+            for (QAction* a : form.menuBar()->actions())
+                if (a->menu() != nullptr) SharedAccelerators(a->menu(), clashes);
+            EXPECT_TRUE(clashes.empty()) << ::testing::PrintToString(clashes);
+        });
+    }
 }
 
 TEST_F(KvTest, EveryControlNamedByTheGermanTranslationsExists) {
