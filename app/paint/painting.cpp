@@ -3,6 +3,7 @@
 #include "bars/parambar.h"
 #include "lang.h"
 #include "mainform.h"
+#include "paint/marking.h"
 #include "view/tbuffer.h"
 
 #include <QSpinBox>
@@ -63,6 +64,16 @@ void Painting::ImageModified() {
     ++form_.Docs().CurrentImage().Changed;
 }
 
+void Painting::CancelAction() {
+    if (form_.CancelToSnapshot() == 0) return;
+    StripMarks(Image());
+    InvalidateAll();
+}
+
+double Painting::ZoomFactor() const {
+    return form_.ZoomFactor();
+}
+
 void Painting::ShowTechnique() {
     static const char* letters[] = {"P", "C", "R"};
     const int t = Brush.Settings.Technique;
@@ -109,6 +120,11 @@ void Painting::BindBar(const std::string& barName, int count,
                        const std::function<void()>& handler) {
     for (int i = 0; i < count; ++i)
         if (BarBuilt(barName, i)) form_.BindBarHandler(i, handler);
+}
+
+void Painting::BindBarControl(const std::string& barName, int index,
+                              const std::function<void()>& handler) {
+    if (BarBuilt(barName, index)) form_.BindBarHandler(index, handler);
 }
 
 int Painting::GridField(const char* name, int fallback) const {

@@ -44,6 +44,11 @@ class Painting : public PaintSurface {
     void PrepareBrush(bool rightButton);
     // A finished action: the current image's modified counter goes up.
     void ImageModified();
+    // An abandoned action: the image goes back to the undo snapshot, or,
+    // without one, at least loses every mark.
+    void CancelAction();
+    // View pixels per image pixel.
+    double ZoomFactor() const;
 
     // The random source of spray and airbrush, seeded at start-up; tests
     // seed it to replay the draws.
@@ -73,6 +78,9 @@ class Painting : public PaintSurface {
     void EnableBarControl(const std::string& barName, int index, bool enabled);
     // Runs handler when any of the bar's first count controls changes.
     void BindBar(const std::string& barName, int count, const std::function<void()>& handler);
+    // Runs handler when control index changes (a button: when clicked).
+    void BindBarControl(const std::string& barName, int index,
+                        const std::function<void()>& handler);
 
     // The grid: whether snapping is on, and its spacing and origin from the
     // grid bar's fields.

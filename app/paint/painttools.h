@@ -25,6 +25,21 @@ P_icon* LineContTool();
 P_icon* SplineTool();
 P_icon* SplineContTool();
 
+P_icon* BoxRectTool();
+P_icon* BoxSqrTool();
+P_icon* BoxRectFTool();
+P_icon* BoxSqrFTool();
+P_icon* CircleTool();
+P_icon* CircleFTool();
+P_icon* EllipseTool();
+P_icon* EllipseFTool();
+
+P_icon* SolidFillTool();
+P_icon* PatternFillTool();
+P_icon* FillPosTool();
+P_icon* FillDrawTool();
+P_icon* FillPolyTool();
+
 P_icon* SprayTool();
 P_icon* AirbrushTool();
 
