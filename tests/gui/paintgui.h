@@ -56,6 +56,11 @@ class PaintGui : public KvTest {
             check(form);
         });
     }
+    // The same with the English language file, which parameter bars need.
+    void RunPaintingWithBars(std::function<void(kv::TMainForm&)> check) {
+        InstallLanguage("English");
+        RunPainting(std::move(check));
+    }
     static void Select(kv::TMainForm& form, kv::P_icon* tool) {
         form.ToolFw().SelectTool(tool, true, -1);
     }

@@ -18,12 +18,7 @@
 
 #include <cmath>
 
-using kvtest::kBack;
-using kvtest::kDraw;
-using kvtest::kGround;
-using kvtest::kHold;
-using kvtest::Points;
-using kvtest::ViewOf;
+using namespace kvtest;
 using pixkit::Pair;
 using pixkit::Pixel;
 using pixkit::Rect;
@@ -34,11 +29,6 @@ constexpr Pixel kArea = 0x00404040;
 
 class ShapesGui : public kvtest::PaintGui {
   protected:
-    // The parameter bars need the language file.
-    void RunShapes(std::function<void(kv::TMainForm&)> check) {
-        InstallLanguage("English");
-        RunPainting(std::move(check));
-    }
     static bool NoMarks(kv::TMainForm& form) { return !kv::HasMarks(form.Docs().CurrentImage()); }
     // A pixel, once the feedback (crosshairs, rubber bands) is taken away.
     static Pixel At(kv::TMainForm& form, int x, int y) {
@@ -79,7 +69,7 @@ class ShapesGui : public kvtest::PaintGui {
 };
 
 TEST_F(ShapesGui, BoxesSquaresSizeStatusAndRightButtonFilledBox) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         const auto before = Pixels(form);
         Select(form, kv::BoxSqrTool());
         Click(form, {10, 10});
@@ -124,7 +114,7 @@ TEST_F(ShapesGui, BoxesSquaresSizeStatusAndRightButtonFilledBox) {
 }
 
 TEST_F(ShapesGui, ColorizeKeepsTheShadingOfAFilledBox) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         for (int x = 0; x < 64; ++x) Paint(form, {x, 0, x, 40}, kv::MakeRgb(4 * x, 2 * x, x));
         auto* solid = static_cast<kv::P_fill*>(kv::SolidFillTool());
         solid->Colorize = true;
@@ -141,7 +131,7 @@ TEST_F(ShapesGui, ColorizeKeepsTheShadingOfAFilledBox) {
 }
 
 TEST_F(ShapesGui, CirclesAndEllipsesStampTheirRimAndFillTheirInside) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         const auto before = Pixels(form);
         kv::Painting& paint = form.Paintbox();
         Select(form, kv::CircleTool());
@@ -194,7 +184,7 @@ TEST_F(ShapesGui, CirclesAndEllipsesStampTheirRimAndFillTheirInside) {
 }
 
 TEST_F(ShapesGui, SolidAndPatternFillsWithTheOriginTool) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         Paint(form, {20, 20, 79, 59}, kArea);
         Paint(form, {40, 30, 44, 34}, kGround); // a hole
         const auto before = Pixels(form);
@@ -256,7 +246,7 @@ TEST_F(ShapesGui, SolidAndPatternFillsWithTheOriginTool) {
 }
 
 TEST_F(ShapesGui, FilledPolygonClosesWithinTenViewPixelsAtEveryZoom) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         for (int zoom : {1, 4}) {
             form.MaxSize()->SetPosition(zoom);
             form.ApplyZoom();
@@ -288,7 +278,7 @@ TEST_F(ShapesGui, FilledPolygonClosesWithinTenViewPixelsAtEveryZoom) {
 }
 
 TEST_F(ShapesGui, LeavingMidPolygonOrMidShapeRestoresTheImageExactly) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         Paint(form, {0, 0, 300, 200}, kArea);
         const auto before = Pixels(form);
         auto startPolygon = [&] {
@@ -326,7 +316,7 @@ TEST_F(ShapesGui, LeavingMidPolygonOrMidShapeRestoresTheImageExactly) {
 }
 
 TEST_F(ShapesGui, FilledShapeDragsClicksAndWorksClippedAndScrolled) {
-    RunShapes([](kv::TMainForm& form) {
+    RunPaintingWithBars([](kv::TMainForm& form) {
         // Large enough to scroll at zoom 4, whatever size new images have.
         kv::UDBuffer& image = form.Docs().CurrentImage();
         image.Alloc(Pair<int>{640, 480});
