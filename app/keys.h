@@ -60,6 +60,15 @@ inline constexpr char FastPalettes[] = "Fast Palettes (*.pal)";
 inline constexpr char OpenFastPalette[] = "Open Fast Palette";
 inline constexpr char SaveFastPalette[] = "Save Fast Palette";
 
+// Custom filter.
+inline constexpr char CantOpenFilter[] = "CantOpenFilter";
+inline constexpr char CantSaveFilter[] = "CantSaveFilter";
+inline constexpr char PreviewCaption[] = "&Preview";
+inline constexpr char Stop[] = "&Stop";
+inline constexpr char CustomFilterFiles[] = "Custom Filter (*.ACF)";
+inline constexpr char LoadCustomFilter[] = "Load Custom Filter";
+inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
+
 inline constexpr std::string_view kMessageKeys[] = {
     Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
     Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
@@ -68,7 +77,8 @@ inline constexpr std::string_view kMessageKeys[] = {
     SaveFastPalette,
     // Brushes, components, filters
     "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
-    "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",
+    "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,
+    LoadCustomFilter, SaveCustomFilter,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", "ImgBr",

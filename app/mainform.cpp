@@ -3,6 +3,8 @@
 #include "aboutpanel.h"
 #include "colors/colorsel.h"
 #include "colors/palettebar.h"
+#include "effects/customfilter.h"
+#include "effects/effecthost.h"
 #include "files/filecommands.h"
 #include "keys.h"
 #include "lang_qt.h"
@@ -73,6 +75,7 @@ void TMainForm::FormCreate() {
     colorSel_ = new TColorSel(this);
     links_ = std::make_unique<FileTypeLinks>(*store_, context_.ProgramDir + "kv");
     BuildToolFramework();
+    ConnectEffects();
     ConnectColors();
     if (auto geometry = store_->ReadBinary(kPlacementKey, "MainForm"))
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(geometry->data()),

@@ -45,6 +45,8 @@ class TPreferences;
 class TColorSwatch;
 class TPaletteBar;
 class P_undo;
+class P_custom_filter;
+class EffectHost;
 class UndoSnapshot;
 class Painting;
 
@@ -297,7 +299,14 @@ class TMainForm : public QMainWindow {
     ToolFramework& ToolFw() { return *tools_; }
     HotKeyHandler& HotKeys() { return *hotKeys_; }
 
+    // Effects (mainform_effects.cpp).
+    P_custom_filter& CustomFilter() { return *customFilter_; }
+
   private:
+    void ConnectEffects();
+    std::unique_ptr<EffectHost> effectHost_;
+    std::unique_ptr<P_custom_filter> customFilter_;
+
     void BuildToolFramework();
     void ConnectToolHost();
     void ConnectGlobalKeys();

@@ -1,0 +1,50 @@
+// The main window's side of the effects: what the effect tools see of it,
+// and Image > Custom Filter.
+#include "mainform.h"
+
+#include "effects/customfilter.h"
+#include "effects/effecthost.h"
+#include "tools/framework.h"
+#include "undo.h"
+#include "view/tbuffer.h"
+
+#include <QAction>
+
+namespace kv {
+
+namespace {
+
+class FormEffectHost : public EffectHost {
+  public:
+    explicit FormEffectHost(TMainForm& form) : form_(form) {}
+    QWidget* Window() override { return &form_; }
+    QWidget* ImageArea() override { return form_.centralWidget(); }
+    UDBuffer& Image() override { return form_.Docs().CurrentImage(); }
+    const pixkit::Buffer& Snapshot() override { return form_.Undo().Snapshot(); }
+    bool TakeSnapshot() override { return form_.TakeSnapshot(); }
+    void CancelToSnapshot() override { form_.CancelToSnapshot(); }
+    pixkit::Rect DrawingRect() override { return form_.DrawingView().Area; }
+    void ProgressStart(int max) override { form_.ProgressStart(max); }
+    void ProgressStep(int position) override { form_.ProgressStep(position); }
+    void ProgressEnd() override { form_.ProgressEnd(); }
+    void RepaintView() override { form_.ShowBuf()->update(); }
+    void ReturnToPreviousTool() override { form_.ToolFw().ReturnToPreviousTool(true); }
+
+  private:
+    TMainForm& form_;
+};
+
+} // namespace
+
+void TMainForm::ConnectEffects() {
+    effectHost_ = std::make_unique<FormEffectHost>(*this);
+    customFilter_ = std::make_unique<P_custom_filter>(*effectHost_);
+    connect(this, &TMainForm::VisibleAreaChanged, this,
+            [this] { customFilter_->InvalidatePreview(); });
+    QAction* command = MenuCommand("CustomFilter1");
+    command->setEnabled(true);
+    connect(command, &QAction::triggered, this,
+            [this] { tools_->SelectTool(customFilter_.get(), true, -1); });
+}
+
+} // namespace kv
