@@ -29,6 +29,8 @@ void P_outline::Begin(Pair<int> p) {
     Painting& paint = *Paint();
     Buffer& clip = paint.ClipView();
     view_.Alloc(clip, clip.Area, true);
+    imageData_ = paint.Image().Data;
+    imageArea_ = paint.Image().Area;
     colour_ = (Tools()->MouseButtons & msRight) != 0 ? paint.BackColor() : paint.DrawColor();
     marker_.Reset(view_, colour_);
     marker_.Start(p);
@@ -63,9 +65,27 @@ void P_outline::Finish(Buffer& view, Pixel colour, Rect marked) {
     Paint()->ImageModified();
 }
 
-void P_outline::Cancel() {
-    if (!open_) return;
+void P_outline::Forget() {
     open_ = false;
+    edges_ = false;
+    view_.Free();
+}
+
+bool P_outline::SameImage() const {
+    const Buffer& image = Paint()->Image();
+    return image.Data == imageData_ && image.Area == imageArea_;
+}
+
+bool P_outline::StillOpen() {
+    if (!open_) return false;
+    if (SameImage()) return true;
+    Forget();
+    return false;
+}
+
+void P_outline::Cancel() {
+    if (!StillOpen()) return;
+    Forget();
     Paint()->CancelAction();
 }
 
@@ -86,7 +106,7 @@ void P_fill_draw::Activate() {
 
 void P_fill_draw::Press() {
     const Pair<int> p = Tools()->ImagePos;
-    if (!open_) {
+    if (!StillOpen()) {
         Begin(p);
         return;
     }
@@ -99,7 +119,7 @@ void P_fill_draw::Press() {
 void P_fill_draw::Show() {
     ToolFramework& tools = *Tools();
     const Pair<int> p = tools.ImagePos;
-    if (!open_) {
+    if (!StillOpen()) {
         Buffer& image = Paint()->Image();
         image.PutPixel(p, kRubberBand);
         dot_ = p;
@@ -162,7 +182,12 @@ void P_fill_poly::Closed() {
 void P_fill_poly::Press() {
     ToolFramework& tools = *Tools();
     const Pair<int> p = tools.ImagePos;
-    if (!open_) {
+    // Whether the framework took the snapshot before this press.
+    const bool snapshot = tools.State == csIdle && Undo != 0;
+    if (!StillOpen()) {
+        // After a polygon whose pixels were replaced the framework may not
+        // have taken one for this first vertex.
+        if (!snapshot && tools.TakeSnapshot) tools.TakeSnapshot();
         Begin(p);
         // The vertices that follow belong to the same action: no snapshot
         // may be taken before them.
@@ -182,7 +207,7 @@ void P_fill_poly::Press() {
 }
 
 void P_fill_poly::Show() {
-    if (!open_) return;
+    if (!StillOpen()) return;
     Painting& paint = *Paint();
     const Pair<int> p = Tools()->ImagePos;
     paint.ShowOffset(marker_.Last(), p);
@@ -197,16 +222,16 @@ void P_fill_poly::Show() {
 void P_fill_poly::Hide() {
     if (!banded_) return;
     banded_ = false;
+    if (!SameImage()) return; // the band went with the replaced pixels
     Paint()->Image().Line(bandFrom_, bandTo_, kRubberBand);
     Paint()->Invalidate({std::min(bandFrom_.x, bandTo_.x), std::min(bandFrom_.y, bandTo_.y),
                          std::max(bandFrom_.x, bandTo_.x), std::max(bandFrom_.y, bandTo_.y)});
 }
 
-void P_fill_poly::Cancel() {
-    if (!open_) return;
-    // The band goes first: the cancel restores the image without it.
-    Hide();
-    P_outline::Cancel();
+void P_fill_poly::Forget() {
+    P_outline::Forget();
+    // The band was drawn into the image the outline belonged to.
+    banded_ = false;
     Closed();
 }
 

@@ -33,12 +33,22 @@ class P_outline : public P_icon {
     // Marks the single first point and finishes (a one-pixel shape).
     void FinishPoint();
     // Throws the open outline away (nothing when none is open).
-    virtual void Cancel();
+    void Cancel();
+    // The outline is gone (cancelled, or its image replaced).
+    virtual void Forget();
+    // When the image's pixels were replaced since the outline began (a new
+    // or opened image in the slot), the outline and its view went with
+    // them: forget it. True when an outline is still open.
+    bool StillOpen();
+    // The image's pixels are those the outline began in.
+    bool SameImage() const;
     // The outline is closed and its inside marked in view (all marks lie
     // inside marked): the current fill style paints it in colour.
     virtual void Finish(pixkit::Buffer& view, pixkit::Pixel colour, pixkit::Rect marked);
 
-    pixkit::Buffer view_; // the drawing view of the action
+    pixkit::Buffer view_;                      // the drawing view of the action
+    const pixkit::Pixel* imageData_ = nullptr; // the image it views
+    pixkit::Rect imageArea_ = {0, 0, -1, -1};
     OutlineMarker marker_;
     pixkit::Pixel colour_ = 0;
     bool open_ = false;
@@ -73,7 +83,7 @@ class P_fill_poly : public P_outline, public PolygonTool {
     bool CanCloseAt(pixkit::Pair<int> image) const override;
 
   protected:
-    void Cancel() override;
+    void Forget() override;
 
   private:
     // The pointer lies within 10 view pixels of the first vertex.

@@ -301,6 +301,22 @@ TEST_F(ShapesGui, LeavingMidPolygonOrMidShapeRestoresTheImageExactly) {
         form.ToolFw().HideFeedback();
         EXPECT_TRUE(Pixels(form) == before) << "image switch";
 
+        // New pixels in the slot (a new or opened image) end the polygon:
+        // the next click starts another one in them.
+        startPolygon();
+        kv::UDBuffer& image = form.Docs().CurrentImage();
+        image.Alloc(Pair<int>{320, 240});
+        image.Box(image.Area, kArea);
+        form.RefreshView();
+        const auto fresh = Pixels(form);
+        Click(form, {50, 50});
+        EXPECT_TRUE(static_cast<kv::P_fill_poly*>(kv::FillPolyTool())->Open());
+        form.ToolFw().HideFeedback();
+        EXPECT_TRUE(Pixels(form) == fresh);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        form.ToolFw().HideFeedback();
+        EXPECT_TRUE(Pixels(form) == fresh);
+
         // Filled Shape: a hot key while the button is still held.
         Select(form, kv::FillDrawTool());
         QTest::mouseMove(form.ShowBuf(), ViewOf(form, {20, 20}));
@@ -311,7 +327,7 @@ TEST_F(ShapesGui, LeavingMidPolygonOrMidShapeRestoresTheImageExactly) {
         QTest::keyClick(&form, Qt::Key_P);
         QTest::mouseRelease(form.ShowBuf(), Qt::LeftButton, {}, ViewOf(form, {40, 80}));
         form.ToolFw().HideFeedback();
-        EXPECT_TRUE(Pixels(form) == before) << "Filled Shape left mid-drag";
+        EXPECT_TRUE(Pixels(form) == fresh) << "Filled Shape left mid-drag";
     });
 }
 
