@@ -48,12 +48,16 @@ std::vector<Rect> OutlineRects(const Rect& r) {
 void XorOverlay::Show(std::vector<Rect> rects) {
     Hide();
     rects_ = std::move(rects);
+    const Buffer& image = Paint()->Image();
+    data_ = image.Data;
+    area_ = image.Area;
     Draw();
 }
 
 void XorOverlay::Hide() {
     if (rects_.empty()) return;
-    Draw();
+    const Buffer& image = Paint()->Image();
+    if (image.Data == data_ && image.Area == area_) Draw();
     rects_.clear();
 }
 

@@ -22,6 +22,9 @@ class XorOverlay {
   private:
     void Draw();
     std::vector<pixkit::Rect> rects_;
+    // The image drawn into: pixels replaced since then lost the figures.
+    const pixkit::Pixel* data_ = nullptr;
+    pixkit::Rect area_{0, 0, -1, -1};
 };
 
 // The crosshair through p over the whole image, while a shape waits for
