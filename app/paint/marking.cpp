@@ -323,22 +323,55 @@ Pair<int> OriginAtPoint(Pair<int> size, Pair<int> handle, Pair<int> point) {
             FloorMod(std::int64_t(handle.y) - point.y, size.y)};
 }
 
+namespace {
+
+// The tile pixel for image positions visited row by row, left to right:
+// the row is found once per image row and the column steps along without
+// a division per pixel.
+class TileWalk {
+  public:
+    TileWalk(const Buffer& tile, Pair<int> origin, Pixel back)
+        : tile_(tile), w_(tile.Width()), h_(tile.Height()), o_(origin), back_(back) {}
+
+    Pixel At(int x, int y) {
+        if (y != y_ || row_ == nullptr) {
+            y_ = y;
+            row_ = tile_.At(tile_.Area.Left, tile_.Area.Top + FloorMod(std::int64_t(y) + o_.y, h_));
+            x_ = x;
+            col_ = FloorMod(std::int64_t(x) + o_.x, w_);
+        } else if (x - x_ < w_) {
+            col_ += x - x_;
+            if (col_ >= w_) col_ -= w_;
+            x_ = x;
+        } else {
+            x_ = x;
+            col_ = FloorMod(std::int64_t(x) + o_.x, w_);
+        }
+        const Pixel m = row_[col_];
+        return m == kBrushTransparent ? back_ : (m & 0xFFFFFF);
+    }
+
+  private:
+    const Buffer& tile_;
+    const int w_, h_;
+    const Pair<int> o_;
+    const Pixel back_;
+    const Pixel* row_ = nullptr;
+    int y_ = 0, x_ = 0, col_ = 0;
+};
+
+} // namespace
+
 Rect FillMarkedPattern(Buffer& view, const Pattern& pattern, Rect within) {
     const Pixel back = pattern.Back & 0xFFFFFF;
     const Buffer* tile = pattern.Tile;
     if (tile == nullptr || tile->Empty())
         return ForMarked(view, within, [back](Pixel* p, int, int) { *p = back; });
-    const int w = tile->Width(), h = tile->Height();
-    const Pair<int> o = pattern.Origin;
-    auto source = [=](int x, int y) {
-        const Pixel m = *tile->At(tile->Area.Left + FloorMod(std::int64_t(x) + o.x, w),
-                                  tile->Area.Top + FloorMod(std::int64_t(y) + o.y, h));
-        return m == kBrushTransparent ? back : (m & 0xFFFFFF);
-    };
+    TileWalk source(*tile, pattern.Origin, back);
     if (!pattern.Colorize)
-        return ForMarked(view, within, [&](Pixel* p, int x, int y) { *p = source(x, y); });
-    return ForMarked(view, within, [&](Pixel* p, int x, int y) {
-        const Pixel m = source(x, y);
+        return ForMarked(view, within, [&source](Pixel* p, int x, int y) { *p = source.At(x, y); });
+    return ForMarked(view, within, [&source](Pixel* p, int x, int y) {
+        const Pixel m = source.At(x, y);
         const Hsv hsv = RgbToHsv(RedOf(m), GreenOf(m), BlueOf(m));
         *p = HsvToRgb(hsv.H, hsv.S, (ValueOf(*p) + hsv.V) / 2);
     });
