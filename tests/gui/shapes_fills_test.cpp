@@ -283,7 +283,9 @@ TEST_F(ShapesGui, LeavingMidPolygonOrMidShapeRestoresTheImageExactly) {
         const auto before = Pixels(form);
         auto startPolygon = [&] {
             Select(form, kv::FillPolyTool());
-            for (Pair<int> p : {Pair<int>{10, 10}, {80, 20}, {40, 70}}) Click(form, p);
+            // A repeated vertex leaves the next click to come while idle:
+            // it must not take a snapshot of the marked outline.
+            for (Pair<int> p : {Pair<int>{10, 10}, {80, 20}, {80, 20}, {40, 70}}) Click(form, p);
             Move(form, {90, 90}); // the rubber band shows
             ASSERT_FALSE(NoMarks(form));
         };
