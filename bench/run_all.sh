@@ -15,7 +15,7 @@ for prog in "$build"/bench/*; do
         --benchmark_out_format=json --benchmark_min_time=0.5
 done
 shopt -s nullglob
-for peer in "$here"/peers/*.py; do
+for peer in "$here"/peers/[!_]*.py; do
     name=$(basename "$peer" .py)
     echo "bench: peer $name"
     /usr/bin/python3 "$peer" "$build" > "$out/peer-$name.json" || echo "bench: peer $name failed"

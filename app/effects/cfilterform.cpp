@@ -83,6 +83,7 @@ QSpinBox* Spin(QWidget* parent, const char* name, int min, int max, int value) {
 
 TCFilterForm::TCFilterForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName("CFilterForm");
+    setProperty("HelpContext", kHelpContext);
     setWindowTitle(QStringLiteral("Custom Filter"));
     BuildCells();
     divFactor_ = Spin(this, "DivFactor", kDivisorMin, kDivisorMax, 9);

@@ -24,6 +24,8 @@ class TCFilterForm : public QWidget {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 1310;
+
     explicit TCFilterForm(QWidget* parent);
 
     // What the buttons and the parameters run; set by the tool.

@@ -7,10 +7,10 @@ process, as Google Benchmark times pixkit, so a busy machine affects both
 alike. Prints {"benchmarks": [{"name": ..., "items_per_second": N}]}.
 """
 import json
-import time
 
 import cv2
 import numpy as np
+from _cputime import best_rate
 
 WIDTH, HEIGHT = 4000, 3000
 
@@ -21,19 +21,8 @@ DIVISOR_5X5, BIAS_5X5 = 64, 5
 def rate(src, kernel, delta):
     cv2.setNumThreads(1)
     dst = np.empty_like(src)
-    args = dict(ddepth=-1, kernel=kernel, dst=dst, delta=delta, borderType=cv2.BORDER_REPLICATE)
-    cv2.filter2D(src, **args)
-    best = 0.0
-    for _ in range(3):
-        runs, start = 0, time.process_time()
-        while True:
-            cv2.filter2D(src, **args)
-            runs += 1
-            elapsed = time.process_time() - start
-            if elapsed >= 0.5:
-                break
-        best = max(best, runs * WIDTH * HEIGHT / elapsed)
-    return best
+    return best_rate(lambda: cv2.filter2D(src, -1, kernel, dst=dst, delta=delta,
+                                          borderType=cv2.BORDER_REPLICATE), WIDTH * HEIGHT, rounds=3)
 
 
 def main():

@@ -8,10 +8,10 @@ alike. Prints {"benchmarks": [{"name": ..., "items_per_second": N}]}.
 """
 import json
 import math
-import time
 
 import cv2
 import numpy as np
+from _cputime import best_rate
 
 SIZE = 2000
 TARGET = 2733
@@ -21,18 +21,8 @@ ANGLE = math.pi / 6
 def rate(src, matrix):
     cv2.setNumThreads(1)
     dst = np.zeros((TARGET, TARGET, 4), np.uint8)
-    cv2.warpAffine(src, matrix, (TARGET, TARGET), dst=dst, flags=cv2.INTER_NEAREST)
-    best = 0.0
-    for _ in range(5):
-        runs, start = 0, time.process_time()
-        while True:
-            cv2.warpAffine(src, matrix, (TARGET, TARGET), dst=dst, flags=cv2.INTER_NEAREST)
-            runs += 1
-            elapsed = time.process_time() - start
-            if elapsed >= 0.5:
-                break
-        best = max(best, runs * SIZE * SIZE / elapsed)
-    return best
+    return best_rate(lambda: cv2.warpAffine(src, matrix, (TARGET, TARGET), dst=dst,
+                                            flags=cv2.INTER_NEAREST), SIZE * SIZE)
 
 
 def main():
