@@ -120,11 +120,7 @@ void P_fill_draw::Show() {
     ToolFramework& tools = *Tools();
     const Pair<int> p = tools.ImagePos;
     if (!StillOpen()) {
-        Buffer& image = Paint()->Image();
-        image.PutPixel(p, kRubberBand);
-        dot_ = p;
-        dotShown_ = true;
-        Paint()->Invalidate({p.x, p.y, p.x, p.y});
+        dot_.Show({{p.x, p.y, p.x, p.y}});
         return;
     }
     if (tools.State == csDragging) {
@@ -141,10 +137,7 @@ void P_fill_draw::Show() {
 }
 
 void P_fill_draw::Hide() {
-    if (!dotShown_) return;
-    dotShown_ = false;
-    Paint()->Image().PutPixel(dot_, kRubberBand);
-    Paint()->Invalidate({dot_.x, dot_.y, dot_.x, dot_.y});
+    dot_.Hide();
 }
 
 // --- Filled Polygon -----------------------------------------------------

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "paint/marking.h"
+#include "paint/overlay.h"
 #include "tools/icon.h"
 
 namespace kv {
@@ -66,8 +67,7 @@ class P_fill_draw : public P_outline {
     void Activate() override;
 
   private:
-    bool dotShown_ = false; // the inverting pixel at the pointer while idle
-    pixkit::Pair<int> dot_{0, 0};
+    XorOverlay dot_; // the inverting pixel at the pointer while idle
 };
 
 // "Filled Polygon": the first click places the first vertex, each further

@@ -4,7 +4,6 @@
 #include "paint/marking.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
-#include "paint/pathtool.h"
 #include "paint/shapemath.h"
 #include "tools/framework.h"
 
@@ -23,12 +22,6 @@ Rect Normalised(Pair<int> a, Pair<int> b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-Rect BoxOf(const std::vector<Rect>& rects) {
-    Rect box = kNoRect;
-    for (const Rect& r : rects) box = Union(box, r);
-    return box;
-}
-
 // The outline of r as non-overlapping rows and columns, so that inverting
 // them draws every pixel once.
 std::vector<Rect> OutlineRects(const Rect& r) {
@@ -42,41 +35,6 @@ std::vector<Rect> OutlineRects(const Rect& r) {
 }
 
 } // namespace
-
-// --- Inverting overlays ------------------------------------------------
-
-void XorOverlay::Show(std::vector<Rect> rects) {
-    Hide();
-    rects_ = std::move(rects);
-    const Buffer& image = Paint()->Image();
-    data_ = image.Data;
-    area_ = image.Area;
-    Draw();
-}
-
-void XorOverlay::Hide() {
-    if (rects_.empty()) return;
-    const Buffer& image = Paint()->Image();
-    if (image.Data == data_ && image.Area == area_) Draw();
-    rects_.clear();
-}
-
-void XorOverlay::Draw() {
-    Painting& paint = *Paint();
-    Buffer& image = paint.Image();
-    for (const Rect& r : rects_) image.Box(r, kRubberBand);
-    // A few long lines repaint one by one; many small pieces as their box.
-    if (rects_.size() <= 4) {
-        for (const Rect& r : rects_) paint.Invalidate(r);
-    } else {
-        paint.Invalidate(BoxOf(rects_));
-    }
-}
-
-std::vector<Rect> Crosshair(Pair<int> p) {
-    const Rect a = Paint()->Image().Area;
-    return {{p.x, a.Top, p.x, a.Bottom}, {a.Left, p.y, a.Right, p.y}};
-}
 
 // --- P_shape -------------------------------------------------------------
 

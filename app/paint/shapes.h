@@ -3,6 +3,7 @@
 // corner or the centre, then the opposite corner or a point on the rim.
 #pragma once
 
+#include "paint/overlay.h"
 #include "tools/icon.h"
 
 #include <pixkit/types.h>
@@ -10,26 +11,6 @@
 #include <vector>
 
 namespace kv {
-
-// Inverting figures drawn into the image: Show draws rectangles, Hide draws
-// exactly the same ones again, which removes them whatever changed since.
-class XorOverlay {
-  public:
-    void Show(std::vector<pixkit::Rect> rects);
-    void Hide();
-    bool Shown() const { return !rects_.empty(); }
-
-  private:
-    void Draw();
-    std::vector<pixkit::Rect> rects_;
-    // The image drawn into: pixels replaced since then lost the figures.
-    const pixkit::Pixel* data_ = nullptr;
-    pixkit::Rect area_{0, 0, -1, -1};
-};
-
-// The crosshair through p over the whole image, while a shape waits for
-// its first point.
-std::vector<pixkit::Rect> Crosshair(pixkit::Pair<int> p);
 
 enum class ShapeFill { Outline, Filled };
 
