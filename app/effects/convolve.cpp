@@ -22,20 +22,20 @@ constexpr int kFixedShift = 37;
 constexpr std::int64_t kFixedHalf = std::int64_t(1) << (kFixedShift - 1);
 
 inline void PutPixel(float* f, Pixel p) {
-    for (int c = 0; c < 4; ++c) f[c] = static_cast<float>((p >> (8 * c)) & 0xFF);
+    for (int c = 0; c < 3; ++c) f[c] = static_cast<float>((p >> (8 * c)) & 0xFF);
 }
 
-// One source row as floats: columns x0 - r .. x1 + r, the ones outside the
-// image replaced by its first or last column.
+// One source row as floats, three per pixel: columns x0 - r .. x1 + r, the
+// ones outside the image replaced by its first or last column.
 void ConvertRow(const Pixel* row, int left, int right, int x0, int x1, int r, float* f,
                 bool vector) {
-    for (int p = 0; p < r; ++p) PutPixel(f + 4 * p, row[std::max(x0 - r + p, left) - left]);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(row + (x0 - left));
-    float* mid = f + 4 * r;
-    const int n = 4 * (x1 - x0 + 1);
-    convolve::BytesToFloats(bytes, n, mid, vector);
-    float* end = mid + n;
-    for (int p = 0; p < r; ++p) PutPixel(end + 4 * p, row[std::min(x1 + 1 + p, right) - left]);
+    constexpr int lanes = convolve::kLanesPerPixel;
+    for (int p = 0; p < r; ++p) PutPixel(f + lanes * p, row[std::max(x0 - r + p, left) - left]);
+    float* mid = f + lanes * r;
+    const int n = x1 - x0 + 1;
+    convolve::ChannelsToFloats(row + (x0 - left), n, mid, vector);
+    float* end = mid + lanes * n;
+    for (int p = 0; p < r; ++p) PutPixel(end + lanes * p, row[std::min(x1 + 1 + p, right) - left]);
 }
 
 Rect Intersect(Rect a, Rect b) {
@@ -109,19 +109,17 @@ Convolution::Convolution(const FilterKernel& kernel, RowLoop loop)
 }
 
 std::uint8_t Convolution::ExactLane(const Rows& rows, int lane) const {
-    if ((lane & 3) == 3) return 0;
     std::int64_t sum = biasFixed_;
     for (int dy = 0; dy < size_; ++dy)
         for (int dx = 0; dx < size_; ++dx)
             sum += fixed_[std::size_t(dy * size_ + dx)] *
-                   static_cast<std::int64_t>(rows.Row[dy][lane + 4 * dx]);
+                   static_cast<std::int64_t>(rows.Row[dy][lane + convolve::kLanesPerPixel * dx]);
     const std::int64_t v = (sum + kFixedHalf) >> kFixedShift; // floor(v + 0.5)
     return static_cast<std::uint8_t>(std::clamp<std::int64_t>(v, 0, 255));
 }
 
-void Convolution::FilterRow(Rows& rows, std::uint8_t* out) const {
+void Convolution::FilterRow(Rows& rows, Pixel* out) const {
     convolve::RowJob& job = rows.Job;
-    job.Out = out;
     const bool suspects =
         vector_ ? convolve::FilterRowVector(job, size_) : convolve::FilterRowGeneric(job, size_);
     if (suspects) {
@@ -131,6 +129,7 @@ void Convolution::FilterRow(Rows& rows, std::uint8_t* out) const {
                 if (lane < job.Lanes) job.Out[lane] = ExactLane(rows, lane);
             }
     }
+    convolve::PixelsFromChannels(job.Out, job.Lanes / convolve::kLanesPerPixel, out, vector_);
 }
 
 void Convolution::FilterBand(const Buffer& src, Buffer& dst, Rect area, int top, int bottom) const {
@@ -141,11 +140,11 @@ void Convolution::FilterBand(const Buffer& src, Buffer& dst, Rect area, int top,
     if (a.Left > a.Right || top > bottom) return;
 
     const int r = size_ / 2;
-    const int lanes = 4 * (a.Right - a.Left + 1);
+    const int lanes = convolve::kLanesPerPixel * (a.Right - a.Left + 1);
     const int blocks = (lanes + convolve::kBlockLanes - 1) / convolve::kBlockLanes;
     const int blockLanes = blocks * convolve::kBlockLanes;
-    // Whole blocks read up to 4 (size_ - 1) floats past their last lane.
-    const auto rowLen = static_cast<std::size_t>(blockLanes + 8 * r);
+    // Whole blocks read up to 3 (size_ - 1) floats past their last lane.
+    const auto rowLen = static_cast<std::size_t>(blockLanes + 6 * r);
     // size_ rows of the neighbourhood, then the scratch sums.
     // Kept from band to band on this thread: bands follow each other quickly
     // and need the same room. Floats past a row's end (finite values) only
@@ -164,6 +163,9 @@ void Convolution::FilterBand(const Buffer& src, Buffer& dst, Rect area, int top,
                    slot(y), vector_);
     };
     std::vector<std::uint64_t> suspects(static_cast<std::size_t>(blocks));
+    // Whole blocks of results, and room for the 8 bytes PixelsFromChannels
+    // may read past them.
+    std::vector<std::uint8_t> results(static_cast<std::size_t>(blockLanes + 8));
     Rows rows{};
     rows.Job.Rows = rows.Row;
     rows.Job.Weights = weights_.data();
@@ -171,13 +173,14 @@ void Convolution::FilterBand(const Buffer& src, Buffer& dst, Rect area, int top,
     rows.Job.Slack = slack_;
     rows.Job.Lanes = lanes;
     rows.Job.Suspects = suspects.data();
+    rows.Job.Out = results.data();
     rows.Job.Sums = floats + rowLen * static_cast<std::size_t>(size_);
 
     for (int y = top - r; y < top + r; ++y) load(y);
     for (int y = top; y <= bottom; ++y) {
         load(y + r);
         for (int dy = 0; dy < size_; ++dy) rows.Row[dy] = slot(y - r + dy);
-        FilterRow(rows, reinterpret_cast<std::uint8_t*>(dst.At(a.Left, y)));
+        FilterRow(rows, dst.At(a.Left, y));
     }
 }
 

@@ -62,7 +62,7 @@ class Convolution {
 
   private:
     struct Rows;
-    void FilterRow(Rows& rows, std::uint8_t* out) const;
+    void FilterRow(Rows& rows, pixkit::Pixel* out) const;
     std::uint8_t ExactLane(const Rows& rows, int lane) const;
 
     bool vector_ = false;

@@ -7,7 +7,11 @@
 
 namespace kv::convolve {
 
-// Lanes per block: 16 pixels of four channels, eight vectors of floats.
+using Pixel = std::uint32_t;
+
+// A lane is one colour channel of one pixel: blue, green and red in turn.
+inline constexpr int kLanesPerPixel = 3;
+// Lanes per block: eight vectors of floats.
 inline constexpr int kBlockLanes = 64;
 
 struct RowJob {
@@ -15,8 +19,8 @@ struct RowJob {
     const float* Weights;     // N x N, row by row
     float Bias = 0;
     float Slack = 0; // 0: the float sum is exact
-    int Lanes = 0;   // four per output pixel
-    // The rounded, clamped results (Lanes bytes), and per block one bit per
+    int Lanes = 0;   // three per output pixel
+    // Whole blocks: the rounded, clamped results, and per block one bit per
     // lane whose sum + 0.5 lies within Slack of an integer: the float sum
     // may have rounded it to the wrong side.
     std::uint8_t* Out = nullptr;
@@ -29,7 +33,9 @@ bool FilterRowVector(const RowJob& job, int n);
 bool FilterRowGeneric(const RowJob& job, int n);
 bool VectorUnitPresent();
 
-// out[i] = in[i] for i < n.
-void BytesToFloats(const std::uint8_t* in, int n, float* out, bool vector);
+// The blue, green and red bytes of pixels as floats, three per pixel.
+void ChannelsToFloats(const Pixel* in, int pixels, float* out, bool vector);
+// Pixels (top byte 0) from three channel bytes each; in holds 8 bytes more.
+void PixelsFromChannels(const std::uint8_t* in, int pixels, Pixel* out, bool vector);
 
 } // namespace kv::convolve
