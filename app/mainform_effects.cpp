@@ -39,8 +39,9 @@ class FormEffectHost : public EffectHost {
 void TMainForm::ConnectEffects() {
     effectHost_ = std::make_unique<FormEffectHost>(*this);
     customFilter_ = std::make_unique<P_custom_filter>(*effectHost_);
-    connect(this, &TMainForm::VisibleAreaChanged, this,
-            [this] { customFilter_->InvalidatePreview(); });
+    // The drawing view moved or changed size: the next Preview computes.
+    for (auto signal : {&TMainForm::VisibleAreaChanged, &TMainForm::ClippingChanged})
+        connect(this, signal, this, [this] { customFilter_->InvalidatePreview(); });
     QAction* command = MenuCommand("CustomFilter1");
     command->setEnabled(true);
     connect(command, &QAction::triggered, this,

@@ -41,10 +41,9 @@ std::vector<Pixel> PixelsOf(const pixkit::Buffer& b) {
 
 class CustomFilterGui : public KvTest {
   protected:
-    static constexpr int kW = 90, kH = 200;
-
     // A random current image; its pixels are kept as the original.
-    void PrepareImage(kv::TMainForm& form) {
+    void PrepareImage(kv::TMainForm& form, int w = 90, int h = 200) {
+        kW = w, kH = h;
         ASSERT_TRUE(form.Docs().AllocBlack(0, kW, kH));
         kv::UDBuffer& image = form.Docs().CurrentImage();
         std::mt19937 rng(5);
@@ -65,14 +64,15 @@ class CustomFilterGui : public KvTest {
     static QPushButton* Btn(TCFilterForm* d, const char* name) {
         return d->findChild<QPushButton*>(name);
     }
-    // The whole image filtered from the original.
-    std::vector<Pixel> Filtered(const FilterKernel& k) const {
+    // The image filtered from the original inside part.
+    std::vector<Pixel> Filtered(const FilterKernel& k, pixkit::Rect part = kWholeImage) const {
         pixkit::Buffer src, dst;
         src.Alloc({kW, kH});
         dst.Alloc({kW, kH});
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) *src.At(x, y) = original_[std::size_t(y * kW + x)];
-        kv::Convolution(k).Filter(src, dst, src.Area);
+        dst.Copy(src, {0, 0}, 0xFFFFFFFF);
+        kv::Convolution(k).Filter(src, dst, part);
         return PixelsOf(dst);
     }
     // Clicks Preview (or OK) with a Stop queued for the first input poll.
@@ -88,6 +88,8 @@ class CustomFilterGui : public KvTest {
         EXPECT_TRUE(std::equal(now.begin() + band, now.end(), original_.begin() + band));
     }
 
+    static constexpr pixkit::Rect kWholeImage{0, 0, 1 << 30, 1 << 30};
+    int kW = 0, kH = 0;
     std::vector<Pixel> original_;
 };
 
@@ -228,6 +230,30 @@ TEST_F(CustomFilterGui, RunHoldsBackInputAndStopsForClose) {
         k.Cells[0] = 1;
         ExpectOnlyFirstBand(form.Docs().CurrentImage(), k);
         EXPECT_TRUE(form.isVisible()) << "the window closes once the run is over";
+    });
+}
+
+// With "Clipping" the visible part is filtered; after scrolling, Preview
+// filters the new part and gives the old one its pixels back.
+TEST_F(CustomFilterGui, ClippingFiltersTheVisiblePartOnly) {
+    Run({}, [this](kv::TMainForm& form) {
+        PrepareImage(form, 2000, 1500);
+        form.ToggleClipping();
+        const pixkit::Rect first = form.DrawingView().Area;
+        ASSERT_LT(first.Right - first.Left + 1, kW) << "the view shows only part of the image";
+        TCFilterForm* d = Open(form);
+        Btn(d, "PreviewBtn")->click();
+        EXPECT_EQ(PixelsOf(form.Docs().CurrentImage()), Filtered(FilterKernel::Box(), first));
+        form.ScrollBy(300, 200);
+        const pixkit::Rect second = form.DrawingView().Area;
+        ASSERT_NE(second.Left, first.Left);
+        Btn(d, "PreviewBtn")->click();
+        EXPECT_EQ(PixelsOf(form.Docs().CurrentImage()), Filtered(FilterKernel::Box(), second));
+        form.ToggleClipping();
+        Btn(d, "PreviewBtn")->click();
+        EXPECT_EQ(PixelsOf(form.Docs().CurrentImage()), Filtered(FilterKernel::Box()))
+            << "switching Clipping off filters the whole image at the next Preview";
+        Btn(d, "CancelBtn")->click();
     });
 }
 
