@@ -69,12 +69,15 @@ inline constexpr char CustomFilterFiles[] = "Custom Filter (*.ACF)";
 inline constexpr char LoadCustomFilter[] = "Load Custom Filter";
 inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
 
+// Undo and crash recovery.
+inline constexpr char Redo[] = "Redo";
+
 inline constexpr std::string_view kMessageKeys[] = {
     Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
     Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
     // Colours and palette
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
-    SaveFastPalette,
+    SaveFastPalette, Redo,
     // Brushes, components, filters
     "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,

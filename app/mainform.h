@@ -48,6 +48,7 @@ class P_undo;
 class P_custom_filter;
 class EffectHost;
 class UndoSnapshot;
+class UndoHistory;
 class Painting;
 
 // What the entry point hands to the main window.
@@ -134,7 +135,9 @@ class TMainForm : public QMainWindow {
     bool TakeSnapshot();
     int CancelToSnapshot();
     void UndoLastAction();
+    void RedoLastAction();
     UndoSnapshot& Undo() { return *undo_; }
+    UndoHistory& History() { return *history_; }
 
     // Painting (mainform_paint.cpp): brush state, stamping and the painting
     // tools' environment.
@@ -269,10 +272,14 @@ class TMainForm : public QMainWindow {
     // Undo, colours, preferences and parameter bars.
     void InitUndo();
     void AfterCurrentPixelsReplaced();
+    void AfterHistoryStep();
+    void ApplyUndoPreferences();
     void RegisterUndoIcon();
     void ConnectColors();
     std::unique_ptr<P_undo> undoTool_;
+    std::unique_ptr<P_undo> redoTool_;
     std::unique_ptr<UndoSnapshot> undo_;
+    std::unique_ptr<UndoHistory> history_;
     bool snapshotFailed_ = false;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;

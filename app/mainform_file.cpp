@@ -2,6 +2,7 @@
 #include "mainform.h"
 
 #include "files/filecommands.h"
+#include "history.h"
 #include "log.h"
 #include "platform/clipboard.h"
 #include "undo.h"
@@ -64,7 +65,10 @@ void TMainForm::BuildFileMenu() {
 void TMainForm::ConnectFileCommands() {
     FileHooks& h = files_->Hooks;
     h.TakeSnapshot = [this] { return TakeSnapshot(); };
-    h.DiscardSnapshot = [this] { Undo().Free(); };
+    h.DiscardSnapshot = [this] {
+        History().Forget(docs_.Current);
+        Undo().Free();
+    };
     h.ImageReplaced = [this] {
         RefreshView();
         FitToWindow();

@@ -104,6 +104,10 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
     prefs_.CacheThumbs = chosen.CacheThumbs;
     prefs_.Palette = chosen.Palette;
     prefs_.MRUFiles = chosen.MRUFiles;
+    prefs_.UndoMemory = chosen.UndoMemory;
+    prefs_.UndoSteps = chosen.UndoSteps;
+    prefs_.ClassicUndo = chosen.ClassicUndo;
+    ApplyUndoPreferences();
     if (clippingChanged) ClippingSwitched();
 }
 

@@ -3,6 +3,7 @@
 // position in the status bar and the conversions tools use.
 #include "mainform.h"
 
+#include "history.h"
 #include "keys.h"
 #include "view/maxsize.h"
 #include "view/tbuffer.h"
@@ -82,6 +83,8 @@ bool TMainForm::InsideImage(pixkit::Pair<int> p) const {
 }
 
 void TMainForm::InvalidateImageRect(int x1, int y1, int x2, int y2) {
+    // What a tool repaints is what it may have changed.
+    if (history_) history_->MarkDirty({x1, y1, x2 - 1, y2 - 1});
     const pixkit::Rect r = InvalidationRect(x1, y1, x2, y2, ZoomFactor());
     ShowBuf()->update(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)));
 }
@@ -133,6 +136,7 @@ bool TMainForm::ScrollKey(int qtKey) {
 
 void TMainForm::RefreshView() {
     TBuffer* view = ShowBuf();
+    if (history_) history_->MarkAllDirty();
     view->SetBuffer(&docs_.CurrentImage());
     RecomputeDrawingView();
     ApplyZoom();

@@ -22,6 +22,9 @@ Preferences ReadPreferences(const SettingsStore& store) {
     readInt("Level", p.Level);
     readInt("Palette", p.Palette);
     readInt("MRUFiles", p.MRUFiles);
+    readInt("UndoMemory", p.UndoMemory);
+    readInt("UndoSteps", p.UndoSteps);
+    readBool("ClassicUndo", p.ClassicUndo);
     return p;
 }
 
@@ -34,7 +37,10 @@ bool WritePreferences(SettingsStore& store, const Preferences& p) {
            store.WriteBool(key, "BackupFiles", p.BackupFiles) &&
            store.WriteBool(key, "CacheThumbs", p.CacheThumbs) &&
            store.WriteInteger(key, "Palette", p.Palette) &&
-           store.WriteInteger(key, "MRUFiles", p.MRUFiles) && store.Flush();
+           store.WriteInteger(key, "MRUFiles", p.MRUFiles) &&
+           store.WriteInteger(key, "UndoMemory", p.UndoMemory) &&
+           store.WriteInteger(key, "UndoSteps", p.UndoSteps) &&
+           store.WriteBool(key, "ClassicUndo", p.ClassicUndo) && store.Flush();
 }
 
 bool WriteLanguage(SettingsStore& store, const std::string& language) {

@@ -21,14 +21,23 @@ struct Preferences {
     int Level = 0;            // 0 Novice, 1 Expert
     int Palette = 0;          // palette size index: 8, 12, 16, 24, 32 entries
     int MRUFiles = 6;         // length of the recent-files list
+    // Undo: the memory all images' histories may hold (MiB), the steps each
+    // image keeps, and the single-undo mode where Ctrl+Z alternates between
+    // undo and redo. Several levels with their own redo key are the default:
+    // that is what users of today's paint programs reach for first.
+    int UndoMemory = 512;
+    int UndoSteps = 100;
+    bool ClassicUndo = false;
 };
 
 // Reads the values in the order Clipping, OptimBrush, AntiAlias,
-// BackupFiles, CacheThumbs, Language, Level, Palette, MRUFiles.
+// BackupFiles, CacheThumbs, Language, Level, Palette, MRUFiles, then the
+// undo values.
 Preferences ReadPreferences(const SettingsStore& store);
 
 // Writes every value but Language in the order Level, Clipping, OptimBrush,
-// AntiAlias, BackupFiles, CacheThumbs, Palette, MRUFiles; the first failed
+// AntiAlias, BackupFiles, CacheThumbs, Palette, MRUFiles and the undo
+// values; the first failed
 // write stops the rest. Returns false after a failure.
 bool WritePreferences(SettingsStore& store, const Preferences& prefs);
 

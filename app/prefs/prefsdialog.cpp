@@ -119,9 +119,33 @@ QWidget* TPreferences::BuildGeneral(const Preferences& p) {
     mruLabel->setObjectName("FileListLengthLabel");
     mruLabel->setBuddy(mru_);
     form->addRow(mruLabel, mru_);
+    AddUndoFields(page, form, p);
     layout->addLayout(form);
     layout->addStretch();
     return page;
+}
+
+static QSpinBox* AddNumber(QWidget* page, QFormLayout* form, const char* name, const char* label,
+                           int low, int high, int value) {
+    auto* box = new QSpinBox(page);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(low, high);
+    box->setValue(std::clamp(value, low, high));
+    auto* text = new QLabel(QString::fromUtf8(label), page);
+    text->setObjectName(QString::fromLatin1(name) + "Label");
+    text->setBuddy(box);
+    form->addRow(text, box);
+    return box;
+}
+
+void TPreferences::AddUndoFields(QWidget* page, QFormLayout* form, const Preferences& p) {
+    undoMemory_ =
+        AddNumber(page, form, "UndoMemory", "Undo &Memory (MiB)", 16, 65536, p.UndoMemory);
+    undoSteps_ = AddNumber(page, form, "UndoSteps", "Undo S&teps", 1, 10000, p.UndoSteps);
+    classicUndo_ = new QCheckBox("Classic single undo (Ctrl+Z toggles undo/redo)", page);
+    classicUndo_->setObjectName("ClassicUndoBox");
+    classicUndo_->setChecked(p.ClassicUndo);
+    form->addRow(classicUndo_);
 }
 
 QWidget* TPreferences::BuildExtens() {
@@ -197,6 +221,9 @@ Preferences TPreferences::Chosen() const {
     p.Level = expert_->isChecked() ? 1 : 0;
     p.Palette = palette_->currentIndex();
     p.MRUFiles = mru_->value();
+    p.UndoMemory = undoMemory_->value();
+    p.UndoSteps = undoSteps_->value();
+    p.ClassicUndo = classicUndo_->isChecked();
     if (const QListWidgetItem* item = languages_->currentItem())
         p.Language = item->text().toStdString();
     return p;

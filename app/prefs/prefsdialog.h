@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QListWidget;
 class QRadioButton;
 class QSpinBox;
@@ -53,6 +54,9 @@ class TPreferences : public QDialog {
     QComboBox* PaletteEntries() const { return palette_; }
     QCheckBox* AntiAliasBox() const { return antiAlias_; }
     QSpinBox* FileListLength() const { return mru_; }
+    QSpinBox* UndoMemory() const { return undoMemory_; }
+    QSpinBox* UndoSteps() const { return undoSteps_; }
+    QCheckBox* ClassicUndoBox() const { return classicUndo_; }
     QRadioButton* ExpertButton() const { return expert_; }
 
     QTabWidget* Pages() const { return pages_; }
@@ -62,6 +66,7 @@ class TPreferences : public QDialog {
 
   private:
     QWidget* BuildGeneral(const Preferences& p);
+    void AddUndoFields(QWidget* page, QFormLayout* form, const Preferences& p);
     QWidget* BuildExtens();
     QWidget* BuildLanguage(const std::vector<std::string>& languages, const std::string& current);
 
@@ -77,6 +82,9 @@ class TPreferences : public QDialog {
     QRadioButton* expert_ = nullptr;
     QComboBox* palette_ = nullptr;
     QSpinBox* mru_ = nullptr;
+    QSpinBox* undoMemory_ = nullptr;
+    QSpinBox* undoSteps_ = nullptr;
+    QCheckBox* classicUndo_ = nullptr;
     QListWidget* extens_ = nullptr;
     QListWidget* languages_ = nullptr;
     QTabWidget* pages_ = nullptr;

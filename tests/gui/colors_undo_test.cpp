@@ -188,10 +188,12 @@ TEST_F(UndoGui, UndoRedoAndSwitchingImages) {
         EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0u) << "undo removes the line";
         EXPECT_EQ(docs.CurrentImage().Changed, 0);
         form.UndoLastAction();
-        EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0xFFFFFFu) << "a second undo redoes";
+        EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0u) << "nothing older to undo";
+        form.RedoLastAction();
+        EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0xFFFFFFu) << "redo brings the line back";
 
-        // Switch to image 2 and draw there, back to image 1 and undo: image
-        // 1 stays as it was at the switch.
+        // Switch to image 2 and draw there, back to image 1 and undo: each
+        // image has its own history.
         Q_EMIT form.ImageLeaving();
         docs.Current = 1;
         Q_EMIT form.ImageEntered();
@@ -201,8 +203,8 @@ TEST_F(UndoGui, UndoRedoAndSwitchingImages) {
         docs.Current = 0;
         Q_EMIT form.ImageEntered();
         form.UndoLastAction();
-        EXPECT_EQ(*docs.Slots[0].At(0, 0), 0xFFFFFFu);
-        EXPECT_EQ(*docs.Slots[0].At(30, 20), 0xFFFFFFu);
+        EXPECT_EQ(*docs.Slots[0].At(0, 0), 0u) << "image 1's own line is undone";
+        EXPECT_EQ(*docs.Slots[0].At(30, 20), 0u);
         EXPECT_EQ(*docs.Slots[1].At(0, 0), 0xFFFFFFu) << "image 2 keeps its line";
 
         // A marking preview cancelled to the snapshot leaves no mark.
@@ -227,8 +229,17 @@ TEST_F(UndoGui, CtrlZRunsTheUndoIconAndTheToolStays) {
         QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0u) << "undone";
         EXPECT_EQ(fw.Current, before);
-        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(*docs.CurrentImage().At(0, 0), 0xFFFFFFu) << "redone";
+        EXPECT_EQ(fw.Current, before);
+
+        // "Redo" sits between "Undo Last Action" and "Clear Image".
+        const kv::ToolRecord& next = fw.ToolTable()[std::size_t(fw.ToolIndex(undo) + 1)];
+        EXPECT_EQ(next.Name, "Redo");
+        kv::P_icon* redo = next.Tool;
+        EXPECT_TRUE(redo->Immediate());
+        EXPECT_EQ(fw.IconOf(redo), fw.IconOf(undo) + 1);
+        EXPECT_EQ(fw.IconOf(fw.ToolByName("Clear Image")), fw.IconOf(undo) + 2);
     });
 }
 
