@@ -62,7 +62,6 @@ void UndoHistory::ResetDirty(const pixkit::Buffer& image) {
     tilesY_ = TilesAcross(image.Height());
     dirty_.assign(std::size_t(tilesX_) * std::size_t(tilesY_), 0);
     allDirty_ = false;
-    anyDirty_ = false;
 }
 
 void UndoHistory::SnapshotInSync() {
@@ -75,10 +74,16 @@ void UndoHistory::MarkDirty(pixkit::Rect r) {
     const int x2 = std::min(r.Right / kTile, tilesX_ - 1);
     const int y2 = std::min(r.Bottom / kTile, tilesY_ - 1);
     for (int ty = y1; ty <= y2; ++ty)
-        for (int tx = x1; tx <= x2; ++tx) {
+        for (int tx = x1; tx <= x2; ++tx)
             dirty_[std::size_t(ty) * std::size_t(tilesX_) + std::size_t(tx)] = 1;
-            anyDirty_ = true;
-        }
+}
+
+void UndoHistory::FindChangedTiles(const UDBuffer& image, Step& step) const {
+    const UDBuffer& snap = snapshot_.snap_;
+    const auto tiles = std::uint32_t(tilesX_ * tilesY_);
+    for (std::uint32_t t = 0; t < tiles; ++t)
+        if ((allDirty_ || dirty_[t] != 0) && !SameTile(snap, image, TileOf(t, tilesX_, snap)))
+            step.Tiles.push_back(t);
 }
 
 // Fills step with the snapshot's side of everything that differs between
@@ -91,13 +96,14 @@ bool UndoHistory::CollectStep(UDBuffer& image, Step& step) {
         *step.Whole = snap; // takes the snapshot's block over
         snap.Free();
     } else {
-        // An action that counted a change but asked for no repaint: its
+        FindChangedTiles(image, step);
+        // An action that counted a change but repainted none of it: its
         // pixels are found by comparing all of them.
-        if (!anyDirty_ && image.Changed.Generation() != snap.Changed.Generation()) allDirty_ = true;
-        const auto tiles = std::uint32_t(tilesX_ * tilesY_);
-        for (std::uint32_t t = 0; t < tiles; ++t)
-            if ((allDirty_ || dirty_[t] != 0) && !SameTile(snap, image, TileOf(t, tilesX_, snap)))
-                step.Tiles.push_back(t);
+        if (step.Tiles.empty() && !allDirty_ &&
+            image.Changed.Generation() != snap.Changed.Generation()) {
+            allDirty_ = true;
+            FindChangedTiles(image, step);
+        }
         std::size_t count = 0;
         for (std::uint32_t t : step.Tiles) {
             const TileRect r = TileOf(t, tilesX_, snap);

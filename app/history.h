@@ -7,13 +7,14 @@
 // request first settles what happened since the previous one: the image is
 // compared with the snapshot, and whatever differs becomes one step of the
 // snapshot's slot. Only tiles that may have changed are compared: every
-// repaint request for image pixels marks its tiles, and replacing the
-// pixels marks all of them. A step keeps the snapshot's copy of the tiles
-// that really differ (a whole image only when the size changed) plus the
-// file name, file state, image number and changed state. The snapshot then
-// takes only those tiles from the image, so it is equal to the image again
-// without a full copy. Undo and redo exchange a step's tiles with the
-// image's, so each step holds one copy of its tiles, never two.
+// repaint request for image pixels (the main window's InvalidateImageRect)
+// marks its tiles, and replacing or repainting the whole image (RefreshView,
+// the effects' RepaintView) marks all of them; an action that counted a
+// change but repainted nothing that differs is compared in full. A step keeps the snapshot's copy
+// of the tiles that really differ (a whole image only when the size changed) plus the file name,
+// file state, image number and changed state. The snapshot then takes only those tiles from the
+// image, so it is equal to the image again without a full copy. Undo and redo exchange a step's
+// tiles with the image's, so each step holds one copy of its tiles, never two.
 //
 // The bytes held by all steps stay within a budget and each slot keeps at
 // most a number of steps; the oldest steps of any slot go first. A step
@@ -97,6 +98,7 @@ class UndoHistory {
     UDBuffer& Slot(int i) { return docs_.Slots[static_cast<std::size_t>(i)]; }
     bool Settle();
     bool CollectStep(UDBuffer& image, Step& step);
+    void FindChangedTiles(const UDBuffer& image, Step& step) const;
     void SyncSnapshot(const UDBuffer& image, const Step& step);
     bool FullSnapshot(int slot);
     void Push(int slot, Step step);
@@ -115,7 +117,6 @@ class UndoHistory {
     std::vector<std::uint8_t> dirty_; // per tile of the snapshot's slot
     int tilesX_ = 0, tilesY_ = 0;
     bool allDirty_ = true;
-    bool anyDirty_ = false;
     std::size_t bytes_ = 0;
     std::uint64_t age_ = 0;
 };

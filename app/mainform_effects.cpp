@@ -4,6 +4,7 @@
 
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
+#include "history.h"
 #include "tools/framework.h"
 #include "undo.h"
 #include "view/tbuffer.h"
@@ -27,7 +28,11 @@ class FormEffectHost : public EffectHost {
     void ProgressStart(int max) override { form_.ProgressStart(max); }
     void ProgressStep(int position) override { form_.ProgressStep(position); }
     void ProgressEnd() override { form_.ProgressEnd(); }
-    void RepaintView() override { form_.ShowBuf()->update(); }
+    // Effects change the whole image: the history compares all of it.
+    void RepaintView() override {
+        form_.History().MarkAllDirty();
+        form_.ShowBuf()->update();
+    }
     void ReturnToPreviousTool() override { form_.ToolFw().ReturnToPreviousTool(true); }
 
   private:

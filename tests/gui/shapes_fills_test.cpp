@@ -35,8 +35,10 @@ class ShapesGui : public kvtest::PaintGui {
         form.ToolFw().HideFeedback();
         return *form.Docs().CurrentImage().At(x, y);
     }
+    // Earlier painting, repainted on the view as a tool would.
     static void Paint(kv::TMainForm& form, Rect r, Pixel c) {
         form.Docs().CurrentImage().Box(r, c);
+        form.InvalidateImageRect(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
     }
     // Press at the first point, move through the others, release at the
     // last one after the drag delay.
@@ -203,7 +205,7 @@ TEST_F(ShapesGui, SolidAndPatternFillsWithTheOriginTool) {
         Click(form, {26, 25}, Qt::RightButton);
         EXPECT_EQ(form.Docs().CurrentImage().Changed, changed);
         EXPECT_TRUE(Pixels(form) == filled);
-        form.Docs().CurrentImage().Box(form.Docs().CurrentImage().Area, kGround);
+        Paint(form, form.Docs().CurrentImage().Area, kGround);
         Paint(form, {20, 20, 79, 59}, kArea);
         Paint(form, {40, 30, 44, 34}, kGround);
         ASSERT_TRUE(Pixels(form) == before);
