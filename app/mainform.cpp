@@ -10,6 +10,7 @@
 #include "keys.h"
 #include "lang_qt.h"
 #include "log.h"
+#include "paint/cuttools.h"
 #include "paint/painting.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
@@ -144,6 +145,7 @@ void TMainForm::InitProgram() {
     RefreshDocumentLabel();
     RefreshView();
     FitToWindow();
+    SetPredefinedCutSize({docs_.CurrentImage().Width(), docs_.CurrentImage().Height()});
     SelectFirstTool();
     InitFiles();
 

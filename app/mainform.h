@@ -108,6 +108,9 @@ class TMainForm : public QMainWindow {
     // Repaints the screen area of an image rectangle (right and bottom
     // exclusive) without erasing.
     void InvalidateImageRect(int x1, int y1, int x2, int y2);
+    // Moves the mouse pointer over image pixel p, limited to the visible
+    // part of the image; the tools see the new position at once.
+    void WarpPointerToImage(pixkit::Pair<int> p);
     // The view of the current image that tools paint through: all of it, or
     // with "Clipping" only the visible part.
     pixkit::Buffer& DrawingView() { return drawView_; }
@@ -223,6 +226,7 @@ class TMainForm : public QMainWindow {
     void BuildBrushMenu();
     // Brush files (mainform_brush.cpp): Brush > Open and Save.
     void ConnectBrushFiles();
+    void ConnectBrushCommands();
     void BuildImageMenu();
     void BuildEffectsMenu();
     void BuildTechniquesMenu();
@@ -300,6 +304,7 @@ class TMainForm : public QMainWindow {
     // Runs relayout (showing or hiding a bar) and moves the mouse pointer
     // so that it stays over the same image point.
     void KeepPointerOverImage(const std::function<void()>& relayout);
+    pixkit::Pair<int> VisiblePoint(pixkit::Pair<int> p);
 
     // Tool framework (app/tools, mainform_tools.cpp).
   public:

@@ -2,7 +2,9 @@
 #include "mainform.h"
 
 #include "files/filecommands.h"
+#include "paint/cuttools.h"
 #include "paint/painting.h"
+#include "paint/painttools.h"
 #include "tools/framework.h"
 
 #include <QAction>
@@ -56,16 +58,26 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
 }
 
+// Select All, Crop and Restore.
+void TMainForm::ConnectBrushCommands() {
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"SelectAll1", [] { SelectAllBrush(); }},
+        {"Crop1", [] { CropToBrush(); }},
+        {"Restore1", [this] { tools_->SelectTool(RestoreBrushTool(), true, -1); }},
+    };
+    for (const auto& [name, run] : commands) {
+        QAction* action = MenuCommand(name);
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this, run);
+    }
+}
+
 // A loaded brush is a user brush painting in its own colours, as a cut one.
 void TMainForm::ConnectBrushFiles() {
     FileHooks& h = files_->Hooks;
     h.BrushChanging = [this] { tools_->HideFeedback(); };
     h.BrushLoaded = [this] {
-        tools_->UserBrushInUse = true;
-        tools_->CurrentTechnique = tqPaint;
-        painting_->PrepareBrush(false);
-        painting_->ShowTechnique();
-        MenuCommand("Paint1")->setChecked(true);
+        painting_->BrushChanged();
         tools_->ShowFeedback();
     };
     QAction* open = MenuCommand("LoadBrush1");

@@ -25,6 +25,7 @@ void TMainForm::InitPainting() {
         painting_->ShowTechnique();
     };
     hotKeys_->Actions.PixelBrush = [] { PixelBrush(); };
+    hotKeys_->Actions.PredefinedRectKey = [](int key) { PredefinedRectKey(key); };
 
     if (auto* size = findChild<QPushButton*>("BrushSizeBtn")) {
         size->setEnabled(true);
@@ -36,6 +37,7 @@ void TMainForm::InitPainting() {
                 [this] { tools_->SelectTool(GridPosTool(), true, -1); });
     }
     ConnectBrushFiles();
+    ConnectBrushCommands();
 }
 
 // "Clear Image" follows "Undo Last Action" among the action icons.

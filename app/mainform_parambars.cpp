@@ -60,14 +60,33 @@ void TMainForm::KeepPointerOverImage(const std::function<void()>& relayout) {
     relayout();
     if (!inside) return;
     if (QLayout* l = layout()) l->activate();
+    const pixkit::Pair<int> q = VisiblePoint(p);
+    const double f = ZoomFactor();
+    QCursor::setPos(
+        view->mapToGlobal(QPoint(static_cast<int>(q.x * f), static_cast<int>(q.y * f))));
+}
+
+// p limited to the image pixels that are wholly visible.
+pixkit::Pair<int> TMainForm::VisiblePoint(pixkit::Pair<int> p) {
     const QPoint s = maxSize_->ScrollPos();
     const QSize client = maxSize_->viewport()->size();
     const pixkit::Rect seen =
-        VisibleImageRect(client.width(), client.height(), s.x(), s.y(), view->Ratio());
-    const int x = std::clamp(p.x, seen.Left, std::max(seen.Left, seen.Right - 1));
-    const int y = std::clamp(p.y, seen.Top, std::max(seen.Top, seen.Bottom - 1));
+        VisibleImageRect(client.width(), client.height(), s.x(), s.y(), ShowBuf()->Ratio());
+    const UDBuffer& image = docs_.CurrentImage();
+    const int right = std::min(image.Width() - 1, seen.Right - 1);
+    const int bottom = std::min(image.Height() - 1, seen.Bottom - 1);
+    return {std::clamp(p.x, seen.Left, std::max(seen.Left, right)),
+            std::clamp(p.y, seen.Top, std::max(seen.Top, bottom))};
+}
+
+void TMainForm::WarpPointerToImage(pixkit::Pair<int> p) {
+    const pixkit::Pair<int> q = VisiblePoint(p);
     const double f = ZoomFactor();
-    QCursor::setPos(view->mapToGlobal(QPoint(static_cast<int>(x * f), static_cast<int>(y * f))));
+    // The centre of the zoomed pixel, so that the position maps back to it.
+    const QPoint at(static_cast<int>(q.x * f + f / 2), static_cast<int>(q.y * f + f / 2));
+    QCursor::setPos(ShowBuf()->mapToGlobal(at));
+    tools_->ViewPos = at;
+    tools_->ImagePos = ViewToImage(at);
 }
 
 void TMainForm::RebuildParameterBar() {

@@ -2,6 +2,7 @@
 
 #include "documents.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kv {
@@ -88,8 +89,74 @@ void BrushState::SaveForRestore() {
     PreviousSettings = Settings;
 }
 
+void BrushState::RestoreBrush(Pixel draw, Pixel back) {
+    if (Previous.Empty()) {
+        if (Settings.Kind == BuiltinKind::Round)
+            BuildRound(draw);
+        else
+            BuildSquare(draw);
+        return;
+    }
+    Settings = PreviousSettings;
+    Brush = Previous; // takes the pixels over
+    Previous.Free();
+    PrepareBrush(false, draw, back);
+}
+
+void BrushState::TakeCutBrush(Buffer& cut, Pair<int> origin, Pixel background) {
+    Brush = cut;
+    cut.Free();
+    Settings.Origin = origin;
+    Settings.Background = background;
+    Settings.UserBrush = true;
+    Settings.Technique = btPaint;
+}
+
+Rect OpaqueBounds(const Buffer& b) {
+    Rect r{b.Area.Right + 1, b.Area.Bottom + 1, b.Area.Left - 1, b.Area.Top - 1};
+    if (b.Empty()) return r;
+    for (int y = b.Area.Top; y <= b.Area.Bottom; ++y) {
+        const Pixel* p = b.At(b.Area.Left, y);
+        const int n = b.Width();
+        int first = 0;
+        while (first < n && p[first] == kBrushTransparent) ++first;
+        if (first == n) continue;
+        int last = n - 1;
+        while (p[last] == kBrushTransparent) --last;
+        r.Top = std::min(r.Top, y);
+        r.Bottom = y;
+        r.Left = std::min(r.Left, b.Area.Left + first);
+        r.Right = std::max(r.Right, b.Area.Left + last);
+    }
+    return r;
+}
+
+Pair<int> BrushState::OptimizeBrush() {
+    const Rect keep = OpaqueBounds(Brush);
+    if (keep.Right < keep.Left || keep == Brush.Area) return {0, 0};
+    Buffer trimmed;
+    trimmed.Alloc(Pair<int>{keep.Right - keep.Left + 1, keep.Bottom - keep.Top + 1});
+    if (trimmed.Empty()) return {0, 0};
+    const Pair<int> before = HandleOffsetIn(Brush.Area, Settings.Handle);
+    const Pair<int> cut{keep.Left - Brush.Area.Left, keep.Top - Brush.Area.Top};
+    trimmed.Copy(Brush, {-cut.x - Brush.Area.Left, -cut.y - Brush.Area.Top}, kCopyAll);
+    Brush = trimmed;
+    Settings.Origin = {Settings.Origin.x + cut.x, Settings.Origin.y + cut.y};
+    const Pair<int> after = HandleOffsetIn(Brush.Area, Settings.Handle);
+    return {cut.x + after.x - before.x, cut.y + after.y - before.y};
+}
+
 void BrushState::MakeRoundBrush(Pixel draw) {
     SaveForRestore();
+    BuildRound(draw);
+}
+
+void BrushState::MakeSquareBrush(Pixel draw) {
+    SaveForRestore();
+    BuildSquare(draw);
+}
+
+void BrushState::BuildRound(Pixel draw) {
     const int r = Settings.Radius;
     Brush.Alloc(Pair<int>{2 * r + 1, 2 * r + 1});
     Brush.Box(Brush.Area, kBrushTransparent);
@@ -97,8 +164,7 @@ void BrushState::MakeRoundBrush(Pixel draw) {
     FinishBuiltin(BuiltinKind::Round);
 }
 
-void BrushState::MakeSquareBrush(Pixel draw) {
-    SaveForRestore();
+void BrushState::BuildSquare(Pixel draw) {
     const int r = Settings.Radius;
     Brush.Alloc(Pair<int>{2 * r + 1, 2 * r + 1});
     Brush.Box(Brush.Area, draw & 0xFFFFFF);

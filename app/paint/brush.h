@@ -42,7 +42,8 @@ int HandleAt(const pixkit::Rect& r, pixkit::Pair<int> p);
 // The shape the built-in brush has and that Restore rebuilds.
 enum class BuiltinKind { Square, Round };
 
-// Everything about the brush except its pixels.
+// Everything about the brush except its pixels: the block that Restore
+// brings back together with the previous brush.
 struct BrushSettings {
     int Technique = btColor;
     pixkit::Pixel Background = 0; // the colour made transparent when the brush was cut
@@ -81,6 +82,21 @@ class BrushState {
     // Keeps the brush for Restore, but only a user brush: built-in brushes
     // are rebuilt from radius and kind instead.
     void SaveForRestore();
+    // Back to the kept brush and its settings (the slot is emptied), or,
+    // with nothing kept, the built-in brush of the current kind and radius
+    // in the draw colour. The painting brush is rebuilt for the left button.
+    void RestoreBrush(pixkit::Pixel draw, pixkit::Pixel back);
+    // Cuts the brush down to the smallest rectangle holding a pixel that is
+    // not transparent and moves the origin along. Returns how far the
+    // pointer has to move so that the brush stays over the same image
+    // pixels ((0, 0) when nothing was trimmed). A brush without an opaque
+    // pixel stays as it is. The caller rebuilds the painting brush.
+    pixkit::Pair<int> OptimizeBrush();
+    // Makes cut the user brush (taken over; cut is left empty): cut from
+    // origin, transparent pixels already the marker, background the colour
+    // they stand for. Technique Paint; the handle stays. The brush was
+    // saved for Restore when the cutting tool started.
+    void TakeCutBrush(pixkit::Buffer& cut, pixkit::Pair<int> origin, pixkit::Pixel background);
 
     // The built-in brushes at the current radius, in the draw colour. Both
     // save a user brush for Restore and set the technique to Color.
@@ -100,8 +116,14 @@ class BrushState {
     bool IsBuiltinPixel() const;
 
   private:
+    void BuildRound(pixkit::Pixel draw);
+    void BuildSquare(pixkit::Pixel draw);
     void FinishBuiltin(BuiltinKind kind);
 };
+
+// The smallest rectangle of b holding a pixel that is not transparent (in
+// b's coordinates); empty (Right < Left) when there is none.
+pixkit::Rect OpaqueBounds(const pixkit::Buffer& b);
 
 // dst becomes an owned copy of src with the same area.
 void CloneBuffer(pixkit::Buffer& dst, const pixkit::Buffer& src);

@@ -4,8 +4,11 @@
 #include "lang.h"
 #include "mainform.h"
 #include "paint/marking.h"
+#include "tools/framework.h"
+#include "undo.h"
 #include "view/tbuffer.h"
 
+#include <QAction>
 #include <QSpinBox>
 #include <QString>
 #include <QToolBar>
@@ -72,6 +75,42 @@ void Painting::CancelAction() {
 
 double Painting::ZoomFactor() const {
     return form_.ZoomFactor();
+}
+
+QWidget* Painting::View() const {
+    return form_.ShowBuf();
+}
+
+const pixkit::Buffer& Painting::Snapshot() const {
+    return form_.Undo().Snapshot();
+}
+
+void Painting::ImageReplaced() {
+    form_.RefreshView();
+}
+
+void Painting::BrushChanged() {
+    ToolFramework& tools = *Tools();
+    const BrushSettings& s = Brush.Settings;
+    tools.CurrentTechnique = s.Technique;
+    tools.UserBrushInUse = s.UserBrush;
+    PrepareBrush(false);
+    ShowTechnique();
+    static const char* commands[] = {"Paint1", "Color1", "Replace1"};
+    if (s.Technique >= btPaint && s.Technique <= btReplace)
+        if (QAction* check = form_.MenuCommand(commands[s.Technique])) check->setChecked(true);
+}
+
+void Painting::MovePointerTo(pixkit::Pair<int> p) {
+    form_.WarpPointerToImage(p);
+}
+
+void Painting::OptimizeBrush() {
+    if (!form_.Prefs().OptimBrush) return;
+    const pixkit::Pair<int> shift = Brush.OptimizeBrush();
+    if ((shift.x == 0 && shift.y == 0) || Tools()->Outside) return;
+    const pixkit::Pair<int> p = Tools()->ImagePos;
+    MovePointerTo({p.x + shift.x, p.y + shift.y});
 }
 
 void Painting::ShowTechnique() {

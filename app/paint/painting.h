@@ -15,6 +15,7 @@
 #include <string>
 
 class QString;
+class QWidget;
 
 namespace kv {
 
@@ -49,6 +50,25 @@ class Painting : public PaintSurface {
     void CancelAction();
     // View pixels per image pixel.
     double ZoomFactor() const;
+    // The view control, for feedback drawn on the screen only.
+    QWidget* View() const;
+    // The undo snapshot: the image before the current action (may be empty).
+    const pixkit::Buffer& Snapshot() const;
+    // The current image was reallocated (another size): the view follows.
+    void ImageReplaced();
+
+    // After the brush was cut, loaded or restored: the tool framework's
+    // technique and user-brush flag, the Techniques menu and status panel 1
+    // follow the brush settings, and the painting brush is rebuilt for the
+    // left button.
+    void BrushChanged();
+    // Moves the mouse pointer over image point p (limited to the visible
+    // part of the image).
+    void MovePointerTo(pixkit::Pair<int> p);
+    // With the preference "Optimize Brush" on: trims the brush, and moves
+    // the pointer by what the trim needs and the origin along. Call
+    // BrushChanged afterwards.
+    void OptimizeBrush();
 
     // The random source of spray and airbrush, seeded at start-up; tests
     // seed it to replay the draws.

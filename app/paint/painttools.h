@@ -46,6 +46,12 @@ P_icon* AirbrushTool();
 P_icon* GetColorTool();
 P_icon* ChangeColorTool();
 
+P_icon* CutBoxTool();
+P_icon* CutResizeTool();
+P_icon* RestoreBrushTool();
+// Ctrl+arrows, Ctrl+Home and Ctrl+Page Down for "Cut Predefined Rectangle".
+void PredefinedRectKey(int qtKey);
+
 P_icon* GridTool();
 P_icon* GridPosTool();
 
