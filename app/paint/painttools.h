@@ -48,6 +48,9 @@ P_icon* ChangeColorTool();
 
 P_icon* CutBoxTool();
 P_icon* CutResizeTool();
+P_icon* CutDrawTool();
+P_icon* CutPolyTool();
+P_icon* CutWandTool();
 P_icon* RestoreBrushTool();
 // Ctrl+arrows, Ctrl+Home and Ctrl+Page Down for "Cut Predefined Rectangle".
 void PredefinedRectKey(int qtKey);

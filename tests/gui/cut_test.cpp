@@ -5,7 +5,9 @@
 
 #include "bars/parambar.h"
 #include "keys.h"
+#include "paint/cutmarks.h"
 #include "paint/cuttools.h"
+#include "paint/marking.h"
 #include "paint/painttools.h"
 #include "platform/settings.h"
 #include "preferences.h"
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -315,6 +318,140 @@ TEST_F(CutGui, OptimizeTrimsAndMovesThePointer) {
         Click(form, {22, 22});
         Click(form, {30, 26});
         EXPECT_EQ(PixelsOf(brush.Brush), std::vector<Pixel>(9 * 5, kv::kBrushTransparent));
+    });
+}
+
+// The pixels an outline through points marks, by the marking core.
+std::vector<bool> OutlineMarks(const kv::UDBuffer& image, const std::vector<Pair<int>>& points) {
+    pixkit::Buffer scratch;
+    scratch.Alloc(Pair<int>{image.Width(), image.Height()});
+    scratch.Box(scratch.Area, 0);
+    kv::OutlineMarker m(scratch, kv::OutlineMarker::kKeepColour);
+    m.Start(points.front());
+    for (std::size_t i = 1; i < points.size(); ++i) m.LineTo(points[i]);
+    m.Close();
+    std::vector<bool> marked;
+    for (Pixel p : PixelsOf(scratch)) marked.push_back((p & kv::kMarked) != 0);
+    return marked;
+}
+
+// The brush a marked cut gives: the pixels of before where marked,
+// transparent elsewhere, over the box of the marks; and its background
+// is none of its colours.
+void ExpectCutOfMarks(kv::TMainForm& form, const std::vector<Pixel>& before,
+                      const std::vector<bool>& marked) {
+    const kv::UDBuffer& image = form.Docs().CurrentImage();
+    const kv::BrushState& brush = form.Paintbox().Brush;
+    const int w = image.Width();
+    Rect box{w, image.Height(), -1, -1};
+    for (std::size_t i = 0; i < marked.size(); ++i)
+        if (marked[i]) {
+            const int x = int(i) % w, y = int(i) / w;
+            box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x),
+                   std::max(box.Bottom, y)};
+        }
+    std::vector<Pixel> want;
+    for (int y = box.Top; y <= box.Bottom; ++y)
+        for (int x = box.Left; x <= box.Right; ++x) {
+            const std::size_t i = std::size_t(y * w + x);
+            want.push_back(marked[i] ? before[i] : kv::kBrushTransparent);
+        }
+    EXPECT_EQ(PixelsOf(brush.Brush), want);
+    EXPECT_EQ(brush.Settings.Origin, (Pair<int>{box.Left, box.Top}));
+    for (Pixel p : want) EXPECT_NE(p, brush.Settings.Background) << "background in the brush";
+    EXPECT_TRUE(brush.Settings.UserBrush);
+    EXPECT_EQ(form.ToolFw().CurrentTechnique, kv::tqPaint);
+}
+
+// A square of a colour near the back colour, with back-colour pixels in it.
+void DrawArea(kv::UDBuffer& image) {
+    image.Box(image.Area, kGround);
+    image.Box({40, 40, 80, 70}, 0x0010F010);
+    for (int x = 45; x <= 75; x += 6) image.PutPixel({x, 50 + x % 7}, kBack);
+}
+
+bool AnyMarks(const kv::UDBuffer& image) {
+    for (Pixel p : PixelsOf(image))
+        if ((p & kv::kMarkBits) != 0) return true;
+    return false;
+}
+
+TEST_F(CutGui, FreehandPolygonAndWandCutTheMarkedArea) {
+    RunPainting([](kv::TMainForm& form) {
+        kv::UDBuffer& image = form.Docs().CurrentImage();
+        kv::ToolFramework& fw = form.ToolFw();
+        DrawArea(image);
+        const auto before = Pixels(form);
+
+        // Freehand: press, drag, release.
+        Select(form, kv::PenContTool());
+        Select(form, kv::CutDrawTool());
+        const std::vector<Pair<int>> path{{30, 35}, {95, 45}, {60, 90}};
+        QTest::mouseMove(form.ShowBuf(), ViewOf(form, path[0]));
+        QTest::mousePress(form.ShowBuf(), Qt::LeftButton, {}, ViewOf(form, path[0]));
+        for (std::size_t i = 1; i < path.size(); ++i) Move(form, path[i]);
+        QTest::qWait(kHold);
+        QTest::mouseRelease(form.ShowBuf(), Qt::LeftButton, {}, ViewOf(form, path.back()));
+        ExpectCutOfMarks(form, before, OutlineMarks(image, path));
+        EXPECT_EQ(fw.Current, kv::PenDiscTool());
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_FALSE(AnyMarks(image));
+
+        // Polygon: closed 5 view pixels from the first vertex; 10 is too far.
+        Select(form, kv::PenContTool());
+        Select(form, kv::CutPolyTool());
+        const std::vector<Pair<int>> corners{{35, 38}, {90, 42}, {50, 85}};
+        for (Pair<int> c : corners) Click(form, c);
+        const double f = form.ZoomFactor();
+        // A view pixel at least d (and less than d + 1) right of the first
+        // vertex's centre, measured from the view pixel's centre.
+        auto nearFirst = [&](int d) {
+            return QPoint(int(std::ceil((corners[0].x + 0.5) * f - 0.5 + d)),
+                          int(std::lround((corners[0].y + 0.5) * f - 0.5)));
+        };
+        QTest::mousePress(form.ShowBuf(), Qt::LeftButton, {}, nearFirst(10));
+        QTest::mouseRelease(form.ShowBuf(), Qt::LeftButton, {}, nearFirst(10));
+        EXPECT_EQ(fw.Current, kv::CutPolyTool()) << "closed 10 view pixels away";
+        // Leaving the open polygon leaves no marks.
+        Select(form, kv::PenContTool());
+        fw.HideFeedback();
+        EXPECT_FALSE(AnyMarks(image));
+        EXPECT_TRUE(Pixels(form) == before);
+
+        Select(form, kv::CutPolyTool());
+        for (Pair<int> c : corners) Click(form, c);
+        QTest::mousePress(form.ShowBuf(), Qt::LeftButton, {}, nearFirst(5));
+        QTest::mouseRelease(form.ShowBuf(), Qt::LeftButton, {}, nearFirst(5));
+        EXPECT_EQ(fw.Current, kv::PenDiscTool());
+        ExpectCutOfMarks(form, before, OutlineMarks(image, corners));
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_FALSE(AnyMarks(image));
+
+        // Wand: the connected area within 128 of the seed, back-colour
+        // pixels in it included; then the tool before it.
+        Select(form, kv::PenContTool());
+        Select(form, kv::CutWandTool());
+        Click(form, {60, 60});
+        std::vector<bool> area;
+        for (Pixel p : before) area.push_back(p != kGround);
+        ExpectCutOfMarks(form, before, area);
+        EXPECT_EQ(fw.Current, kv::PenContTool());
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_EQ(image.Changed, 0);
+
+        // With the right button the area is left in the back colour.
+        Select(form, kv::CutWandTool());
+        Click(form, {60, 60}, Qt::RightButton);
+        fw.HideFeedback();
+        EXPECT_EQ(*image.At(41, 41), kBack);
+        EXPECT_EQ(*image.At(60, 60), kBack);
+        EXPECT_EQ(*image.At(39, 41), kGround);
+        EXPECT_EQ(image.Changed, 1);
+        EXPECT_FALSE(AnyMarks(image));
+        ExpectUndoRestores(form, before);
     });
 }
 
