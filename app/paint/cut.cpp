@@ -1,10 +1,12 @@
 #include "paint/cut.h"
 
 #include "paint/brush.h"
+#include "paint/marking.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace kv {
 
@@ -59,6 +61,23 @@ std::array<std::int64_t, 256> CountChannel(const Buffer& brush, Pixel mask, Pixe
     return count;
 }
 
+// ChooseFreeColour with the reds of brush's opaque pixels counted already.
+Pixel FreeColourFromReds(const std::array<std::int64_t, 256>& reds, const Buffer& brush,
+                         Pixel fallback) {
+
+    const int r = LeastUsed(reds);
+    const Pixel red = Pixel(r) << 16;
+    if (reds[static_cast<std::size_t>(r)] == 0) return red;
+    const auto greens = CountChannel<8>(brush, 0xFF0000, red);
+    const int g = LeastUsed(greens);
+    const Pixel redGreen = red | Pixel(g) << 8;
+    if (greens[static_cast<std::size_t>(g)] == 0) return redGreen;
+    const auto blues = CountChannel<0>(brush, 0xFFFF00, redGreen);
+    const int bl = LeastUsed(blues);
+    if (blues[static_cast<std::size_t>(bl)] == 0) return redGreen | Pixel(bl);
+    return fallback;
+}
+
 } // namespace
 
 std::optional<Rect> CutRect(Pair<int> a, Pair<int> b, Pair<int> size) {
@@ -82,8 +101,8 @@ CutOutcome TakeBrush(Buffer& image, Rect r, Pixel back, Buffer& brush) {
     return CutOutcome::Taken;
 }
 
-CutOutcome MakeBrushFromMarks(const Buffer& region, Rect within, const Buffer* before, Pixel back,
-                              MarkedCut& cut) {
+CutOutcome MakeBrushFromMarks(Buffer& region, Rect within, const Buffer* before, Pixel back,
+                              MarkedCut& cut, AfterCut after) {
     cut.Brush.Free();
     const Rect b = TightMarkedBounds(region, within);
     if (b.Right < b.Left) return CutOutcome::Nothing;
@@ -91,31 +110,50 @@ CutOutcome MakeBrushFromMarks(const Buffer& region, Rect within, const Buffer* b
     if (!FitsBrushLimit(size)) return CutOutcome::TooBig;
     cut.Brush.Alloc(size);
     if (cut.Brush.Empty()) return CutOutcome::TooBig;
+    // The reds of the opaque pixels are counted on the way, in four
+    // interleaved tables so that repeated values do not wait on each other;
+    // bin 256 takes the transparent pixels.
+    std::array<std::array<std::int64_t, 257>, 4> reds{};
+    const std::size_t rowBytes = std::size_t(size.x) * sizeof(Pixel);
     for (int y = b.Top; y <= b.Bottom; ++y) {
-        const Pixel* m = region.At(b.Left, y);
+        Pixel* m = region.At(b.Left, y);
         const Pixel* s = before != nullptr ? before->At(b.Left, y) : m;
         Pixel* d = cut.Brush.At(0, y - b.Top);
-        for (int i = 0; i < size.x; ++i)
-            d[i] = (m[i] & kMarkedBit) != 0 ? (s[i] & 0xFFFFFF) : kBrushTransparent;
+        for (int i = 0; i < size.x; ++i) {
+            const bool marked = (m[i] & kMarkedBit) != 0;
+            const Pixel c = s[i] & 0xFFFFFF;
+            d[i] = marked ? c : kBrushTransparent;
+            ++reds[std::size_t(i) & 3][marked ? c >> 16 : 256];
+        }
+        if (after == AfterCut::Restore) {
+            if (before != nullptr)
+                std::memcpy(m, s, rowBytes);
+            else
+                for (int i = 0; i < size.x; ++i) m[i] &= ~kMarkBits;
+        }
     }
+    std::array<std::int64_t, 256> red{};
+    for (const auto& table : reds)
+        for (std::size_t v = 0; v < 256; ++v) red[v] += table[v];
     cut.Bounds = b;
-    cut.Background = ChooseFreeColour(cut.Brush, back & 0xFFFFFF);
+    cut.Background = FreeColourFromReds(red, cut.Brush, back & 0xFFFFFF);
     return CutOutcome::Taken;
 }
 
+void RestoreArea(Buffer& view, const Buffer* before, Rect r) {
+    r = ClipTo(view, r);
+    if (r.Empty()) return;
+    if (before == nullptr) {
+        StripMarks(view, r);
+        return;
+    }
+    const std::size_t bytes = std::size_t(r.Right - r.Left + 1) * sizeof(Pixel);
+    for (int y = r.Top; y <= r.Bottom; ++y)
+        std::memcpy(view.At(r.Left, y), before->At(r.Left, y), bytes);
+}
+
 Pixel ChooseFreeColour(const Buffer& brush, Pixel fallback) {
-    const auto reds = CountChannel<16>(brush, 0, 0);
-    const int r = LeastUsed(reds);
-    const Pixel red = Pixel(r) << 16;
-    if (reds[static_cast<std::size_t>(r)] == 0) return red;
-    const auto greens = CountChannel<8>(brush, 0xFF0000, red);
-    const int g = LeastUsed(greens);
-    const Pixel redGreen = red | Pixel(g) << 8;
-    if (greens[static_cast<std::size_t>(g)] == 0) return redGreen;
-    const auto blues = CountChannel<0>(brush, 0xFFFF00, redGreen);
-    const int bl = LeastUsed(blues);
-    if (blues[static_cast<std::size_t>(bl)] == 0) return redGreen | Pixel(bl);
-    return fallback;
+    return FreeColourFromReds(CountChannel<16>(brush, 0, 0), brush, fallback);
 }
 
 } // namespace kv

@@ -40,9 +40,18 @@ struct MarkedCut {
 // coordinates) or, when before is null, from region with the marks taken
 // off. Unmarked pixels become transparent; the background is
 // ChooseFreeColour of the opaque pixels (back when every colour is used).
-// The image is left alone.
-CutOutcome MakeBrushFromMarks(const pixkit::Buffer& region, pixkit::Rect within,
-                              const pixkit::Buffer* before, pixkit::Pixel back, MarkedCut& cut);
+// With AfterCut::Restore the pixels of region in the brush's box are put
+// back as RestoreArea does, on the same pass.
+enum class AfterCut { KeepMarks, Restore };
+CutOutcome MakeBrushFromMarks(pixkit::Buffer& region, pixkit::Rect within,
+                              const pixkit::Buffer* before, pixkit::Pixel back, MarkedCut& cut,
+                              AfterCut after = AfterCut::KeepMarks);
+
+// Puts the pixels of view inside r back as they are in before (the image
+// before the marks, same coordinates), which takes the marks away too;
+// without before only the marks go. Everything a marking changes lies in
+// the box of its marks, so this undoes it without touching the rest.
+void RestoreArea(pixkit::Buffer& view, const pixkit::Buffer* before, pixkit::Rect r);
 
 // A colour that none of brush's opaque pixels has: the least used red
 // (the first unused one when there is one), then the least used green

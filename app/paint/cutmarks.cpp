@@ -54,14 +54,21 @@ const Buffer* ImageBefore() {
 void CutMarkedArea(Buffer& view, Rect marked) {
     Painting& paint = *Paint();
     const Pixel back = paint.BackColor();
+    const Buffer* before = ImageBefore();
+    const bool right = (Tools()->MouseButtons & msRight) != 0;
     MarkedCut cut;
-    const CutOutcome outcome = MakeBrushFromMarks(view, marked, ImageBefore(), back, cut);
-    if (outcome != CutOutcome::Taken || (Tools()->MouseButtons & msRight) == 0) {
-        paint.CancelAction();
-    } else {
-        const Rect painted = FillMarkedSolid(view, back, false, cut.Bounds);
-        paint.Invalidate(painted);
+    // With the left button the image comes back as it was on the same pass:
+    // only the box of the marks has changed.
+    const CutOutcome outcome = MakeBrushFromMarks(view, marked, before, back, cut,
+                                                  right ? AfterCut::KeepMarks : AfterCut::Restore);
+    if (outcome == CutOutcome::Taken && right) {
+        paint.Invalidate(FillMarkedSolid(view, back, false, cut.Bounds));
         paint.ImageModified();
+    } else if (outcome == CutOutcome::Taken) {
+        paint.Invalidate(cut.Bounds);
+    } else {
+        RestoreArea(view, before, marked);
+        if (!marked.Empty()) paint.Invalidate(marked);
     }
     if (outcome == CutOutcome::TooBig) MessageBoxKey(key::BrTooBig, key::Err, kExclamation);
     if (outcome != CutOutcome::Taken) return;

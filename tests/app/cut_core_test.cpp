@@ -95,8 +95,19 @@ TEST(CutCore, BrushFromMarksTakesTheColoursBeforeTheMarks) {
                 << x << "," << y;
         }
     // Without the image before, the marked pixels lose only their marks.
-    ASSERT_EQ(kv::MakeBrushFromMarks(image, {0, 0, 19, 9}, nullptr, 0, cut), CutOutcome::Taken);
+    Buffer copy;
+    kv::CloneBuffer(copy, image);
+    ASSERT_EQ(kv::MakeBrushFromMarks(copy, {0, 0, 19, 9}, nullptr, 0, cut, kv::AfterCut::Restore),
+              CutOutcome::Taken);
     EXPECT_EQ(*cut.Brush.At(1, 0), 0x00FF00FFu);
+    EXPECT_EQ(*copy.At(4, 2), 0x00FF00FFu); // restored: the marks only go
+    EXPECT_EQ(*copy.At(5, 5), *before.At(5, 5));
+    // With it the image is put back on the same pass.
+    kv::CloneBuffer(copy, image);
+    ASSERT_EQ(kv::MakeBrushFromMarks(copy, {0, 0, 19, 9}, &before, 0, cut, kv::AfterCut::Restore),
+              CutOutcome::Taken);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x) EXPECT_EQ(*copy.At(x, y), *before.At(x, y)) << x << "," << y;
     // Nothing marked inside the given box: nothing to cut.
     EXPECT_EQ(kv::MakeBrushFromMarks(image, {10, 0, 19, 9}, &before, 0, cut), CutOutcome::Nothing);
     EXPECT_TRUE(cut.Brush.Empty());
