@@ -10,6 +10,8 @@
 // the bottom right).
 #include "paint/marking.h"
 
+#include "noise.h"
+
 #include <pixkit/buffer.h>
 
 #include <benchmark/benchmark.h>
@@ -23,21 +25,12 @@ namespace {
 constexpr int kW = 4000, kH = 3000;
 constexpr Pixel kFill = 0x00FF2000;
 
-// The same hash in the peer script: a few bits of noise per pixel.
-std::uint32_t Hash(std::uint32_t i) {
-    std::uint32_t v = i * 2654435761u;
-    v ^= v >> 15;
-    v *= 2246822519u;
-    v ^= v >> 13;
-    return v;
-}
-
 Pixel Uniform(int, int) {
     return 0x00404040;
 }
 
 Pixel Noisy(int x, int y) {
-    const std::uint32_t v = Hash(std::uint32_t(y) * kW + std::uint32_t(x));
+    const std::uint32_t v = NoiseHash(std::uint32_t(y) * kW + std::uint32_t(x));
     if ((v >> 16) % 10 == 0) return 0x00FFFFFF;
     return ((100 + (v & 7)) << 16) | ((100 + ((v >> 3) & 7)) << 8) | (100 + ((v >> 6) & 7));
 }

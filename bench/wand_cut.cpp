@@ -9,6 +9,8 @@
 #include "paint/cut.h"
 #include "paint/marking.h"
 
+#include "noise.h"
+
 #include <pixkit/buffer.h>
 
 #include <benchmark/benchmark.h>
@@ -21,18 +23,9 @@ namespace {
 
 constexpr int kW = 4000, kH = 3000;
 
-// The same hash as the flood benchmark and the peer script.
-std::uint32_t Hash(std::uint32_t i) {
-    std::uint32_t v = i * 2654435761u;
-    v ^= v >> 15;
-    v *= 2246822519u;
-    v ^= v >> 13;
-    return v;
-}
-
 Pixel HalfNoisy(int x, int y) {
     if (x >= kW / 2) return 0x00FFFFFF;
-    const std::uint32_t v = Hash(std::uint32_t(y) * kW + std::uint32_t(x));
+    const std::uint32_t v = NoiseHash(std::uint32_t(y) * kW + std::uint32_t(x));
     return ((100 + (v & 7)) << 16) | ((100 + ((v >> 3) & 7)) << 8) | (100 + ((v >> 6) & 7));
 }
 

@@ -13,16 +13,9 @@ import time
 import cv2
 import numpy as np
 
+from opencv_flood import hashed  # the same noise, same W and H
+
 W, H = 4000, 3000
-
-
-def hashed():
-    i = np.arange(W * H, dtype=np.uint32)
-    v = i * np.uint32(2654435761)
-    v ^= v >> np.uint32(15)
-    v *= np.uint32(2246822519)
-    v ^= v >> np.uint32(13)
-    return v.reshape(H, W)
 
 
 def image():
