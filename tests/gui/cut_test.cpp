@@ -43,6 +43,12 @@ std::vector<Pixel> PixelsOf(const pixkit::Buffer& b) {
     return v;
 }
 
+bool AnyMarks(const kv::UDBuffer& image) {
+    for (Pixel p : PixelsOf(image))
+        if ((p & kv::kMarkBits) != 0) return true;
+    return false;
+}
+
 // The brush a rectangle cut of r should give: back-colour pixels transparent.
 std::vector<Pixel> CutOf(const kv::UDBuffer& image, Rect r) {
     std::vector<Pixel> v;
@@ -290,6 +296,14 @@ TEST_F(CutGui, SelectAllCropAndRestore) {
         EXPECT_EQ(PixelsOf(brush.Brush), userPixels);
         EXPECT_EQ(brush.Settings.Handle, kv::bhLeftTop);
         EXPECT_EQ(fw.Current, kv::PenContTool());
+        // So is a wand cut of all of it, which leaves no mark behind.
+        Select(form, kv::CutWandTool());
+        Click(form, {3, 1});
+        ASSERT_EQ(shown_.size(), 2u);
+        EXPECT_EQ(shown_[1].Text, key::BrTooBig);
+        EXPECT_EQ(PixelsOf(brush.Brush), userPixels);
+        EXPECT_EQ(fw.Current, kv::PenContTool());
+        EXPECT_FALSE(AnyMarks(image));
     });
 }
 
@@ -368,12 +382,6 @@ void DrawArea(kv::UDBuffer& image) {
     image.Box(image.Area, kGround);
     image.Box({40, 40, 80, 70}, 0x0010F010);
     for (int x = 45; x <= 75; x += 6) image.PutPixel({x, 50 + x % 7}, kBack);
-}
-
-bool AnyMarks(const kv::UDBuffer& image) {
-    for (Pixel p : PixelsOf(image))
-        if ((p & kv::kMarkBits) != 0) return true;
-    return false;
 }
 
 TEST_F(CutGui, FreehandPolygonAndWandCutTheMarkedArea) {
