@@ -1,7 +1,9 @@
 #include "paint/cuttools.h"
 
+#include "bars/parambar.h"
 #include "keys.h"
 #include "lang.h"
+#include "mainform.h"
 #include "message.h"
 #include "paint/cut.h"
 #include "paint/painting.h"
@@ -195,6 +197,11 @@ void P_cut_resize::Activate() {
     Ratio = double(Height) / Width;
     paint.Brush.SaveForRestore();
     paint.SetStatusKey(StatusText, "CutResize");
+    // The tool is activated again on an image switch while its bar stays:
+    // the bar's controls are bound once, or each click would run again.
+    QWidget* first = paint.Form().ParamBar().Control(0);
+    if (first == nullptr || first == boundBar_) return;
+    boundBar_ = first;
     paint.BindBarControl(BarName, 0, [this] { Resized(320, 200); });
     paint.BindBarControl(BarName, 1, [this] { BarEdited(); });
     paint.BindBarControl(BarName, 2, [this] { BarEdited(); });

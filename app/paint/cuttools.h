@@ -9,6 +9,9 @@
 
 #include <pixkit/buffer.h>
 
+#include <QPointer>
+#include <QWidget>
+
 #include <cstdint>
 
 class QPainter;
@@ -97,6 +100,7 @@ class P_cut_resize : public P_cut {
     void BarEdited();
     void Resized(std::int32_t w, std::int32_t h);
     bool writing_ = false;
+    QPointer<QWidget> boundBar_; // the bar whose controls are bound
 };
 
 // "Restore": back to the previous brush (immediate; Shift+B).
