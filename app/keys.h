@@ -71,13 +71,15 @@ inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
 
 // Undo and crash recovery.
 inline constexpr char Redo[] = "Redo";
+inline constexpr char RecoverAsk[] = "RecoverAsk";
+inline constexpr char RecoverBad[] = "RecoverBad";
 
 inline constexpr std::string_view kMessageKeys[] = {
     Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
     Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
     // Colours and palette
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
-    SaveFastPalette, Redo,
+    SaveFastPalette, Redo, RecoverAsk, RecoverBad,
     // Brushes, components, filters
     "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,

@@ -14,6 +14,7 @@
 #include "paint/painting.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
+#include "recovery.h"
 #include "resources.h"
 #include "undo.h"
 #include "undo_tool.h"
@@ -122,6 +123,7 @@ void TMainForm::InitProgram() {
     LogLine("Font set and buffers initialized.");
 
     prefs_ = ReadPreferences(*store_);
+    ApplyUndoPreferences();
     // A first start (no language ever stored) uses the English language file
     // when it is installed, so the parameter bars have their descriptors and
     // status texts read as words; a language the user chose, or chose to
@@ -152,6 +154,9 @@ void TMainForm::InitProgram() {
     palette_->SetPaletteCount(LayoutForIndex(prefs_.Palette).Count);
     lang_->SearchLanguages();
     LogLine("Language resources searched.");
+
+    InitRecovery();
+    OfferRecovery();
 
     about_->close();
     LogLine("Initialization finished. INTERACTIVE MODE STARTED.");
@@ -221,6 +226,8 @@ void TMainForm::FormStorage1SavePlacement() {
 
 bool TMainForm::FormClose() {
     if (!files_->CloseQuery()) return false;
+    // Closed normally: nothing is left for a recovery at the next start.
+    if (recovery_) recovery_->RemoveAll();
     SaveToolbars();
     tools_->Shutdown();
     store_->Flush();

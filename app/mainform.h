@@ -49,6 +49,7 @@ class P_custom_filter;
 class EffectHost;
 class UndoSnapshot;
 class UndoHistory;
+class CrashRecovery;
 class Painting;
 
 // What the entry point hands to the main window.
@@ -141,6 +142,7 @@ class TMainForm : public QMainWindow {
     void RedoLastAction();
     UndoSnapshot& Undo() { return *undo_; }
     UndoHistory& History() { return *history_; }
+    CrashRecovery& Recovery() { return *recovery_; }
 
     // Painting (mainform_paint.cpp): brush state, stamping and the painting
     // tools' environment.
@@ -277,6 +279,9 @@ class TMainForm : public QMainWindow {
     void InitUndo();
     void AfterCurrentPixelsReplaced();
     void AfterHistoryStep();
+    void InitRecovery();
+    void OfferRecovery();
+    int FreeSlot() const;
     void ApplyUndoPreferences();
     void RegisterUndoIcon();
     void ConnectColors();
@@ -284,6 +289,7 @@ class TMainForm : public QMainWindow {
     std::unique_ptr<P_undo> redoTool_;
     std::unique_ptr<UndoSnapshot> undo_;
     std::unique_ptr<UndoHistory> history_;
+    std::unique_ptr<CrashRecovery> recovery_;
     bool snapshotFailed_ = false;
     TPaletteBar* palette_ = nullptr;
     TColorSel* colorSel_ = nullptr;

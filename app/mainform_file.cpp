@@ -5,6 +5,7 @@
 #include "history.h"
 #include "log.h"
 #include "platform/clipboard.h"
+#include "recovery.h"
 #include "undo.h"
 
 #include <QAction>
@@ -68,6 +69,7 @@ void TMainForm::ConnectFileCommands() {
     h.DiscardSnapshot = [this] {
         History().Forget(docs_.Current);
         Undo().Free();
+        if (recovery_) recovery_->DropUnchanged();
     };
     h.ImageReplaced = [this] {
         RefreshView();
@@ -79,7 +81,11 @@ void TMainForm::ConnectFileCommands() {
         SetDrawColor(draw);
         SetBackColor(back);
     };
-    h.LabelChanged = [this] { RefreshDocumentLabel(); };
+    h.LabelChanged = [this] {
+        RefreshDocumentLabel();
+        // A save: the image's recovery copy is not needed any more.
+        if (recovery_) recovery_->DropUnchanged();
+    };
     h.SelectImage = [this](int slot) { SelectImage(slot); };
     h.ShowStatus = [this](const std::string& text) {
         SetPanelText(4, QString::fromStdString(text));

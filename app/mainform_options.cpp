@@ -7,6 +7,7 @@
 #include "lang_qt.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
+#include "recovery.h"
 #include "tools/framework.h"
 
 #include <pixkit/gfxfile.h>
@@ -107,7 +108,9 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
     prefs_.UndoMemory = chosen.UndoMemory;
     prefs_.UndoSteps = chosen.UndoSteps;
     prefs_.ClassicUndo = chosen.ClassicUndo;
+    prefs_.RecoverySeconds = chosen.RecoverySeconds;
     ApplyUndoPreferences();
+    recovery_->SetInterval(prefs_.RecoverySeconds);
     if (clippingChanged) ClippingSwitched();
 }
 

@@ -25,6 +25,7 @@ Preferences ReadPreferences(const SettingsStore& store) {
     readInt("UndoMemory", p.UndoMemory);
     readInt("UndoSteps", p.UndoSteps);
     readBool("ClassicUndo", p.ClassicUndo);
+    readInt("RecoverySeconds", p.RecoverySeconds);
     return p;
 }
 
@@ -40,7 +41,8 @@ bool WritePreferences(SettingsStore& store, const Preferences& p) {
            store.WriteInteger(key, "MRUFiles", p.MRUFiles) &&
            store.WriteInteger(key, "UndoMemory", p.UndoMemory) &&
            store.WriteInteger(key, "UndoSteps", p.UndoSteps) &&
-           store.WriteBool(key, "ClassicUndo", p.ClassicUndo) && store.Flush();
+           store.WriteBool(key, "ClassicUndo", p.ClassicUndo) &&
+           store.WriteInteger(key, "RecoverySeconds", p.RecoverySeconds) && store.Flush();
 }
 
 bool WriteLanguage(SettingsStore& store, const std::string& language) {

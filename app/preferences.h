@@ -28,6 +28,9 @@ struct Preferences {
     int UndoMemory = 512;
     int UndoSteps = 100;
     bool ClassicUndo = false;
+    // Seconds between the background copies of changed images kept against
+    // a crash; 0 switches them off.
+    int RecoverySeconds = 60;
 };
 
 // Reads the values in the order Clipping, OptimBrush, AntiAlias,

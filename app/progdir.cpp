@@ -39,6 +39,10 @@ std::string LogDir(const std::string& programDir) {
     return dir;
 }
 
+std::string RecoveryDir() {
+    return XdgDir("XDG_STATE_HOME", ".local/state") + "vellumatic/recovery/";
+}
+
 std::string ConfigDir() {
     return XdgDir("XDG_CONFIG_HOME", ".config") + "vellumatic/";
 }

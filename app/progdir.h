@@ -14,6 +14,10 @@ std::string ProgramDir();
 // writable, else the state directory (created when missing).
 std::string LogDir(const std::string& programDir);
 
+// $XDG_STATE_HOME/vellumatic/recovery/ (or under ~/.local/state), with a
+// trailing "/": the copies of changed images kept against a crash.
+std::string RecoveryDir();
+
 // $XDG_CONFIG_HOME/vellumatic/ or ~/.config/vellumatic/, with a trailing "/".
 std::string ConfigDir();
 

@@ -146,6 +146,8 @@ void TPreferences::AddUndoFields(QWidget* page, QFormLayout* form, const Prefere
     classicUndo_->setObjectName("ClassicUndoBox");
     classicUndo_->setChecked(p.ClassicUndo);
     form->addRow(classicUndo_);
+    recovery_ = AddNumber(page, form, "RecoverySeconds", "Crash &Recovery Copy Every (s, 0 = Off)",
+                          0, 3600, p.RecoverySeconds);
 }
 
 QWidget* TPreferences::BuildExtens() {
@@ -224,6 +226,7 @@ Preferences TPreferences::Chosen() const {
     p.UndoMemory = undoMemory_->value();
     p.UndoSteps = undoSteps_->value();
     p.ClassicUndo = classicUndo_->isChecked();
+    p.RecoverySeconds = recovery_->value();
     if (const QListWidgetItem* item = languages_->currentItem())
         p.Language = item->text().toStdString();
     return p;

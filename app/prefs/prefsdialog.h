@@ -57,6 +57,7 @@ class TPreferences : public QDialog {
     QSpinBox* UndoMemory() const { return undoMemory_; }
     QSpinBox* UndoSteps() const { return undoSteps_; }
     QCheckBox* ClassicUndoBox() const { return classicUndo_; }
+    QSpinBox* RecoverySeconds() const { return recovery_; }
     QRadioButton* ExpertButton() const { return expert_; }
 
     QTabWidget* Pages() const { return pages_; }
@@ -85,6 +86,7 @@ class TPreferences : public QDialog {
     QSpinBox* undoMemory_ = nullptr;
     QSpinBox* undoSteps_ = nullptr;
     QCheckBox* classicUndo_ = nullptr;
+    QSpinBox* recovery_ = nullptr;
     QListWidget* extens_ = nullptr;
     QListWidget* languages_ = nullptr;
     QTabWidget* pages_ = nullptr;
