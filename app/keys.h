@@ -59,6 +59,10 @@ inline constexpr char ErrOpenPal[] = "ErrOpenPal";
 inline constexpr char FastPalettes[] = "Fast Palettes (*.pal)";
 inline constexpr char OpenFastPalette[] = "Open Fast Palette";
 inline constexpr char SaveFastPalette[] = "Save Fast Palette";
+// The locale of Qt's own catalogue for the language ("de").
+inline constexpr char QtLocale[] = "QtLocale";
+// The text in the progress bar while an operation runs.
+inline constexpr char Processing[] = "Processing";
 
 // Custom filter.
 inline constexpr char CantOpenFilter[] = "CantOpenFilter";
@@ -76,7 +80,7 @@ inline constexpr char RecoverBad[] = "RecoverBad";
 
 inline constexpr std::string_view kMessageKeys[] = {
     Err, Warn, Error, InvSwitch, ImgBig, CantLoadLngFile, CantSaveLngFile, CantFindLngFile,
-    Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg,
+    Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg, QtLocale, Processing,
     // Colours and palette
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
     SaveFastPalette, Redo, RecoverAsk, RecoverBad,

@@ -92,18 +92,8 @@ void TLang::DropTempFile() {
 }
 
 bool TLang::LoadLanguage(const std::string& name) {
-    DropTempFile();
-    // The program directory may be read-only, so the text goes to the
-    // system's temporary directory.
-    std::error_code ec;
-    std::string pattern = (fs::temp_directory_path(ec) / "KVLNGXXXXXX").string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd >= 0) {
-        ::close(fd);
-        TempFileName = pattern;
-    }
-    MessagePos = 0;
-
+    // Nothing changes until the new text is read, decoded and written: a
+    // file that fails keeps the language in use.
     bool ok = false;
     const std::vector<std::uint8_t> packed = ReadAll(FindLanguageFile(programDir_, name), ok);
     std::string text;
@@ -116,16 +106,26 @@ bool TLang::LoadLanguage(const std::string& name) {
         MessageBoxKey(key::CantLoadLngFile, key::Error, kExclamation);
         return false;
     }
-    std::FILE* f = TempFileName.empty() ? nullptr : std::fopen(TempFileName.c_str(), "w+b");
+    // The program directory may be read-only, so the text goes to the
+    // system's temporary directory.
+    std::error_code ec;
+    std::string temp = (fs::temp_directory_path(ec) / "KVLNGXXXXXX").string();
+    const int fd = ::mkstemp(temp.data());
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
     if (f == nullptr) {
+        if (fd >= 0) ::close(fd);
+        if (fd >= 0) std::remove(temp.c_str());
         MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     if (std::fclose(f) != 0 || !written) {
+        std::remove(temp.c_str());
         MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
         return false;
     }
+    DropTempFile();
+    TempFileName = temp;
 
     std::ifstream in(TempFileName, std::ios::binary);
     std::string line;

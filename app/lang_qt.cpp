@@ -6,13 +6,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaProperty>
 #include <QRadioButton>
+#include <QTranslator>
+#include <QVariant>
 
 #include <deque>
 
@@ -140,9 +145,83 @@ void SetQtProperty(QObject* obj, const QString& name, const QString& v) {
     }
 }
 
+// The text a property holds now, in the form a section line gives it; an
+// empty variant for properties that are state rather than text.
+QVariant CurrentText(QObject* obj, const QString& property) {
+    if (Is(property, "Caption")) {
+        if (auto* a = qobject_cast<QAction*>(obj)) return a->text();
+        if (auto* m = qobject_cast<QMenu*>(obj)) return m->title();
+        if (auto* b = qobject_cast<QAbstractButton*>(obj)) return b->text();
+        if (auto* l = qobject_cast<QLabel*>(obj)) return l->text();
+        if (auto* g = qobject_cast<QGroupBox*>(obj)) return g->title();
+        if (auto* w = qobject_cast<QWidget*>(obj)) return w->windowTitle();
+        return {};
+    }
+    if (Is(property, "Hint")) {
+        if (auto* a = qobject_cast<QAction*>(obj)) return a->toolTip();
+        if (auto* w = qobject_cast<QWidget*>(obj)) return w->toolTip();
+        return {};
+    }
+    if (Is(property, "Items")) {
+        QStringList items;
+        if (auto* c = qobject_cast<QComboBox*>(obj))
+            for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
+        else if (auto* l = qobject_cast<QListWidget*>(obj))
+            for (int i = 0; i < l->count(); ++i) items << l->item(i)->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(obj))
+            for (QRadioButton* r : RadioItems(g)) items << r->text();
+        return items.join('|');
+    }
+    if (Is(property, "ItemIndex")) return {};
+    const QMetaObject* meta = obj->metaObject();
+    for (int i = 0; i < meta->propertyCount(); ++i) {
+        const QMetaProperty prop = meta->property(i);
+        if (!Is(property, prop.name())) continue;
+        const int type = prop.metaType().id();
+        if (type == QMetaType::QString) return prop.read(obj).toString();
+        if (type == QMetaType::QStringList) return prop.read(obj).toStringList().join('|');
+    }
+    return {};
+}
+
+// Dynamic properties holding the built-in texts that translations replaced,
+// so that a later change of language starts from them again.
+constexpr char kOriginalPrefix[] = "kvOriginal:";
+
+void RememberOriginal(QObject* obj, const QString& property) {
+    const QByteArray name = kOriginalPrefix + property.toLower().toUtf8();
+    if (obj->property(name.constData()).isValid()) return;
+    const QVariant text = CurrentText(obj, property);
+    if (text.isValid()) obj->setProperty(name.constData(), text);
+}
+
+void ApplyProperty(QObject* obj, const QString& property, const QString& value);
+
 } // namespace
 
+void RestoreOriginalTexts() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        QList<QObject*> objects = top->findChildren<QObject*>();
+        objects.prepend(top);
+        for (QObject* obj : objects)
+            for (const QByteArray& name : obj->dynamicPropertyNames()) {
+                if (!name.startsWith(kOriginalPrefix)) continue;
+                const QString property =
+                    QString::fromUtf8(name.mid(int(sizeof kOriginalPrefix) - 1));
+                ApplyProperty(obj, property, obj->property(name.constData()).toString());
+                obj->setProperty(name.constData(), QVariant());
+            }
+    }
+}
+
 void SetTranslatedProperty(QObject* obj, const QString& property, const QString& value) {
+    RememberOriginal(obj, property);
+    ApplyProperty(obj, property, value);
+}
+
+namespace {
+
+void ApplyProperty(QObject* obj, const QString& property, const QString& value) {
     if (Is(property, "Caption"))
         SetCaption(obj, value);
     else if (Is(property, "Hint"))
@@ -154,6 +233,29 @@ void SetTranslatedProperty(QObject* obj, const QString& property, const QString&
     else
         SetQtProperty(obj, property, value);
 }
+
+// Qt's own dialogs and buttons in the language the file names by its
+// "QtLocale" message ("de"); none for the built-in English.
+void InstallQtCatalogue() {
+    static QTranslator* installed = nullptr;
+    if (installed != nullptr) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    const std::string locale = Translate(key::QtLocale);
+    if (locale.empty() || locale == key::QtLocale) return;
+    auto* qt = new QTranslator;
+    if (qt->load(QLocale(QString::fromStdString(locale)), "qtbase", "_",
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(qt)) {
+        installed = qt;
+        return;
+    }
+    delete qt;
+}
+
+} // namespace
 
 void TranslateSection(const TLang& lang, std::string_view section) {
     const Section lines = lang.ReadSection(section);
@@ -178,10 +280,15 @@ void TranslateSection(const TLang& lang, std::string_view section) {
     }
 }
 
-void ApplyLanguage(TLang& lang, const std::string& language) {
-    if (language.empty()) return;
-    lang.LoadLanguage(language);
+bool ApplyLanguage(TLang& lang, const std::string& language) {
+    if (language.empty()) return false;
+    if (!lang.LoadLanguage(language)) return false;
+    // Every language starts from the built-in texts: one that translates
+    // fewer controls than the last must not leave the last one's texts.
+    RestoreOriginalTexts();
     TranslateSection(lang, key::TranslationsSection);
+    InstallQtCatalogue();
+    return true;
 }
 
 void InstallScreenMessageBox() {

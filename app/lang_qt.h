@@ -20,8 +20,13 @@ void TranslateSection(const TLang& lang, std::string_view section);
 void SetTranslatedProperty(QObject* obj, const QString& property, const QString& value);
 
 // Loads the language named by the "Language" preference and translates
-// "[Translations]"; an empty name keeps the built-in English texts.
-void ApplyLanguage(TLang& lang, const std::string& language);
+// "[Translations]" from the built-in texts, and Qt's own texts with Qt's
+// catalogue; an empty name keeps the built-in English texts. False (with
+// the message shown) when the file cannot be read.
+bool ApplyLanguage(TLang& lang, const std::string& language);
+
+// Puts back every built-in text a section replaced.
+void RestoreOriginalTexts();
 
 // Installs the handler that shows messages in a QMessageBox.
 void InstallScreenMessageBox();

@@ -150,7 +150,6 @@ void TMainForm::BuildStatusBar() {
     panels_[1]->setText("C");
     progress_ = new QProgressBar(docPanel_);
     progress_->setObjectName("ProgressBar");
-    progress_->setFormat("Processing...");
     docPanel_->addWidget(panels_[0]);
     docPanel_->addWidget(progress_);
     bar->addWidget(docPanel_);
@@ -186,6 +185,7 @@ void TMainForm::RefreshDocumentLabel() {
 
 void TMainForm::ProgressStart(int max) {
     progressTiming_.Start();
+    progress_->setFormat(QString::fromStdString(Translate(key::Processing)));
     progress_->setRange(0, max);
     progress_->setValue(0);
     docPanel_->setCurrentWidget(progress_);

@@ -84,9 +84,11 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
         const std::string file = context_.ProgramDir + chosen.Language + ".lng";
         if (!std::ifstream(file, std::ios::binary)) {
             MessageBoxKey(key::CantFindLngFile, key::Err, kExclamation);
-        } else if (chosen.Language != prefs_.Language) {
+        } else if (chosen.Language != prefs_.Language && ApplyLanguage(*lang_, chosen.Language)) {
+            // A file that cannot be read or decoded was refused with its
+            // message, and the language in use stays.
             prefs_.Language = chosen.Language;
-            ApplyLanguage(*lang_, prefs_.Language);
+            tools_->Retranslate();
             RefreshDocumentLabel();
             WriteLanguage(*store_, prefs_.Language);
             newLanguage = true;

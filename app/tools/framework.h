@@ -42,8 +42,9 @@ struct ToolHost {
 struct ToolRecord {
     QPixmap Glyph;
     P_icon* Tool = nullptr;
-    QString Name;       // displayed: the translation of the English name
-    int NameIndex = -1; // index in the tool-name table, or -1
+    QString Name;        // displayed: the translation of the English name
+    std::string English; // the name as registered
+    int NameIndex = -1;  // index in the tool-name table, or -1
 };
 
 // One icon of the tool panel.
@@ -135,6 +136,8 @@ class ToolFramework : public QObject {
     int IconOf(const P_icon* tool) const;               // -1 when it has no icon
     // " (Ctrl+Z)": the text a hot key adds to a hint; empty for 0.
     static QString HotKeyText(int hotKey);
+    // Tool names and icon hints in the language now loaded.
+    void Retranslate();
     // The icon's hot key selects its current variant, cycling when that is
     // already current and idle; its secondary hot key selects the secondary
     // tool. True when the key belonged to an icon.

@@ -59,6 +59,7 @@ int ToolFramework::RegisterTool(const char* glyph, P_icon* tool, int hotKey, int
     record.Glyph = ToolGlyph(glyph);
     record.Tool = tool;
     record.NameIndex = NameIndex(englishName);
+    record.English = englishName;
     record.Name = QString::fromStdString(Translate(englishName));
     tools_.push_back(record);
     if (icon.Button == nullptr)
@@ -87,6 +88,14 @@ void ToolFramework::AddIconButton(int icon, int group, const ToolRecord& record)
     connect(b, &TToolButton::Pressed, this,
             [this, icon](Qt::MouseButtons buttons) { IconPress(icon, buttons); });
     connect(b, &TToolButton::Released, this, &ToolFramework::IconRelease);
+}
+
+void ToolFramework::Retranslate() {
+    for (ToolRecord& t : tools_) t.Name = QString::fromStdString(Translate(t.English));
+    for (const IconRecord& icon : icons_)
+        if (icon.Button != nullptr && icon.Current < static_cast<int>(tools_.size()))
+            icon.Button->setToolTip(tools_[static_cast<std::size_t>(icon.Current)].Name +
+                                    HotKeyText(icon.HotKey));
 }
 
 void ToolFramework::SetSecondaryTool(P_icon* tool, int hotKey) {

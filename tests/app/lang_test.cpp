@@ -104,7 +104,7 @@ TEST_F(LangTest, TemporaryTextLivesInTheTempDirectoryAndIsReplaced) {
     EXPECT_FALSE(fs::exists(first));
 }
 
-TEST_F(LangTest, MissingOrDamagedFileFallsBackToKeys) {
+TEST_F(LangTest, MissingOrDamagedFileIsReportedAndKeepsTheLanguageInUse) {
     WriteLanguage("Good.lng", "[Messages]\nK=good\n");
     const char bad[] = {5, 0, 0, 0, 1, 3, 'a', 'b', 'c'}; // three 1-bit codes
     std::ofstream(dir_ / "Bad.lng", std::ios::binary).write(bad, sizeof bad);
@@ -114,10 +114,14 @@ TEST_F(LangTest, MissingOrDamagedFileFallsBackToKeys) {
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].Text, "Can't Load Language File");
     EXPECT_EQ(shown_[0].Caption, "Error");
-    EXPECT_EQ(lang.Translate("K"), "K");
+    EXPECT_EQ(lang.Translate("K"), "good");
     EXPECT_FALSE(lang.LoadLanguage("Bad"));
     EXPECT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(lang.Translate("K"), "K");
+    EXPECT_EQ(lang.Translate("K"), "good");
+    // Without any language loaded, the keys are the texts.
+    kv::TLang fresh(Dir());
+    EXPECT_FALSE(fresh.LoadLanguage("Bad"));
+    EXPECT_EQ(fresh.Translate("K"), "K");
 }
 
 TEST_F(LangTest, FileNameCaseIsFoundOnACaseSensitiveFileSystem) {

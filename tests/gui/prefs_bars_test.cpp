@@ -14,11 +14,15 @@
 #include <lngcodec.h>
 #include <pixkit/gfxfile.h>
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -184,6 +188,59 @@ TEST_F(PrefsGui, ChoosingALanguageLoadsAndStoresIt) {
     });
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].Text, "Die Sprachdatei wurde nicht gefunden.");
+}
+
+// What a user reads of the main window: menus and their commands, tool
+// hints, and the buttons of Qt's own message boxes.
+std::string VisibleTexts(kv::TMainForm& form) {
+    QStringList texts;
+    for (QAction* menu : form.menuBar()->actions()) {
+        texts << menu->text();
+        if (menu->menu() != nullptr)
+            for (QAction* a : menu->menu()->actions()) texts << a->text();
+    }
+    for (QAbstractButton* b : form.findChildren<QAbstractButton*>())
+        if (b->objectName().startsWith("ToolIcon")) texts << b->toolTip();
+    texts << QCoreApplication::translate("QPlatformTheme", "&Yes");
+    return texts.join('|').toStdString();
+}
+
+TEST_F(PrefsGui, LanguagesSwitchBothWaysAndAnUnreadableFileIsRefused) {
+    InstallLanguage("English");
+    InstallLanguage("German");
+    std::ofstream(programDir_ + "Broken.lng", std::ios::binary) << "not a language file";
+    Run({}, [](kv::TMainForm& form) {
+        auto choose = [&form](const char* language) {
+            auto d = form.CreatePreferencesDialog();
+            const auto items = d->LanguageList()->findItems(language, Qt::MatchExactly);
+            ASSERT_EQ(items.size(), 1) << language;
+            d->LanguageList()->setCurrentItem(items.first());
+            form.ApplyPreferences(*d, true);
+        };
+        auto hint = [&form](const char* icon) {
+            return form.findChild<QAbstractButton*>(icon)->toolTip().toStdString();
+        };
+        const std::string english = VisibleTexts(form), lineHint = hint("ToolIcon2");
+        EXPECT_NE(english.find("&File|&New..."), std::string::npos) << english;
+        EXPECT_NE(english.find("|&Yes"), std::string::npos);
+        choose("German");
+        const std::string german = VisibleTexts(form);
+        EXPECT_NE(german.find("&Datei|&Neu..."), std::string::npos) << german;
+        // Every icon's hint, not only the current tool's.
+        EXPECT_NE(hint("ToolIcon2"), lineHint);
+        EXPECT_NE(german.find("|&Ja"), std::string::npos) << "Qt's own buttons";
+        choose("English");
+        EXPECT_EQ(VisibleTexts(form), english);
+        choose("German");
+        EXPECT_EQ(VisibleTexts(form), german);
+        // A file that cannot be decoded is refused; German stays.
+        choose("Broken");
+        EXPECT_EQ(form.Prefs().Language, "German");
+        EXPECT_EQ(VisibleTexts(form), german);
+        EXPECT_EQ(kv::Translate("Untitled"), "Unbenannt");
+    });
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0].Text, "Die Sprachdatei kann nicht geladen werden.");
 }
 
 TEST_F(PrefsGui, TogglesOfCtrlLAndCtrlT) {
