@@ -6,6 +6,7 @@
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
 #include "files/filecommands.h"
+#include "files/printing.h"
 #include "history.h"
 #include "keys.h"
 #include "lang_qt.h"

@@ -34,6 +34,7 @@ class QToolBar;
 namespace kv {
 
 class FileCommands;
+class Printing;
 class TAboutPanel;
 class TBuffer;
 class TMaxSize;
@@ -82,6 +83,8 @@ class TMainForm : public QMainWindow {
 
     // File commands, clipboard and scanner (app/files, mainform_file.cpp).
     FileCommands& Files() { return *files_; }
+    // Printing and the printer set-up (app/files/printing.h).
+    Printing& PrintCommands() { return *printing_; }
 
     // Status bar panels 0 to 4.
     QString PanelText(int panel) const;
@@ -225,6 +228,7 @@ class TMainForm : public QMainWindow {
     void InitFiles();
     void RefreshFileMenu();
     void RebuildReopenMenu();
+    void PrintCurrent();
     void BuildBrushMenu();
     // Brush files (mainform_brush.cpp): Brush > Open and Save.
     void ConnectBrushFiles();
@@ -273,6 +277,7 @@ class TMainForm : public QMainWindow {
     ProgressThrottle progressTiming_;
     QMenu* windowMenu_ = nullptr;
     std::unique_ptr<FileCommands> files_;
+    std::unique_ptr<Printing> printing_;
     std::vector<QAction*> slotItems_;
 
     // Undo, colours, preferences and parameter bars.

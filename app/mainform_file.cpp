@@ -2,7 +2,10 @@
 #include "mainform.h"
 
 #include "files/filecommands.h"
+#include "files/printing.h"
 #include "history.h"
+#include "keys.h"
+#include "lang.h"
 #include "log.h"
 #include "platform/clipboard.h"
 #include "recovery.h"
@@ -10,6 +13,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -53,7 +58,6 @@ void TMainForm::BuildFileMenu() {
     AddCommand(m, "SelectSource1", "S&elect Source...");
     AddCommand(m, "Acquire1", "Ac&quire...");
     m->addSeparator();
-    // Printing belongs to a later step and stays disabled until then.
     AddCommand(m, "Print1", "&Print...");
     AddCommand(m, "PrinterSetup1", "P&rinter Setup...");
     m->addSeparator();
@@ -114,6 +118,9 @@ void TMainForm::ConnectFileCommands() {
     bind("ExptoClipb1", [this] { files_->ExportToClipboard(); });
     bind("ImpfromClipb1", [this] { files_->ImportFromClipboard(); });
     bind("Exit1", [this] { close(); });
+    printing_ = std::make_unique<Printing>();
+    bind("Print1", [this] { PrintCurrent(); });
+    bind("PrinterSetup1", [this] { printing_->Setup(this); });
     // Enabled once the scanner library has found a device.
     connect(MenuCommand("SelectSource1"), &QAction::triggered, this,
             [this] { files_->SelectSource(); });
@@ -141,6 +148,25 @@ void TMainForm::InitFiles() {
 // "&Import from Clipboard" only when the clipboard holds an image.
 void TMainForm::RefreshFileMenu() {
     MenuCommand("ImpfromClipb1")->setEnabled(ClipboardOffersImage());
+}
+
+// The print form gets its own opaque copy of the image, taken without the
+// tool's feedback; the undo snapshot is left alone.
+void TMainForm::PrintCurrent() {
+    PrintJob job;
+    {
+        const FeedbackHidden hidden(files_->Hooks, true);
+        job.Image = PrintImage(docs_.CurrentImage());
+    }
+    if (job.Image.isNull()) {
+        MessageBoxKey(key::NoMem, key::Err, kExclamation);
+        return;
+    }
+    const UDBuffer& doc = docs_.CurrentImage();
+    job.Title = QString::fromStdString(docs_.DocumentTitle(docs_.Current));
+    const QFileInfo file(QString::fromStdString(doc.FileName.empty() ? "Untitled" : doc.FileName));
+    job.PdfName = file.absoluteDir().filePath(file.completeBaseName() + ".pdf");
+    printing_->Print(this, job);
 }
 
 void TMainForm::RebuildReopenMenu() {

@@ -31,22 +31,6 @@ std::string DirectoryOf(const std::string& name) {
     return std::filesystem::path(name).parent_path().string();
 }
 
-// Keeps the tool's feedback out of the current image while it is read.
-class FeedbackHidden {
-  public:
-    FeedbackHidden(const FileHooks& hooks, bool active) : hooks_(active ? &hooks : nullptr) {
-        if (hooks_ != nullptr && hooks_->HideFeedback) hooks_->HideFeedback();
-    }
-    ~FeedbackHidden() {
-        if (hooks_ != nullptr && hooks_->ShowFeedback) hooks_->ShowFeedback();
-    }
-    FeedbackHidden(const FeedbackHidden&) = delete;
-    FeedbackHidden& operator=(const FeedbackHidden&) = delete;
-
-  private:
-    const FileHooks* hooks_;
-};
-
 } // namespace
 
 FileCommands::FileCommands(Documents& docs, const Preferences& prefs, SettingsStore& store)

@@ -53,6 +53,23 @@ struct FileHooks {
     std::function<void()> ShowFeedback;
 };
 
+// Keeps the tool's feedback out of the current image while it is read
+// (saving, the clipboard, printing).
+class FeedbackHidden {
+  public:
+    FeedbackHidden(const FileHooks& hooks, bool active) : hooks_(active ? &hooks : nullptr) {
+        if (hooks_ != nullptr && hooks_->HideFeedback) hooks_->HideFeedback();
+    }
+    ~FeedbackHidden() {
+        if (hooks_ != nullptr && hooks_->ShowFeedback) hooks_->ShowFeedback();
+    }
+    FeedbackHidden(const FeedbackHidden&) = delete;
+    FeedbackHidden& operator=(const FeedbackHidden&) = delete;
+
+  private:
+    const FileHooks* hooks_;
+};
+
 class FileCommands {
   public:
     FileCommands(Documents& docs, const Preferences& prefs, SettingsStore& store);
