@@ -1,6 +1,7 @@
 // The Brush menu: brush files, cutting commands and brush operations.
 #include "mainform.h"
 
+#include "brushops/brushcommands.h"
 #include "files/filecommands.h"
 #include "paint/cuttools.h"
 #include "paint/painting.h"
@@ -58,12 +59,20 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
 }
 
-// Select All, Crop and Restore.
+// Select All, Crop, Restore, Halve, Double and Mirror.
 void TMainForm::ConnectBrushCommands() {
     const std::pair<const char*, std::function<void()>> commands[] = {
         {"SelectAll1", [] { SelectAllBrush(); }},
         {"Crop1", [] { CropToBrush(); }},
         {"Restore1", [this] { tools_->SelectTool(RestoreBrushTool(), true, -1); }},
+        {"Both1", [] { ScaleBrushCommand(0.5, 0.5); }},
+        {"Width1", [] { ScaleBrushCommand(0.5, 1); }},
+        {"Height1", [] { ScaleBrushCommand(1, 0.5); }},
+        {"Both2", [] { ScaleBrushCommand(2, 2); }},
+        {"Width2", [] { ScaleBrushCommand(2, 1); }},
+        {"Height2", [] { ScaleBrushCommand(1, 2); }},
+        {"LefttoRight1", [] { MirrorBrushCommand(true); }},
+        {"ToptoBottom1", [] { MirrorBrushCommand(false); }},
     };
     for (const auto& [name, run] : commands) {
         QAction* action = MenuCommand(name);

@@ -1,0 +1,80 @@
+#include "brushops/transform.h"
+
+#include "paint/cut.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace kv {
+
+using pixkit::Buffer;
+using pixkit::Pair;
+using pixkit::Pixel;
+
+namespace {
+// A side times a factor, truncated toward zero and kept in int range (a
+// side that large is refused by the limit check anyway).
+int ScaledSide(int side, double factor) {
+    const double v = std::trunc(double(side) * factor);
+    return int(std::clamp(v, -2147483647.0, 2147483647.0));
+}
+} // namespace
+
+Pair<int> ScaledSize(Pair<int> size, double fx, double fy) {
+    return {std::abs(ScaledSide(size.x, fx)), std::abs(ScaledSide(size.y, fy))};
+}
+
+namespace {
+bool AxisAllowed(int side, double factor) {
+    if (factor < 1) return side > 1;
+    if (factor > 1) return side <= kMaxDoubleSide;
+    return true;
+}
+} // namespace
+
+bool ScaleAllowed(Pair<int> size, double fx, double fy) {
+    return AxisAllowed(size.x, fx) && AxisAllowed(size.y, fy);
+}
+
+Pixel ScaleBackground(const BrushState& state) {
+    if (state.Settings.UserBrush) return state.Settings.Background;
+    return ChooseFreeColour(state.Brush, state.Settings.Background);
+}
+
+ScaleOutcome ScaleBrush(Buffer& brush, double fx, double fy, Pixel background, int mode) {
+    const Pair<int> size{brush.Width(), brush.Height()};
+    const Pair<int> signedSize{ScaledSide(size.x, fx), ScaledSide(size.y, fy)};
+    const Pair<int> newSize = ScaledSize(size, fx, fy);
+    // The limit is checked before anything is allocated: doubling a large
+    // brush would otherwise ask for gigabytes first.
+    if (!FitsBrushLimit(newSize)) return ScaleOutcome::TooBig;
+    Buffer scaled;
+    scaled.Alloc(newSize);
+    if (scaled.Empty()) return ScaleOutcome::TooBig;
+    scaled.Box(scaled.Area, background);
+    scaled.Scale(brush, signedSize, {0, 0}, kBrushTransparent, mode);
+    scaled.ChColor(background, kBrushTransparent);
+    brush = scaled;
+    return ScaleOutcome::Done;
+}
+
+void MirrorLeftRight(Buffer& b) {
+    if (b.Empty()) return;
+    const int w = b.Width();
+    for (int y = b.Area.Top; y <= b.Area.Bottom; ++y) {
+        Pixel* row = b.At(b.Area.Left, y);
+        std::reverse(row, row + w);
+    }
+}
+
+void MirrorTopBottom(Buffer& b) {
+    if (b.Empty()) return;
+    const int w = b.Width();
+    for (int top = b.Area.Top, bottom = b.Area.Bottom; top < bottom; ++top, --bottom) {
+        Pixel* a = b.At(b.Area.Left, top);
+        std::swap_ranges(a, a + w, b.At(b.Area.Left, bottom));
+    }
+}
+
+} // namespace kv

@@ -1,0 +1,43 @@
+// The brush transforms of the Brush menu without a window: scaling by
+// factors (Halve, Double) and mirroring in place. The commands that run
+// them on the current brush are in brushcommands.h.
+#pragma once
+
+#include "paint/brush.h"
+
+#include <pixkit/buffer.h>
+
+namespace kv {
+
+// The size of a brush of size w x h scaled by (fx, fy): each side |side *
+// factor|, truncated toward zero.
+pixkit::Pair<int> ScaledSize(pixkit::Pair<int> size, double fx, double fy);
+
+// The Brush menu's own conditions for scaling a brush of size by (fx, fy):
+// halving an axis needs more than one pixel on it, doubling at most
+// kMaxDoubleSide. A command they refuse does nothing, silently.
+inline constexpr int kMaxDoubleSide = 16384;
+bool ScaleAllowed(pixkit::Pair<int> size, double fx, double fy);
+
+enum class ScaleOutcome { Done, TooBig };
+
+// The colour the scaled shape is drawn over and that becomes transparent
+// afterwards: the brush background of a user brush; for a built-in brush a
+// colour it does not hold (its background is unrelated to its pixels, and
+// a black brush over a black background would vanish).
+pixkit::Pixel ScaleBackground(const BrushState& state);
+
+// Scales the brush by (fx, fy) (negative mirrors) with Buffer::Scale's
+// mode: the result is drawn over background, and every pixel that ends up
+// equal to background becomes transparent. A result outside the brush
+// limits, or memory that cannot be had, gives TooBig and leaves the brush
+// as it was. The settings and the painting brush are not touched.
+ScaleOutcome ScaleBrush(pixkit::Buffer& brush, double fx, double fy, pixkit::Pixel background,
+                        int mode);
+
+// Mirrors b in place: left to right (each row reversed) or top to bottom
+// (the order of the rows reversed).
+void MirrorLeftRight(pixkit::Buffer& b);
+void MirrorTopBottom(pixkit::Buffer& b);
+
+} // namespace kv
