@@ -2,6 +2,7 @@
 #include "mainform.h"
 
 #include "brushops/brushcommands.h"
+#include "brushops/stretchtool.h"
 #include "files/filecommands.h"
 #include "paint/cuttools.h"
 #include "paint/painting.h"
@@ -59,7 +60,7 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
 }
 
-// Select All, Crop, Restore, Halve, Double and Mirror.
+// Select All, Crop, Restore, Halve, Double, Stretch and Mirror.
 void TMainForm::ConnectBrushCommands() {
     const std::pair<const char*, std::function<void()>> commands[] = {
         {"SelectAll1", [] { SelectAllBrush(); }},
@@ -71,6 +72,9 @@ void TMainForm::ConnectBrushCommands() {
         {"Both2", [] { ScaleBrushCommand(2, 2); }},
         {"Width2", [] { ScaleBrushCommand(2, 1); }},
         {"Height2", [] { ScaleBrushCommand(1, 2); }},
+        {"Both3", [this] { tools_->SelectTool(StretchBrushTool(), true, -1); }},
+        {"Width3", [this] { tools_->SelectTool(StretchBrushXTool(), true, -1); }},
+        {"Height3", [this] { tools_->SelectTool(StretchBrushYTool(), true, -1); }},
         {"LefttoRight1", [] { MirrorBrushCommand(true); }},
         {"ToptoBottom1", [] { MirrorBrushCommand(false); }},
     };

@@ -43,9 +43,12 @@ Pixel ScaleBackground(const BrushState& state) {
 }
 
 ScaleOutcome ScaleBrush(Buffer& brush, double fx, double fy, Pixel background, int mode) {
-    const Pair<int> size{brush.Width(), brush.Height()};
-    const Pair<int> signedSize{ScaledSide(size.x, fx), ScaledSide(size.y, fy)};
-    const Pair<int> newSize = ScaledSize(size, fx, fy);
+    const Pair<int> size{ScaledSide(brush.Width(), fx), ScaledSide(brush.Height(), fy)};
+    return ScaleBrushTo(brush, size, background, mode);
+}
+
+ScaleOutcome ScaleBrushTo(Buffer& brush, Pair<int> size, Pixel background, int mode) {
+    const Pair<int> newSize{std::abs(size.x), std::abs(size.y)};
     // The limit is checked before anything is allocated: doubling a large
     // brush would otherwise ask for gigabytes first.
     if (!FitsBrushLimit(newSize)) return ScaleOutcome::TooBig;
@@ -53,10 +56,21 @@ ScaleOutcome ScaleBrush(Buffer& brush, double fx, double fy, Pixel background, i
     scaled.Alloc(newSize);
     if (scaled.Empty()) return ScaleOutcome::TooBig;
     scaled.Box(scaled.Area, background);
-    scaled.Scale(brush, signedSize, {0, 0}, kBrushTransparent, mode);
+    scaled.Scale(brush, size, {0, 0}, kBrushTransparent, mode);
     scaled.ChColor(background, kBrushTransparent);
     brush = scaled;
     return ScaleOutcome::Done;
+}
+
+int StretchSide(int pointer, int anchor) {
+    const int d = pointer - anchor;
+    return d >= 0 ? d + 1 : d - 1;
+}
+
+pixkit::Rect StretchRect(Pair<int> anchor, Pair<int> size) {
+    const int left = size.x < 0 ? anchor.x + size.x + 1 : anchor.x;
+    const int top = size.y < 0 ? anchor.y + size.y + 1 : anchor.y;
+    return {left, top, left + std::abs(size.x) - 1, top + std::abs(size.y) - 1};
 }
 
 void MirrorLeftRight(Buffer& b) {

@@ -35,6 +35,18 @@ pixkit::Pixel ScaleBackground(const BrushState& state);
 ScaleOutcome ScaleBrush(pixkit::Buffer& brush, double fx, double fy, pixkit::Pixel background,
                         int mode);
 
+// Scales the brush to size.x by size.y as ScaleBrush does; a negative
+// side mirrors that axis and gives a brush of its absolute value.
+ScaleOutcome ScaleBrushTo(pixkit::Buffer& brush, pixkit::Pair<int> size, pixkit::Pixel background,
+                          int mode);
+
+// The signed side of a stretch with the pointer at pointer and the brush's
+// first pixel at anchor: the anchor pixel is always included, so d + 1 for
+// d >= 0 and d - 1 (mirrored) for d < 0, with d = pointer - anchor.
+int StretchSide(int pointer, int anchor);
+// The image rectangle a stretch to size (signed) from anchor covers.
+pixkit::Rect StretchRect(pixkit::Pair<int> anchor, pixkit::Pair<int> size);
+
 // Mirrors b in place: left to right (each row reversed) or top to bottom
 // (the order of the rows reversed).
 void MirrorLeftRight(pixkit::Buffer& b);

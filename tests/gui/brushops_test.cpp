@@ -2,10 +2,12 @@
 // real main window: the brush, the painting brush, the tool and Restore.
 #include "paintgui.h"
 
+#include "brushops/stretchtool.h"
 #include "paint/cuttools.h"
 #include "paint/painttools.h"
 
 #include <QAction>
+#include <QCursor>
 
 namespace {
 
@@ -38,7 +40,21 @@ void MakeBrush(kv::TMainForm& form) {
     form.Paintbox().BrushChanged();
 }
 
-class BrushOpsGui : public PaintGui {};
+class BrushOpsGui : public PaintGui {
+  protected:
+    // The stretch moves the pointer; the next test finds it where it starts.
+    void TearDown() override {
+        QCursor::setPos(QPoint(0, 0));
+        PaintGui::TearDown();
+    }
+};
+
+// Nearest sample of n source pixels drawn as m: (i + 1/2) times the step
+// n / m, which is rounded down to 32 fraction bits.
+int Sample(int i, int n, int m) {
+    const std::uint64_t step = std::uint64_t(n / m) << 32 | (std::uint64_t(n % m) << 32) / m;
+    return int((i * step + (step >> 1)) >> 32);
+}
 
 TEST_F(BrushOpsGui, HalveDoubleAndMirrorChangeTheBrushAndEndInteractiveTools) {
     RunPainting([this](kv::TMainForm& form) {
@@ -53,7 +69,7 @@ TEST_F(BrushOpsGui, HalveDoubleAndMirrorChangeTheBrushAndEndInteractiveTools) {
         // follows.
         Select(form, kv::CutBoxTool());
         Click(form, {5, 6});
-        QTest::keyClick(&form, Qt::Key_H, Qt::ControlModifier);
+        form.MenuCommand("Both1")->trigger();
         EXPECT_EQ(fw.Current, kv::PenContTool());
         EXPECT_EQ(PixelsOf(brush.Brush), (std::vector<Pixel>{T, 0x13, 0x31, 0x33}));
         EXPECT_EQ(brush.Painting.Width(), 2);
@@ -63,10 +79,10 @@ TEST_F(BrushOpsGui, HalveDoubleAndMirrorChangeTheBrushAndEndInteractiveTools) {
         form.MenuCommand("Width2")->trigger();
         EXPECT_EQ(PixelsOf(brush.Brush),
                   (std::vector<Pixel>{T, T, 0x13, 0x13, 0x31, 0x31, 0x33, 0x33}));
-        QTest::keyClick(&form, Qt::Key_X, Qt::ControlModifier);
+        form.MenuCommand("LefttoRight1")->trigger();
         EXPECT_EQ(PixelsOf(brush.Brush),
                   (std::vector<Pixel>{0x13, 0x13, T, T, 0x33, 0x33, 0x31, 0x31}));
-        QTest::keyClick(&form, Qt::Key_Y, Qt::ControlModifier);
+        form.MenuCommand("ToptoBottom1")->trigger();
         const std::vector<Pixel> mirrored{0x33, 0x33, 0x31, 0x31, 0x13, 0x13, T, T};
         EXPECT_EQ(PixelsOf(brush.Brush), mirrored);
         EXPECT_EQ(PixelsOf(brush.Painting).size(), 8u);
@@ -84,13 +100,68 @@ TEST_F(BrushOpsGui, HalveDoubleAndMirrorChangeTheBrushAndEndInteractiveTools) {
 
         // Double Both of the original gives 10 x 8, each pixel four times.
         MakeBrush(form);
-        QTest::keyClick(&form, Qt::Key_D, Qt::ControlModifier);
+        form.MenuCommand("Both2")->trigger();
         ASSERT_EQ((Pair<int>{brush.Brush.Width(), brush.Brush.Height()}), (Pair<int>{10, 8}));
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 10; ++x) {
                 const Pixel src = original[std::size_t(y / 2 * 5 + x / 2)];
                 ASSERT_EQ(*brush.Brush.At(x, y), src == kBrushBack ? T : src) << x << "," << y;
             }
+    });
+}
+
+TEST_F(BrushOpsGui, StretchPreviewsMirrorsAndLeavesNoTrace) {
+    RunPainting([this](kv::TMainForm& form) {
+        kv::BrushState& brush = form.Paintbox().Brush;
+        kv::ToolFramework& fw = form.ToolFw();
+        Select(form, kv::PenContTool());
+        MakeBrush(form);
+        const auto original = PixelsOf(brush.Brush);
+        const auto before = Pixels(form);
+
+        // The first click fixes the top-left pixel under the left-top
+        // handle and moves the pointer to the bottom-right one; Esc while
+        // the preview shows leaves image and brush as they were.
+        form.MenuCommand("Both3")->trigger();
+        Click(form, {20, 20});
+        EXPECT_EQ(fw.ImagePos, (Pair<int>{24, 23}));
+        Move(form, {30, 30});
+        EXPECT_FALSE(Pixels(form) == before) << "no preview";
+        QTest::keyClick(&form, Qt::Key_Escape);
+        EXPECT_EQ(fw.Current, kv::PenContTool());
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_EQ(PixelsOf(brush.Brush), original);
+
+        // Left of and above the first pixel: mirrored both ways, one pixel
+        // more than the distance; the pointer ends on the new handle.
+        form.MenuCommand("Both3")->trigger();
+        Click(form, {20, 20});
+        Move(form, {17, 18});
+        Click(form, {17, 18});
+        EXPECT_EQ(fw.Current, kv::PenContTool());
+        ASSERT_EQ((Pair<int>{brush.Brush.Width(), brush.Brush.Height()}), (Pair<int>{4, 3}));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) {
+                const Pixel src =
+                    original[std::size_t(Sample(2 - y, 4, 3) * 5 + Sample(3 - x, 5, 4))];
+                EXPECT_EQ(*brush.Brush.At(x, y), src == kBrushBack ? T : src) << x << "," << y;
+            }
+        EXPECT_EQ(fw.ImagePos, (Pair<int>{17, 18}));
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
+
+        // Width only, handle in the centre: the pointer goes to the
+        // bottom-right pixel, the height stays.
+        brush.Settings.Handle = kv::bhCentre;
+        form.MenuCommand("Width3")->trigger();
+        Click(form, {40, 30});
+        EXPECT_EQ(fw.ImagePos, (Pair<int>{41, 31}));
+        Click(form, {45, 35});
+        EXPECT_EQ((Pair<int>{brush.Brush.Width(), brush.Brush.Height()}), (Pair<int>{8, 3}));
+        EXPECT_TRUE(brush.Settings.UserBrush);
+        fw.HideFeedback();
+        EXPECT_TRUE(Pixels(form) == before);
     });
 }
 

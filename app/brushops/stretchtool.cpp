@@ -1,0 +1,162 @@
+#include "brushops/stretchtool.h"
+
+#include "brushops/transform.h"
+#include "keys.h"
+#include "lang.h"
+#include "mainform.h"
+#include "message.h"
+#include "paint/painting.h"
+#include "tools/framework.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kv {
+
+using pixkit::Buffer;
+using pixkit::Pair;
+using pixkit::Rect;
+
+namespace {
+int ScaleMode() {
+    return Paint()->Form().Prefs().AntiAlias ? 1 : 0;
+}
+} // namespace
+
+P_stretch_brush::P_stretch_brush() {
+    Flags = tfOneShot;
+    Undo = 0; // the image is only borrowed for the preview
+    Clicks = 2;
+    HelpContext = 1200;
+    Cursor = crCross;
+}
+
+void P_stretch_brush::Activate() {
+    Paint()->Brush.SaveForRestore();
+    Paint()->SetStatusKey(StatusText, "StretchBrush");
+}
+
+void P_stretch_brush::Deactivate(P_icon*) {
+    PutBack();
+    Paint()->Stamp.RestoreUnder();
+    Paint()->ClearOffset();
+}
+
+int P_stretch_brush::NewWidth(int x) const {
+    return StretchSide(x, AnchorX);
+}
+
+int P_stretch_brush::NewHeight(int y) const {
+    return StretchSide(y, AnchorY);
+}
+
+int P_stretch_brush_X::NewHeight(int) const {
+    return Paint()->Brush.Brush.Height();
+}
+
+int P_stretch_brush_Y::NewWidth(int) const {
+    return Paint()->Brush.Brush.Width();
+}
+
+Pair<int> P_stretch_brush::NewSize() const {
+    const Pair<int> p = Tools()->ImagePos;
+    return {NewWidth(p.x), NewHeight(p.y)};
+}
+
+// Before the first click the brush follows the pointer as with a pen.
+void P_stretch_brush::Show() {
+    if (Tools()->State == csIdle)
+        Paint()->Stamp.StampAt(Tools()->ImagePos);
+    else
+        Preview();
+}
+
+void P_stretch_brush::Hide() {
+    Paint()->Stamp.RestoreUnder();
+    PutBack();
+}
+
+// The painting brush scaled straight into the drawing view, after the image
+// under it was saved.
+void P_stretch_brush::Preview() {
+    Painting& paint = *Paint();
+    Buffer& image = paint.Image();
+    const Pair<int> size = NewSize();
+    const Rect r = StretchRect({AnchorX, AnchorY}, size);
+    const Rect c{std::max(r.Left, image.Area.Left), std::max(r.Top, image.Area.Top),
+                 std::min(r.Right, image.Area.Right), std::min(r.Bottom, image.Area.Bottom)};
+    paint.ShowOffset({0, 0}, size);
+    if (c.Right < c.Left || c.Bottom < c.Top) return;
+    saved_.Alloc(Pair<int>{c.Right - c.Left + 1, c.Bottom - c.Top + 1});
+    if (saved_.Empty()) return;
+    saved_.Copy(image, {-c.Left, -c.Top}, kCopyAll);
+    savedAt_ = {c.Left, c.Top};
+    hasSaved_ = true;
+    paint.ClipView().Scale(paint.Brush.Painting, size, {r.Left, r.Top}, kBrushTransparent,
+                           ScaleMode());
+    paint.Invalidate(c);
+    paint.UpdateNow();
+}
+
+void P_stretch_brush::PutBack() {
+    if (!hasSaved_) return;
+    hasSaved_ = false;
+    Painting& paint = *Paint();
+    paint.Image().Copy(saved_, savedAt_, kCopyAll);
+    paint.Invalidate({savedAt_.x, savedAt_.y, savedAt_.x + saved_.Width() - 1,
+                      savedAt_.y + saved_.Height() - 1});
+}
+
+void P_stretch_brush::Press() {
+    ToolFramework& tools = *Tools();
+    if (tools.State != csIdle) {
+        Apply();
+        return;
+    }
+    Painting& paint = *Paint();
+    paint.SetStatusKey(StatusText, "StretchBrush2");
+    const Buffer& brush = paint.Brush.Brush;
+    const Pair<int> h = HandleOffsetIn(brush.Area, paint.Brush.Settings.Handle);
+    AnchorX = tools.ImagePos.x - h.x;
+    AnchorY = tools.ImagePos.y - h.y;
+    paint.MovePointerTo({AnchorX + brush.Width() - 1, AnchorY + brush.Height() - 1});
+}
+
+// The brush itself scaled (mirrored where a side is negative) becomes a
+// user brush, and the pointer moves onto its handle.
+void P_stretch_brush::Apply() {
+    Painting& paint = *Paint();
+    BrushState& state = paint.Brush;
+    const Pair<int> size = NewSize();
+    const pixkit::Pixel background = ScaleBackground(state);
+    if (ScaleBrushTo(state.Brush, size, background, ScaleMode()) == ScaleOutcome::TooBig) {
+        MessageBoxKey(key::BrTooBig, key::Err, kExclamation);
+        Tools()->ReturnToPreviousTool(false);
+        return;
+    }
+    state.Settings.UserBrush = true;
+    state.Settings.Background = background;
+    const Pair<int> h = HandleOffsetIn(state.Brush.Area, state.Settings.Handle);
+    paint.MovePointerTo({AnchorX + h.x - (size.x < 0 ? std::abs(size.x) - 1 : 0),
+                         AnchorY + h.y - (size.y < 0 ? std::abs(size.y) - 1 : 0)});
+    paint.OptimizeBrush();
+    paint.BrushChanged();
+    Tools()->ReturnToPreviousTool(false);
+}
+
+P_icon* StretchBrushTool() {
+    static P_stretch_brush tool;
+    return &tool;
+}
+
+P_icon* StretchBrushXTool() {
+    static P_stretch_brush_X tool;
+    return &tool;
+}
+
+P_icon* StretchBrushYTool() {
+    static P_stretch_brush_Y tool;
+    return &tool;
+}
+
+} // namespace kv
