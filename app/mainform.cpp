@@ -156,10 +156,9 @@ void TMainForm::InitProgram() {
     lang_->SearchLanguages();
     LogLine("Language resources searched.");
 
+    about_->close();
     InitRecovery();
     OfferRecovery();
-
-    about_->close();
     LogLine("Initialization finished. INTERACTIVE MODE STARTED.");
     interactive_ = true;
     if (context_.OnInteractive) context_.OnInteractive(*this);

@@ -16,9 +16,15 @@ namespace kv {
 
 namespace {
 
-// The process is still running (or belongs to another user).
+// The process is still running (or belongs to another user); one that
+// ended but was not reaped yet ("Z" in its stat line) is gone.
 bool Alive(long pid) {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    if (pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno != EPERM)) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t paren = line.rfind(')');
+    return paren == std::string::npos || paren + 2 >= line.size() || line[paren + 2] != 'Z';
 }
 
 std::string Sidecar(const std::string& frm) {
