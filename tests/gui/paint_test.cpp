@@ -287,9 +287,9 @@ TEST_F(PaintGui, GridSnapsOnlyForSnappingToolsAndTheOriginToolIsOneShot) {
     RunPainting([](kv::TMainForm& form) {
         kv::ToolFramework& fw = form.ToolFw();
         Select(form, kv::PenContTool());
-        QTest::keyClick(&form, Qt::Key_3, Qt::ShiftModifier);
-        if (!form.Paintbox().GridOn) fw.SelectTool(kv::GridTool(), true, -1);
-        ASSERT_TRUE(form.Paintbox().GridOn);
+        // Shift+3 as a US keyboard reports it: the "#" symbol with Shift.
+        QTest::keyClick(&form, Qt::Key_NumberSign, Qt::ShiftModifier);
+        ASSERT_TRUE(form.Paintbox().GridOn) << "the grid's hot key";
         form.findChild<QSpinBox*>("GridDx")->setValue(10);
         form.findChild<QSpinBox*>("GridDy")->setValue(10);
         Click(form, {13, 16});
