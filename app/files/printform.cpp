@@ -168,7 +168,7 @@ QWidget* TPrintForm::BuildPageControls() {
     connect(hdrBtn, &QPushButton::clicked, this, [this] { ChooseFont(hdrFont_); });
     connect(ftrBtn, &QPushButton::clicked, this, [this] { ChooseFont(ftrFont_); });
     form->addRow(Label(page, "HeaderLabel", "&Header", header_), Row({header_, hdrBtn}));
-    form->addRow(Label(page, "FooterLabel", "F&ooter", footer_), Row({footer_, ftrBtn}));
+    form->addRow(Label(page, "FooterLabel", "Foo&ter", footer_), Row({footer_, ftrBtn}));
     zoom_ = NumberBox(page, "Zoom", 1, 200, 28, "Print Preview Zoom");
     form->addRow(Label(page, "ZoomLabel", "Preview &Zoom", zoom_), zoom_);
     return page;
@@ -187,7 +187,7 @@ QWidget* TPrintForm::BuildImageControls() {
     row->addWidget(vert);
     form->addRow(positions);
     imgZoom_ = NumberBox(page, "ImgZoom", 1, 9999, 100, "Image Zoom");
-    imgZoomLabel_ = Label(page, "ImgZoomLabel", "&Image Zoom", imgZoom_);
+    imgZoomLabel_ = Label(page, "ImgZoomLabel", "Image Zoo&m", imgZoom_);
     form->addRow(imgZoomLabel_, imgZoom_);
     stretch_ = new QCheckBox(QStringLiteral("&Stretch to Fit"), page);
     stretch_->setObjectName("Stretch2Fit");
