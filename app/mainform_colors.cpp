@@ -17,7 +17,9 @@ void TMainForm::ConnectColors() {
     connect(this, &TMainForm::ColorsChanged, this, [this] {
         if (tools_->PaintingBrushForTechnique) tools_->PaintingBrushForTechnique();
         tools_->RefreshTool(true, true);
+        tools_->TextStyleChanged();
     });
+    connect(this, &TMainForm::TextPreviewAntiAlias, this, [this] { tools_->TextStyleChanged(); });
     palette_->BeforeFileDialog = [this] { tools_->ReturnToPreviousTool(true); };
 }
 

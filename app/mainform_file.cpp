@@ -96,10 +96,10 @@ void TMainForm::ConnectFileCommands() {
     };
     h.RecentChanged = [this] { RebuildReopenMenu(); };
     h.HideFeedback = [this] {
-        if (tools_) tools_->HideFeedback();
+        if (tools_) tools_->HideForReading();
     };
     h.ShowFeedback = [this] {
-        if (tools_) tools_->ShowFeedback();
+        if (tools_) tools_->ShowAfterReading();
     };
     files_->Dialogs = ScreenDialogs(this);
 

@@ -1,6 +1,8 @@
 #include "paint/painting.h"
 
 #include "bars/parambar.h"
+#include "colors/colorsel.h"
+#include "colors/swatch.h"
 #include "lang.h"
 #include "mainform.h"
 #include "paint/marking.h"
@@ -9,6 +11,7 @@
 #include "view/tbuffer.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QSpinBox>
 #include <QString>
 #include <QToolBar>
@@ -164,6 +167,42 @@ void Painting::BindBar(const std::string& barName, int count,
 void Painting::BindBarControl(const std::string& barName, int index,
                               const std::function<void()>& handler) {
     if (BarBuilt(barName, index)) form_.BindBarHandler(index, handler);
+}
+
+std::string Painting::BarText(const std::string& barName, int index) const {
+    if (!BarBuilt(barName, index)) return {};
+    const auto* box = qobject_cast<const QComboBox*>(form_.ParamBar().Control(index));
+    return box != nullptr ? box->currentText().toStdString() : std::string();
+}
+
+void Painting::SetBarText(const std::string& barName, int index, const std::string& text) {
+    if (!BarBuilt(barName, index)) return;
+    auto* box = qobject_cast<QComboBox*>(form_.ParamBar().Control(index));
+    if (box == nullptr) return;
+    const int found = box->findText(QString::fromStdString(text));
+    if (found >= 0) box->setCurrentIndex(found);
+}
+
+void Painting::BindBarColorDialog(const std::string& barName, int index, const char* titleKey) {
+    if (!BarBuilt(barName, index)) return;
+    auto* swatch = qobject_cast<TColorSwatch*>(form_.ParamBar().Control(index));
+    if (swatch == nullptr) return;
+    const std::string title = Translate(titleKey);
+    form_.BindBarMouseDown(index, [this, swatch, title](QMouseEvent*) {
+        form_.ShowColorDialogFor(swatch, QString::fromStdString(title));
+    });
+}
+
+void Painting::CloseBarColorDialog(const std::string& barName, int index) {
+    if (!BarBuilt(barName, index)) return;
+    TColorSel* dialog = form_.ColorDialog();
+    if (dialog != nullptr && dialog->isVisible() &&
+        dialog->Target() == form_.ParamBar().Control(index))
+        dialog->accept();
+}
+
+bool Painting::AntiAlias() const {
+    return form_.Prefs().AntiAlias;
 }
 
 int Painting::GridField(const char* name, int fallback) const {

@@ -101,6 +101,18 @@ class Painting : public PaintSurface {
     // Runs handler when control index changes (a button: when clicked).
     void BindBarControl(const std::string& barName, int index,
                         const std::function<void()>& handler);
+    // The text shown by a list or font control, and choosing the entry with
+    // that text (none: the choice stays).
+    std::string BarText(const std::string& barName, int index) const;
+    void SetBarText(const std::string& barName, int index, const std::string& text);
+    // A press on colour control index opens the colour dialog for it under
+    // the title titleKey; its changes count as changed colours.
+    void BindBarColorDialog(const std::string& barName, int index, const char* titleKey);
+    // Closes the colour dialog when it edits colour control index.
+    void CloseBarColorDialog(const std::string& barName, int index);
+
+    // The anti-alias preference: smooth brush transforms and text.
+    bool AntiAlias() const;
 
     // The grid: whether snapping is on, and its spacing and origin from the
     // grid bar's fields.

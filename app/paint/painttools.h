@@ -43,6 +43,8 @@ P_icon* FillPolyTool();
 P_icon* SprayTool();
 P_icon* AirbrushTool();
 
+P_icon* TextTool();
+
 P_icon* GetColorTool();
 P_icon* ChangeColorTool();
 

@@ -64,7 +64,7 @@ const std::vector<BuiltinIcon>& BuiltinIcons() {
          'F',
          1,
          4},
-        {{{"TEXT", "Write Text", nullptr}}, 'T', 1, 4},
+        {{{"TEXT", "Write Text", TextTool}}, 'T', 1, 4},
         {{{"CUT1", "Cut Rectangle", CutBoxTool},
           {"CUT2", "Cut Predefined Rectangle", CutResizeTool},
           {"CUT3", "Cut Freehand", CutDrawTool},

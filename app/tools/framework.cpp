@@ -155,6 +155,20 @@ void ToolFramework::RefreshTool(bool hide, bool show) {
     if (show) ShowFeedback();
 }
 
+void ToolFramework::HideForReading() {
+    HideFeedback();
+    if (auto* text = dynamic_cast<TextInputTool*>(Current)) text->HideText();
+}
+
+void ToolFramework::ShowAfterReading() {
+    if (auto* text = dynamic_cast<TextInputTool*>(Current)) text->ShowText();
+    ShowFeedback();
+}
+
+void ToolFramework::TextStyleChanged() {
+    if (auto* text = dynamic_cast<TextInputTool*>(Current)) text->StyleChanged();
+}
+
 void ToolFramework::AdvanceClick() {
     if (State < Current->Clicks - 1) {
         ++State;

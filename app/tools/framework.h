@@ -107,6 +107,13 @@ class ToolFramework : public QObject {
     void HideFeedback();
     void RefreshTool(bool hide, bool show);
     void AdvanceClick();
+    // A command is about to read the image (save, export): the feedback and
+    // uncommitted text go out of it, and come back afterwards.
+    void HideForReading();
+    void ShowAfterReading();
+    // The colours or the anti-alias preference changed: a text tool draws
+    // its text anew.
+    void TextStyleChanged();
 
     // The view's mouse events (positions in view pixels).
     void ShowBufMouseDown(const QMouseEvent& event);

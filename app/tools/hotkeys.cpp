@@ -129,8 +129,7 @@ bool HotKeyHandler::KeyDown(QKeyEvent& event) {
     if (ControlKeepsKey(focused, event)) return false;
     if (auto* text = dynamic_cast<TextInputTool*>(tools_.Current);
         text != nullptr && text->TextInputOpen()) {
-        text->TextKeyDown(event);
-        if (!event.text().isEmpty()) text->TextChar(event.text());
+        if (!text->TextKeyDown(event)) GlobalKey(event, value);
         return true;
     }
     if ((value & 0xFF) != 0 && tools_.ToolKey(value)) return true;

@@ -11,7 +11,6 @@
 
 class QKeyEvent;
 class QPainter;
-class QString;
 
 namespace kv {
 
@@ -99,14 +98,21 @@ class PolygonTool {
     virtual bool CanCloseAt(pixkit::Pair<int> image) const = 0;
 };
 
-// A tool with text input: while the input is open it gets every key and
-// every character before the hot keys.
+// A tool with text input: while the input is open it gets every key before
+// the hot keys. A key it does not use goes on to the window's own keys, never
+// to the tools' hot keys.
 class TextInputTool {
   public:
     virtual ~TextInputTool() = default;
     virtual bool TextInputOpen() const = 0;
-    virtual void TextKeyDown(QKeyEvent& key) = 0;
-    virtual void TextChar(const QString& text) = 0;
+    // True when the tool used the key.
+    virtual bool TextKeyDown(QKeyEvent& key) = 0;
+    // The colours or the anti-alias preference changed: draw the text anew.
+    virtual void StyleChanged() {}
+    // Uncommitted text drawn into the image is taken out while a command
+    // reads the image, and put back afterwards.
+    virtual void HideText() {}
+    virtual void ShowText() {}
 };
 
 } // namespace kv

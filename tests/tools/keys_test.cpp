@@ -154,8 +154,13 @@ class TextTool : public TestTool, public kv::TextInputTool {
   public:
     using TestTool::TestTool;
     bool TextInputOpen() const override { return Open; }
-    void TextKeyDown(QKeyEvent& key) override { Keys.push_back(key.key()); }
-    void TextChar(const QString& text) override { Typed += text; }
+    // Uses every key but Ctrl combinations.
+    bool TextKeyDown(QKeyEvent& key) override {
+        if (key.modifiers() & Qt::ControlModifier) return false;
+        Keys.push_back(key.key());
+        Typed += key.text();
+        return true;
+    }
     bool Open = false;
     std::vector<int> Keys;
     QString Typed;
@@ -176,6 +181,10 @@ TEST_F(KeysTest, OpenTextInputTakesEveryKeyBeforeTheHotKeys) {
     EXPECT_EQ(text.Typed, "pz\r");
     EXPECT_EQ(text.Keys, (std::vector<int>{Qt::Key_P, Qt::Key_Z, Qt::Key_Return}));
     EXPECT_TRUE(did_.empty());
+    // A key the input does not use goes to the window's keys, not the tools'.
+    EXPECT_TRUE(Down(Qt::Key_T, Qt::ControlModifier, "\x14"));
+    EXPECT_EQ(did_, (std::vector<std::string>{"antialias"}));
+    EXPECT_EQ(fw_->Current, &text);
 }
 
 TEST_F(KeysTest, KeysOfTheWindowGoThroughTheHandlerFirst) {
