@@ -1,6 +1,7 @@
 #include "paint/texttool.h"
 
 #include "documents.h"
+#include "keys.h"
 #include "lang.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
@@ -68,7 +69,7 @@ void P_text::Guarded(const std::function<void()>& work) {
     } catch (const pixkit::Exception& e) {
         Erase();
         inProgress_ = false;
-        ShowMessage(e.what(), Translate("Err"), kExclamation);
+        ShowMessage(e.what(), Translate(key::Err), kExclamation);
     }
 }
 
@@ -123,7 +124,7 @@ void P_text::FontChanged() {
         Erase();
         block_.SetStyle(Fields);
         if (inProgress_ && !block_.Fits(block_.Text(), kMaxImagePixels)) {
-            MessageBoxKey("NoMem", "Err", kExclamation);
+            MessageBoxKey(key::NoMem, key::Err, kExclamation);
             Fields = before;
             block_.SetStyle(before);
             WriteBar();
@@ -195,7 +196,7 @@ void P_text::Press() {
 
 bool P_text::Apply(const std::u32string& text) {
     if (!block_.Fits(text, kMaxImagePixels)) {
-        MessageBoxKey("NoMem", "Err", kExclamation);
+        MessageBoxKey(key::NoMem, key::Err, kExclamation);
         return false;
     }
     Erase();
