@@ -75,6 +75,18 @@ inline constexpr char CustomFilterFiles[] = "Custom Filter (*.ACF)";
 inline constexpr char LoadCustomFilter[] = "Load Custom Filter";
 inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
 
+// Help window; "HelpFile" is the manual's contents page of the language.
+inline constexpr char HelpFile[] = "HelpFile";
+inline constexpr char HelpTitle[] = "Vellumatic Help";
+inline constexpr char HelpBack[] = "&Back";
+inline constexpr char HelpForward[] = "&Forward";
+inline constexpr char HelpContents[] = "&Contents";
+inline constexpr char HelpSearch[] = "Search";
+inline constexpr char HelpNoHits[] = "No page contains these words.";
+inline constexpr char HelpNoManual[] = "The manual is not installed.";
+inline constexpr std::string_view kHelpKeys[] = {HelpTitle,  HelpBack,   HelpForward, HelpContents,
+                                                 HelpSearch, HelpNoHits, HelpNoManual};
+
 // Undo and crash recovery.
 inline constexpr char Redo[] = "Redo";
 inline constexpr char RecoverAsk[] = "RecoverAsk";

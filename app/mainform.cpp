@@ -13,6 +13,7 @@
 #include "log.h"
 #include "paint/cuttools.h"
 #include "paint/painting.h"
+#include "platform/helpwindow.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
 #include "recovery.h"
@@ -70,6 +71,7 @@ void TMainForm::FormCreate() {
     BuildOptionsMenu();
     BuildWindowMenu();
     BuildHelpMenu();
+    InstallHelpKey();
     BuildToolBar();
     ConnectZoomControls();
     BuildPaletteBar();
@@ -230,6 +232,7 @@ bool TMainForm::FormClose() {
     if (recovery_) recovery_->RemoveAll();
     SaveToolbars();
     tools_->Shutdown();
+    if (help_ != nullptr) help_->close();
     store_->Flush();
     SetLang(nullptr);
     lang_.reset();

@@ -47,6 +47,7 @@ class TColorSwatch;
 class TPaletteBar;
 class P_undo;
 class P_custom_filter;
+class THelpWindow;
 class EffectHost;
 class UndoSnapshot;
 class UndoHistory;
@@ -174,6 +175,12 @@ class TMainForm : public QMainWindow {
     void ToggleClipping();
     void ToggleAntiAlias();
 
+    // Help (mainform_help.cpp): F1 anywhere shows the page section of the
+    // focused dialog's help context, else of the current tool's.
+    void ShowHelp(int context);
+    int HelpContextOf(const QWidget* widget) const;
+    THelpWindow* HelpWindow() const { return help_; }
+
     // Parameter bars (mainform_parambars.cpp), by bar name: the tool
     // framework calls them when the current tool changes.
     void ShowToolBar(const std::string& barName);
@@ -247,6 +254,8 @@ class TMainForm : public QMainWindow {
     void ViewMouseLeft();
     void VisibleAreaMoved();
     void ShowAbout();
+    void InstallHelpKey();
+    THelpWindow* help_ = nullptr;
 
     // Bars.
     void BuildToolBar();

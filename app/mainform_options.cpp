@@ -5,6 +5,7 @@
 #include "colors/palettebar.h"
 #include "keys.h"
 #include "lang_qt.h"
+#include "platform/helpindex.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
 #include "recovery.h"
@@ -138,7 +139,15 @@ void TMainForm::SetToolbarChecks() {
 
 void TMainForm::BuildHelpMenu() {
     QMenu* m = AddSubMenu(nullptr, "Help1", "&Help");
-    AddCommand(m, "Contents1", "&Contents", QKeySequence(Qt::Key_F1));
+    QAction* contents = AddCommand(m, "Contents1", "&Contents");
+    // F1 itself is caught for every window (InstallHelpKey); the shortcut
+    // here only shows the key in the menu.
+    QAction* context =
+        AddCommand(m, "ContextHelp1", "&Help on Current Tool", QKeySequence(Qt::Key_F1));
+    context->setShortcutContext(Qt::WidgetShortcut);
+    for (QAction* a : {contents, context}) a->setEnabled(true);
+    connect(contents, &QAction::triggered, this, [this] { ShowHelp(kHelpContentsPage); });
+    connect(context, &QAction::triggered, this, [this] { ShowHelp(tools_->HelpContext); });
     m->addSeparator();
     QAction* about = AddCommand(m, "About1", "&About...");
     about->setEnabled(true);

@@ -56,6 +56,7 @@ const char* const kChannelNames[3] = {"Red", "Green", "Blue"};
 
 TColorSel::TColorSel(QWidget* parent) : QDialog(parent) {
     setObjectName("ColorSel");
+    setProperty("HelpContext", kHelpContext);
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
     field_.Alloc({kSvFieldSize, kSvFieldSize});
     auto* grid = new QGridLayout(this);

@@ -27,6 +27,7 @@ class TColorSel : public QDialog {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 1000;
     explicit TColorSel(QWidget* parent);
     ~TColorSel() override;
 

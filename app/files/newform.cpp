@@ -23,6 +23,7 @@ QSpinBox* SizeBox(QWidget* parent, const char* name, int value) {
 
 TNewForm::TNewForm(QWidget* parent, int width, int height) : QDialog(parent) {
     setObjectName("NewForm");
+    setProperty("HelpContext", kHelpContext);
     setWindowTitle(QStringLiteral("New"));
     sizeX_ = SizeBox(this, "SizeX", width);
     sizeY_ = SizeBox(this, "SizeY", height);

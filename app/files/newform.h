@@ -14,6 +14,8 @@ class TNewForm : public QDialog {
     Q_OBJECT
 
   public:
+    // Not a number of the tool table: the File page's "New image" section.
+    static constexpr int kHelpContext = 1100;
     TNewForm(QWidget* parent, int width, int height);
     int SizeXValue() const;
     int SizeYValue() const;

@@ -44,6 +44,7 @@ TPreferences::TPreferences(QWidget* parent, const Preferences& current,
     : QDialog(parent), formats_(std::move(formats)), initial_(linkStates),
       hooks_(std::move(hooks)) {
     setObjectName("Preferences");
+    setProperty("HelpContext", kHelpContext);
     setWindowTitle("Preferences");
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
     initial_.resize(formats_.size(), LinkState::None);

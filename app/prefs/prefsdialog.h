@@ -38,6 +38,7 @@ class TPreferences : public QDialog {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 1510;
     TPreferences(QWidget* parent, const Preferences& current, std::vector<FormatEntry> formats,
                  const std::vector<LinkState>& linkStates,
                  const std::vector<std::string>& languages, PrefsLiveHooks hooks);

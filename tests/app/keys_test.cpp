@@ -46,6 +46,7 @@ std::vector<std::string> AllKeys() {
     std::vector<std::string> keys;
     for (auto k : key::kMessageKeys) keys.emplace_back(k);
     for (auto k : key::kStatusKeys) keys.emplace_back(k);
+    for (auto k : key::kHelpKeys) keys.emplace_back(k);
     for (auto k : key::kToolNames) keys.emplace_back(k);
     for (auto k : key::kBarNames) keys.emplace_back(k);
     return keys;
