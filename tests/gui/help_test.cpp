@@ -16,6 +16,7 @@
 #include "view/tbuffer.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
