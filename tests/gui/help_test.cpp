@@ -146,7 +146,9 @@ TEST_F(HelpGui, ScreenshotsOfTheBarsAndDialogsThePagesName) {
                     {"Airbrush", "bar-airbrush.png"},
                     {"Solid Fill", "bar-solid-fill.png"},
                     {"Pattern Fill", "bar-pattern-fill.png"},
-                    {"Change Color", "bar-change-color.png"}};
+                    {"Change Color", "bar-change-color.png"},
+                    {"Cut Predefined Rectangle", "bar-cut-predefined.png"},
+                    {"Cut with Magic Wand", "bar-magic-wand.png"}};
         for (const auto& bar : bars) {
             fw.SelectTool(fw.ToolByName(bar.Tool), true, -1);
             save(form.ParamToolBar(), bar.File);
