@@ -127,6 +127,8 @@ bool HotKeyHandler::KeyDown(QKeyEvent& event) {
     if (shift && !tools_.Outside) tools_.AxisLock = true;
     const FocusedControl focused = Actions.Focused ? Actions.Focused() : FocusedControl::None;
     if (ControlKeepsKey(focused, event)) return false;
+    // F1 is the help's, also while a text block takes every other key.
+    if (event.key() == Qt::Key_F1) return false;
     if (auto* text = dynamic_cast<TextInputTool*>(tools_.Current);
         text != nullptr && text->TextInputOpen()) {
         if (!text->TextKeyDown(event)) GlobalKey(event, value);

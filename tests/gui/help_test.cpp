@@ -66,6 +66,13 @@ TEST_F(HelpGui, F1ShowsTheSectionOfTheCurrentToolOrTheFocusedDialog) {
         EXPECT_EQ(Shown(form), "lines.md#curves");
         EXPECT_EQ(help->Browser()->TopHeading(), "curves");
 
+        // An open text block takes every key but F1.
+        fw.SelectTool(fw.ToolByName("Write Text"), true, -1);
+        QTest::mouseClick(form.ShowBuf(), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::keyClick(form.ShowBuf(), Qt::Key_F1);
+        EXPECT_TRUE(Shown(form).startsWith("text.md")) << Shown(form).toStdString();
+        QTest::keyClick(form.ShowBuf(), Qt::Key_Escape);
+
         std::unique_ptr<kv::TPreferences> prefs = form.CreatePreferencesDialog();
         prefs->show();
         QTest::keyClick(prefs->findChild<QCheckBox*>("ClippingBox"), Qt::Key_F1);
