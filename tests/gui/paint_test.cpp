@@ -260,16 +260,8 @@ TEST_F(PaintGui, SaveAndClipboardExportLeaveThePreviewStampOut) {
         Move(form, {80, 80}); // the preview stamp rests under the pointer
         const kv::UDBuffer& image = form.Docs().CurrentImage();
         ASSERT_EQ(*image.At(80, 80), kDraw) << "no preview to leave out";
-        const std::string name = (root_ / "saved.bmp").string();
-        const int bmp =
-            kv::FilterIndexFromName(kv::BuildFilter(kv::FilterKind::Save, "All").Text, name);
-        form.Files().Dialogs.Save = [&](const kv::SaveRequest&) {
-            return std::optional<kv::SaveChoice>(kv::SaveChoice{name, bmp});
-        };
-        form.MenuCommand("Save1")->trigger();
-        ASSERT_TRUE(std::filesystem::exists(name));
-        pixkit::Buffer saved;
-        pixkit::GFXFile::Load(saved, name, nullptr);
+        const pixkit::Buffer saved = SaveAndReload(form, (root_ / "saved.bmp").string());
+        ASSERT_FALSE(saved.Empty());
         EXPECT_EQ(*saved.At(40, 40) & 0xFFFFFF, kDraw);
         EXPECT_EQ(*saved.At(80, 80) & 0xFFFFFF, kGround) << "the preview was saved";
         EXPECT_EQ(*image.At(80, 80), kDraw) << "the preview is shown again";

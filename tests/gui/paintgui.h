@@ -5,13 +5,21 @@
 
 #include "harness.h"
 
+#include "files/filecommands.h"
+#include "files/filenames.h"
 #include "mainform.h"
 #include "paint/painting.h"
 #include "paint/stamper.h"
 #include "tools/framework.h"
 #include "view/tbuffer.h"
 
+#include <pixkit/gfxfile.h>
+
 #include <QTest>
+
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include <functional>
 #include <set>
@@ -72,6 +80,19 @@ class PaintGui : public KvTest {
         QTest::mousePress(form.ShowBuf(), b, {}, v);
         if (hold) QTest::qWait(kHold);
         QTest::mouseRelease(form.ShowBuf(), b, {}, v);
+    }
+    // Saves the current image through File > Save as a BMP file named name
+    // (a path) and loads it back.
+    static pixkit::Buffer SaveAndReload(kv::TMainForm& form, const std::string& name) {
+        const int bmp =
+            kv::FilterIndexFromName(kv::BuildFilter(kv::FilterKind::Save, "All").Text, name);
+        form.Files().Dialogs.Save = [name, bmp](const kv::SaveRequest&) {
+            return std::optional<kv::SaveChoice>(kv::SaveChoice{name, bmp});
+        };
+        form.MenuCommand("Save1")->trigger();
+        pixkit::Buffer saved;
+        if (std::filesystem::exists(name)) pixkit::GFXFile::Load(saved, name, nullptr);
+        return saved;
     }
     static void Move(kv::TMainForm& form, pixkit::Pair<int> p) {
         QTest::mouseMove(form.ShowBuf(), ViewOf(form, p));

@@ -158,16 +158,8 @@ TEST_F(TextGui, UncommittedTextNeverStaysOrIsSavedAndUndoRestoresTheImage) {
         Type(form, "unsaved");
         const std::vector<Pixel> shown = Pixels(form);
         ASSERT_NE(shown, before);
-        const std::string name = (root_ / "typed.bmp").string();
-        const int bmp =
-            kv::FilterIndexFromName(kv::BuildFilter(kv::FilterKind::Save, "All").Text, name);
-        form.Files().Dialogs.Save = [&](const kv::SaveRequest&) {
-            return std::optional<kv::SaveChoice>(kv::SaveChoice{name, bmp});
-        };
-        form.MenuCommand("Save1")->trigger();
-        ASSERT_TRUE(std::filesystem::exists(name));
-        Buffer saved;
-        pixkit::GFXFile::Load(saved, name, nullptr);
+        const Buffer saved = SaveAndReload(form, (root_ / "typed.bmp").string());
+        ASSERT_FALSE(saved.Empty());
         bool clean = true;
         for (int y = 0; y < saved.Height(); ++y)
             for (int x = 0; x < saved.Width(); ++x)
