@@ -276,3 +276,40 @@ TEST(JpegBadInput, SegmentLengthsBelowTwo) {
     EXPECT_EQ(TestJpegBytes(b), 0);
     ExpectInvalid(b);
 }
+
+// A file cut off inside its last MCU row keeps every row before it, whatever
+// the sampling (4:2:0 holds a finished row back for the chroma smoothing);
+// a file missing only its EOI loads whole.
+TEST(JpegBadInput, CutFileKeepsEveryCompleteMcuRow) {
+    SKIP_WITHOUT("cjpeg");
+    Buffer pic;
+    MakePicture(pic, 64, 64, 4);
+    const fs::path ppm = Scratch() / "cut.ppm", jpg = Scratch() / "cut.jpg";
+    WritePpm(ppm, pic);
+    for (const char* sampling : {"1x1", "2x2"}) {
+        SCOPED_TRACE(sampling);
+        ASSERT_EQ(Shell(std::string("cjpeg -sample ") + sampling + " -outfile " + jpg.string() +
+                        " " + ppm.string()),
+                  0);
+        const Bytes good = ReadBytes(jpg);
+        Buffer whole;
+        LoadJpegBytes(good, whole);
+        Buffer noEoi;
+        LoadJpegBytes(Bytes(good.begin(), good.end() - 2), noEoi);
+        EXPECT_EQ(MaxDiff(noEoi, whole), 0);
+
+        const int mcuH = sampling[0] == '2' ? 16 : 8;
+        Buffer cut;
+        cut.Alloc({64, 64});
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) *cut.At(x, y) = 0x123456;
+        const Bytes shorter(good.begin(), good.end() - 3);
+        TFixedMemoryStream s(shorter.data(), shorter.size());
+        EXPECT_THROW(Jpeg()->Load(cut, &s, nullptr), EReadError);
+        // The smoothing of the last kept row's bottom pixel row has no row
+        // below any more; everything above it is exact.
+        for (int y = 0; y < 64 - mcuH - 1; ++y)
+            for (int x = 0; x < 64; ++x) ASSERT_EQ(*cut.At(x, y), *whole.At(x, y)) << x << "," << y;
+        for (int x = 0; x < 64; ++x) EXPECT_EQ(*cut.At(x, 63), 0x123456u);
+    }
+}

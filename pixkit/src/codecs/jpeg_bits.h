@@ -1,7 +1,9 @@
 // Reading the entropy-coded segment of a scan (ITU-T T.81 F.2.2.5): a 64-bit
 // bit buffer fed from a StreamBuf, stuffed bytes removed. A marker ends the
 // segment: from there the buffer is fed zero bits, counted as padding, and
-// a decoder that consumes padding has run past the end of its data.
+// a decoder that consumes padding has run past the end of its data. The end
+// of the stream ends the segment the same way, so the bits read ahead never
+// cost the blocks that were complete before a file was cut off.
 #pragma once
 
 #include "jpeg.h"
@@ -38,9 +40,12 @@ class BitReader {
         Consume(n);
         return v;
     }
-    // Raises EInvalidImage when decoding went past the end of the segment.
+    // Raises EInvalidImage when decoding went past the end of the segment,
+    // EReadError when the stream ended inside it.
     void CheckNotOverrun() const {
-        if (count_ < padding_) throw EInvalidImage();
+        if (count_ >= padding_) return;
+        if (marker_ == kEndOfStream) throw EReadError();
+        throw EInvalidImage();
     }
     // Ends an interval: drops the rest of the current byte and requires the
     // restart marker RSTn next.
@@ -50,10 +55,11 @@ class BitReader {
     std::uint32_t SlowByte();
 
     StreamBuf& in_;
-    std::uint64_t bits_ = 0; // unread bits, most significant first
-    int count_ = 0;          // number of unread bits
-    int padding_ = 0;        // zero bits fed after a marker, at the end of bits_
-    int marker_ = 0;         // the marker that ended the segment, 0 if none yet
+    std::uint64_t bits_ = 0;                   // unread bits, most significant first
+    int count_ = 0;                            // number of unread bits
+    int padding_ = 0;                          // zero bits fed after a marker, at the end of bits_
+    static constexpr int kEndOfStream = 0x100; // marker_ when the stream ended
+    int marker_ = 0;                           // the marker that ended the segment, 0 if none yet
 };
 
 // Decodes one Huffman symbol (T.81 F.2.2.3).

@@ -84,7 +84,7 @@ class ScanDecoder {
   private:
     void Setup();
     void DecodeRow(int set);
-    void Output(Buffer& b, int row);
+    void Output(Buffer& b, int row, bool last);
 
     BitReader br_;
     const Frame& f_;
@@ -151,7 +151,7 @@ void ScanDecoder::DecodeRow(int set) {
     }
 }
 
-void ScanDecoder::Output(Buffer& b, int row) {
+void ScanDecoder::Output(Buffer& b, int row, bool last) {
     McuRows m{};
     m.Top = row * mcuH_;
     m.Rows = std::min(mcuH_, f_.Height - m.Top);
@@ -163,8 +163,7 @@ void ScanDecoder::Output(Buffer& b, int row) {
         if (!smooth2x2_ || i == 0) continue;
         m.Above[i] = row == 0 ? m.Plane[i] : c.Above.data();
         const int validRows = (m.Rows + 1) / 2;
-        m.Below[i] = row + 1 < mcusY_ ? comp_[i].Set[set ^ 1].data()
-                                      : m.Plane[i] + (validRows - 1) * c.Stride;
+        m.Below[i] = last ? m.Plane[i] + (validRows - 1) * c.Stride : comp_[i].Set[set ^ 1].data();
     }
     OutputRows(f_, m, b, scratch_.data(), sums_.data());
     GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
@@ -180,7 +179,7 @@ void ScanDecoder::Run(Buffer& b) {
     if (!smooth2x2_) {
         for (int row = 0; row <= lastRow; ++row) {
             DecodeRow(0);
-            Output(b, row);
+            Output(b, row, row + 1 == mcusY_);
         }
         return;
     }
@@ -194,8 +193,17 @@ void ScanDecoder::Run(Buffer& b) {
                 CompState& c = comp_[i];
                 std::memcpy(c.Above.data(), c.Set[other].data() + 7 * c.Stride, c.Stride);
             }
-        if (row + 1 < mcusY_) DecodeRow(other);
-        Output(b, row);
+        if (row + 1 < mcusY_) {
+            try {
+                DecodeRow(other);
+            } catch (...) {
+                // The data ends in the next row: this one is complete and
+                // smoothed as the image's last.
+                Output(b, row, true);
+                throw;
+            }
+        }
+        Output(b, row, row + 1 == mcusY_);
     }
 }
 
@@ -276,10 +284,17 @@ std::uint32_t BitReader::SlowByte() {
         padding_ += 8;
         return 0;
     }
-    const std::uint8_t byte = in_.Get();
-    if (byte != 0xFF) return byte;
-    std::uint8_t next = in_.Get();
-    while (next == 0xFF) next = in_.Get();
+    std::uint8_t byte, next;
+    try {
+        byte = in_.Get();
+        if (byte != 0xFF) return byte;
+        next = in_.Get();
+        while (next == 0xFF) next = in_.Get();
+    } catch (const EReadError&) {
+        marker_ = kEndOfStream;
+        padding_ += 8;
+        return 0;
+    }
     if (next == 0) return 0xFF;
     marker_ = next;
     padding_ += 8;
@@ -290,6 +305,7 @@ void BitReader::Restart(int n) {
     bits_ = 0;
     count_ = 0;
     padding_ = 0;
+    if (marker_ == kEndOfStream) throw EReadError();
     if (marker_ == 0) marker_ = NextMarker(in_);
     if (marker_ != RST0 + n) throw EInvalidImage();
     marker_ = 0;
