@@ -1,7 +1,9 @@
 // The Brush menu: brush files, cutting commands and brush operations.
 #include "mainform.h"
 
+#include "brushops/bendtool.h"
 #include "brushops/brushcommands.h"
+#include "brushops/rotatetool.h"
 #include "brushops/stretchtool.h"
 #include "files/filecommands.h"
 #include "paint/cuttools.h"
@@ -60,7 +62,8 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
 }
 
-// Select All, Crop, Restore, Halve, Double, Stretch and Mirror.
+// Select All, Crop, Restore, Halve, Double, Stretch, Mirror, Rotate, Bend
+// and Shear.
 void TMainForm::ConnectBrushCommands() {
     const std::pair<const char*, std::function<void()>> commands[] = {
         {"SelectAll1", [] { SelectAllBrush(); }},
@@ -77,6 +80,13 @@ void TMainForm::ConnectBrushCommands() {
         {"Height3", [this] { tools_->SelectTool(StretchBrushYTool(), true, -1); }},
         {"LefttoRight1", [] { MirrorBrushCommand(true); }},
         {"ToptoBottom1", [] { MirrorBrushCommand(false); }},
+        {"N90Degrees1", [] { RotateBrushCommand(false); }},
+        {"N180Degrees1", [] { RotateBrushCommand(true); }},
+        {"AnyAngle1", [this] { tools_->SelectTool(RotateBrushTool(), true, -1); }},
+        {"UpandDown1", [this] { tools_->SelectTool(BendBrushUnDTool(), true, -1); }},
+        {"LeftandRight1", [this] { tools_->SelectTool(BendBrushLnRTool(), true, -1); }},
+        {"UpandDown2", [this] { tools_->SelectTool(ShearBrushUnDTool(), true, -1); }},
+        {"LeftandRight2", [this] { tools_->SelectTool(ShearBrushLnRTool(), true, -1); }},
     };
     for (const auto& [name, run] : commands) {
         QAction* action = MenuCommand(name);

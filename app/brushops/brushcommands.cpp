@@ -1,5 +1,6 @@
 #include "brushops/brushcommands.h"
 
+#include "brushops/rotate.h"
 #include "brushops/transform.h"
 #include "keys.h"
 #include "lang.h"
@@ -53,6 +54,16 @@ void MirrorBrushCommand(bool leftToRight) {
             MirrorLeftRight(state.Brush);
         else
             MirrorTopBottom(state.Brush);
+    });
+}
+
+void RotateBrushCommand(bool halfTurn) {
+    if (Paint()->Brush.Brush.Empty()) return;
+    ChangeBrush([halfTurn](BrushState& state) {
+        if (halfTurn)
+            Rotate180(state.Brush);
+        else if (!Rotate90(state.Brush))
+            BrushTooBig();
     });
 }
 

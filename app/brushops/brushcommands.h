@@ -1,5 +1,6 @@
 // The Brush menu commands that change the current brush at once: Halve,
-// Double and Mirror, and the frame every such command runs in.
+// Double, Mirror and the quarter and half turns, and the frame every such
+// command runs in.
 #pragma once
 
 #include <functional>
@@ -19,5 +20,8 @@ void ChangeBrush(const std::function<void(BrushState&)>& change);
 // conditions refuse silently, a result too big for a brush with a message.
 void ScaleBrushCommand(double fx, double fy);
 void MirrorBrushCommand(bool leftToRight);
+// Brush > Rotate > 90 Degrees (a quarter turn counter-clockwise) and 180
+// Degrees; the brush is not trimmed.
+void RotateBrushCommand(bool halfTurn);
 
 } // namespace kv

@@ -130,6 +130,10 @@ void Painting::ClearOffset() {
     form_.SetPanelText(3, QString());
 }
 
+void Painting::ShowAngle(double degrees) {
+    form_.SetPanelText(3, QString::number(degrees, 'f', 2) + QChar('`'));
+}
+
 void Painting::ShowColorValue(pixkit::Pixel p) {
     form_.SetPanelText(3,
                        QString("[%1,%2,%3]").arg(p >> 16 & 0xFF).arg(p >> 8 & 0xFF).arg(p & 0xFF));

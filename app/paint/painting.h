@@ -85,6 +85,8 @@ class Painting : public PaintSurface {
     // Status panel 3 while a point is dragged: "[dx,dy]"; empty to clear.
     void ShowOffset(pixkit::Pair<int> from, pixkit::Pair<int> to);
     void ClearOffset();
+    // Status panel 3 while the brush is turned: the angle as "90.00`".
+    void ShowAngle(double degrees);
     // Status panel 3: "[R,G,B]" of pixel p.
     void ShowColorValue(pixkit::Pixel p);
     // Panel 4 shows the translation of key (the tool's status text).
