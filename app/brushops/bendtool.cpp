@@ -57,20 +57,6 @@ void P_bend_brush::Deform(Buffer& dst, Buffer& b, Pair<int> p, Pair<int> at) con
     DrawDeformed(kind_, dst, b, {AnchorX, AnchorY}, p, at, kBrushTransparent);
 }
 
-// Before the first click the brush follows the pointer as with a pen.
-void P_bend_brush::Show() {
-    if (Tools()->State == csIdle)
-        Paint()->Stamp.StampAt(Tools()->ImagePos);
-    else
-        Preview();
-}
-
-void P_bend_brush::Hide() {
-    Painting& paint = *Paint();
-    paint.Stamp.RestoreUnder();
-    saved_.PutBack(paint);
-}
-
 // The painting brush deformed straight into the drawing view, after the
 // image under it was saved.
 void P_bend_brush::Preview() {
@@ -78,7 +64,7 @@ void P_bend_brush::Preview() {
     const Pair<int> p = Tools()->ImagePos;
     const Pair<int> origin = NewOrigin(p), size = NewSize(p);
     const pixkit::Rect r{origin.x, origin.y, origin.x + size.x - 1, origin.y + size.y - 1};
-    if (!saved_.Save(paint, r)) return;
+    if (!Saved.Save(paint, r)) return;
     Deform(paint.ClipView(), paint.Brush.Painting, p, origin);
     paint.Invalidate(r);
     paint.UpdateNow();

@@ -6,8 +6,7 @@
 #pragma once
 
 #include "brushops/deform.h"
-#include "brushops/savedarea.h"
-#include "tools/icon.h"
+#include "brushops/previewtool.h"
 
 #include <pixkit/buffer.h>
 
@@ -15,10 +14,8 @@
 
 namespace kv {
 
-class P_bend_brush : public P_icon {
+class P_bend_brush : public BrushPreviewTool {
   public:
-    void Show() override;
-    void Hide() override;
     void Press() override;
     void Activate() override;
     void Deactivate(P_icon* next) override;
@@ -43,13 +40,12 @@ class P_bend_brush : public P_icon {
 
   private:
     pixkit::Pair<int> BrushSize() const;
-    void Preview();
+    void Preview() override;
     void Apply();
 
     DeformKind kind_;
     const char* firstKey_;
     const char* secondKey_;
-    SavedArea saved_;
 };
 
 class P_bend_brush_UnD : public P_bend_brush {

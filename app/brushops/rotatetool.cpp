@@ -42,20 +42,6 @@ Pair<int> P_rotate_brush::Centre() const {
     return {AnchorX + (brush.Width() >> 1), AnchorY + (brush.Height() >> 1)};
 }
 
-// Before the first click the brush follows the pointer as with a pen.
-void P_rotate_brush::Show() {
-    if (Tools()->State == csIdle)
-        Paint()->Stamp.StampAt(Tools()->ImagePos);
-    else
-        Preview();
-}
-
-void P_rotate_brush::Hide() {
-    Painting& paint = *Paint();
-    paint.Stamp.RestoreUnder();
-    saved_.PutBack(paint);
-}
-
 // The painting brush turned straight into the drawing view around the
 // brush's centre, after the image under it was saved.
 void P_rotate_brush::Preview() {
@@ -71,7 +57,7 @@ void P_rotate_brush::Preview() {
     const Pair<int> at = TurnPoint(from, size, Angle);
     const Pair<int> corner{c.x - (size.x >> 1), c.y - (size.y >> 1)};
     const pixkit::Rect r{corner.x - 1, corner.y - 1, corner.x + size.x, corner.y + size.y};
-    if (!saved_.Save(paint, r)) return;
+    if (!Saved.Save(paint, r)) return;
     XFormCentred(paint.ClipView(), painting, RotationMatrix(Angle),
                  {corner.x + at.x, corner.y + at.y}, kBrushTransparent, TurnMode());
     paint.Invalidate(r);

@@ -5,8 +5,7 @@
 // stays selected, so the next click starts again from the result.
 #pragma once
 
-#include "brushops/savedarea.h"
-#include "tools/icon.h"
+#include "brushops/previewtool.h"
 
 #include <pixkit/buffer.h>
 
@@ -14,11 +13,9 @@
 
 namespace kv {
 
-class P_rotate_brush : public P_icon {
+class P_rotate_brush : public BrushPreviewTool {
   public:
     P_rotate_brush();
-    void Show() override;
-    void Hide() override;
     void Press() override;
     void Activate() override;
     void Deactivate(P_icon* next) override;
@@ -28,10 +25,8 @@ class P_rotate_brush : public P_icon {
 
   private:
     pixkit::Pair<int> Centre() const;
-    void Preview();
+    void Preview() override;
     void Apply();
-
-    SavedArea saved_;
 };
 
 P_icon* RotateBrushTool();
