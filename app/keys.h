@@ -51,6 +51,8 @@ inline constexpr char Image[] = "Image";
 inline constexpr char OpenBrush[] = "Open Brush";
 inline constexpr char SaveBrush[] = "Save Brush";
 inline constexpr char BrTooBig[] = "BrTooBig";
+// Image > Stretch / Mirror with a width or height of 0.
+inline constexpr char StretchZero[] = "StretchZero";
 
 // Colours and palette.
 inline constexpr char SelDrawCol[] = "SelDrawCol";
@@ -99,7 +101,7 @@ inline constexpr std::string_view kMessageKeys[] = {
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
     SaveFastPalette, Redo, RecoverAsk, RecoverBad,
     // Brushes, components, filters
-    "NoMem", "BrTooBig", "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
+    "NoMem", "BrTooBig", StretchZero, "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,
     LoadCustomFilter, SaveCustomFilter,
     // File commands, browser, open preview, information, printing

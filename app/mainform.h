@@ -241,6 +241,8 @@ class TMainForm : public QMainWindow {
     void ConnectBrushFiles();
     void ConnectBrushCommands();
     void BuildImageMenu();
+    // Image > Stretch / Mirror and the other image-wide tools of the menu.
+    void ConnectImageCommands();
     void BuildEffectsMenu();
     void BuildTechniquesMenu();
     void BuildOptionsMenu();

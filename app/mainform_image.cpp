@@ -1,6 +1,8 @@
 // The Image, Effects and Techniques menus.
 #include "mainform.h"
 
+#include "brushops/stretchpicture.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -16,6 +18,18 @@ void TMainForm::BuildImageMenu() {
     AddCommand(m, "FilterFactory1", "&Filter Factory");
     m->addSeparator();
     AddCommand(m, "Info1", "&Info...");
+}
+
+void TMainForm::ConnectImageCommands() {
+    const std::pair<const char*, P_icon* (*)()> commands[] = {
+        {"StretchMirror1", StretchPictureTool},
+    };
+    for (const auto& [name, tool] : commands) {
+        QAction* action = MenuCommand(name);
+        action->setEnabled(true);
+        connect(action, &QAction::triggered, this,
+                [this, tool] { tools_->SelectTool(tool(), true, -1); });
+    }
 }
 
 // One sub-menu per folder of plug-in components, filled by the component

@@ -38,6 +38,7 @@ void TMainForm::InitPainting() {
     }
     ConnectBrushFiles();
     ConnectBrushCommands();
+    ConnectImageCommands();
 }
 
 // "Clear Image" follows "Undo Last Action" among the action icons.
