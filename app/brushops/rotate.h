@@ -9,6 +9,10 @@
 
 namespace kv {
 
+// Allocates b (contents undefined) for a caller that writes all of it at
+// once: a large block asks the system for huge pages first.
+void AllocForWriting(pixkit::Buffer& b, pixkit::Pair<int> size);
+
 // The bounding size of a w x h block turned by a radians: |cos a| w +
 // |sin a| h by |sin a| w + |cos a| h, each truncated toward zero (and at
 // least 1, which rounding could otherwise miss at multiples of 90 degrees).
