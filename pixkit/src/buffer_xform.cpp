@@ -13,6 +13,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace pixkit {
 
 namespace {
@@ -137,6 +141,66 @@ void SuperEdgePixel(Pixel* d, std::int64_t x, const Vec& base, const SubSpans& s
     if (covered) *d = detail::Mean4(v[0], v[1], v[2], v[3]);
 }
 
+#if defined(__x86_64__)
+// The source pixels at 16.16 positions (u, v).
+__attribute__((target("avx2"))) inline __m256i Gather(const int* base, __m256i pitch, __m256i u,
+                                                      __m256i v) {
+    const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), pitch),
+                                         _mm256_srai_epi32(u, 16));
+    return _mm256_i32gather_epi32(base, idx, 4);
+}
+
+// The fully covered run of SuperRun eight pixels at a time with AVX2
+// gathers; the same positions and means as the scalar loop, so the result is
+// identical. Positions and pixel indices are carried in 32 bits, which the
+// caller has checked the source allows. Returns how many pixels it did.
+__attribute__((target("avx2"))) std::int64_t
+SuperRunAvx2(Pixel* d, std::int64_t n, const std::int64_t (&p)[8], const Source& s, Pixel key) {
+    const std::int64_t u = p[0], v = p[1], du = p[2], dv = p[3];
+    const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i uu = _mm256_add_epi32(_mm256_set1_epi32(int(u)),
+                                  _mm256_mullo_epi32(step, _mm256_set1_epi32(int(du))));
+    __m256i vv = _mm256_add_epi32(_mm256_set1_epi32(int(v)),
+                                  _mm256_mullo_epi32(step, _mm256_set1_epi32(int(dv))));
+    const __m256i du8 = _mm256_set1_epi32(int(du * 8)), dv8 = _mm256_set1_epi32(int(dv * 8));
+    const __m256i hcu = _mm256_set1_epi32(int(p[4])), hcv = _mm256_set1_epi32(int(p[5]));
+    const __m256i hru = _mm256_set1_epi32(int(p[6])), hrv = _mm256_set1_epi32(int(p[7]));
+    const __m256i pitch = _mm256_set1_epi32(int(s.pitch));
+    const __m256i keyv = _mm256_set1_epi32(int(key));
+    const __m256i rbMask = _mm256_set1_epi32(0xFF00FF), gMask = _mm256_set1_epi32(0xFF00);
+    const int* base = reinterpret_cast<const int*>(s.data);
+    const bool keyed = key != NoKey;
+    std::int64_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        __m256i q[4] = {Gather(base, pitch, uu, vv),
+                        Gather(base, pitch, _mm256_add_epi32(uu, hcu), _mm256_add_epi32(vv, hcv)),
+                        Gather(base, pitch, _mm256_add_epi32(uu, hru), _mm256_add_epi32(vv, hrv)),
+                        Gather(base, pitch, _mm256_add_epi32(_mm256_add_epi32(uu, hcu), hru),
+                               _mm256_add_epi32(_mm256_add_epi32(vv, hcv), hrv))};
+        if (keyed) {
+            const __m256i under = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + k));
+            for (__m256i& x : q) x = _mm256_blendv_epi8(x, under, _mm256_cmpeq_epi32(x, keyv));
+        }
+        __m256i rb = _mm256_set1_epi32(0x20002), g = _mm256_set1_epi32(0x200);
+        for (const __m256i& x : q) {
+            rb = _mm256_add_epi32(rb, _mm256_and_si256(x, rbMask));
+            g = _mm256_add_epi32(g, _mm256_and_si256(x, gMask));
+        }
+        const __m256i mean = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(rb, 2), rbMask),
+                                             _mm256_and_si256(_mm256_srli_epi32(g, 2), gMask));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + k), mean);
+        uu = _mm256_add_epi32(uu, du8);
+        vv = _mm256_add_epi32(vv, dv8);
+    }
+    return k;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 // Pixels whose four samples all lie inside the spans.
 void SuperRun(Pixel* d, const Vec& first, std::int64_t n, const Mapping& m, const Source& s,
               Pixel key, const SubSpans& sp, std::int64_t x) {
@@ -155,6 +219,18 @@ void SuperRun(Pixel* d, const Vec& first, std::int64_t n, const Mapping& m, cons
     const auto du = std::int64_t(m.col.u), dv = std::int64_t(m.col.v);
     const auto hcu = std::int64_t(m.halfCol.u), hcv = std::int64_t(m.halfCol.v);
     const auto hru = std::int64_t(m.halfRow.u), hrv = std::int64_t(m.halfRow.v);
+#if defined(__x86_64__)
+    // Every position of the run lies inside src; with src's positions and
+    // pixel indices below 2^31 they fit the vector lanes.
+    if (n > 8 && HasAvx2() && s.pitch >= 0 && s.w16 < (i128(1) << 31) && s.h16 < (i128(1) << 31) &&
+        (i128(s.h16 >> 16) * s.pitch) < (i128(1) << 31)) {
+        const std::int64_t k = SuperRunAvx2(d, n, {u, v, du, dv, hcu, hcv, hru, hrv}, s, key);
+        d += k;
+        n -= k;
+        u += du * k;
+        v += dv * k;
+    }
+#endif
     if (key == NoKey) {
         for (std::int64_t k = 0; k < n; ++k, u += du, v += dv)
             d[k] = detail::Mean4(s.At(u, v), s.At(u + hcu, v + hcv), s.At(u + hru, v + hrv),
