@@ -1,6 +1,7 @@
 // The Image, Effects and Techniques menus.
 #include "mainform.h"
 
+#include "brushops/rotatepicture.h"
 #include "brushops/stretchpicture.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@ void TMainForm::BuildImageMenu() {
 void TMainForm::ConnectImageCommands() {
     const std::pair<const char*, P_icon* (*)()> commands[] = {
         {"StretchMirror1", StretchPictureTool},
+        {"Rotate1", RotatePictureTool},
     };
     for (const auto& [name, tool] : commands) {
         QAction* action = MenuCommand(name);
