@@ -91,6 +91,8 @@ class TMainForm : public QMainWindow {
     QString PanelText(int panel) const;
     void SetPanelText(int panel, const QString& text);
     void RefreshDocumentLabel();
+    // The grid bar's buttons follow the user level.
+    void ApplyGridBarLevel();
 
     // Progress display (the callbacks given to the format registry).
     void ProgressStart(int max);
@@ -113,6 +115,8 @@ class TMainForm : public QMainWindow {
     // Repaints the screen area of an image rectangle (right and bottom
     // exclusive) without erasing.
     void InvalidateImageRect(int x1, int y1, int x2, int y2);
+    // Paints what was invalidated before returning to the event loop.
+    void UpdateImageNow();
     // Moves the mouse pointer over image pixel p, limited to the visible
     // part of the image; the tools see the new position at once.
     void WarpPointerToImage(pixkit::Pair<int> p);
@@ -278,10 +282,11 @@ class TMainForm : public QMainWindow {
     bool closing_ = false;
 
     TAboutPanel* about_ = nullptr;
-    QToolBar* toolBar_ = nullptr;    // zoom and the tool panel
-    QToolBar* paletteBar_ = nullptr; // colours
-    QToolBar* paramBar_ = nullptr;   // the current tool's parameters
-    QToolBar* gridBar_ = nullptr;    // grid spacing and origin
+    QToolBar* toolBar_ = nullptr;          // zoom and the tool panel
+    QToolBar* paletteBar_ = nullptr;       // colours
+    QToolBar* paramBar_ = nullptr;         // the current tool's parameters
+    QToolBar* gridBar_ = nullptr;          // grid spacing and origin
+    std::vector<QAction*> gridLevelItems_; // shown from user level 1 on
     QLabel* panels_[5] = {};
     QStackedWidget* docPanel_ = nullptr;
     QProgressBar* progress_ = nullptr;
@@ -318,6 +323,7 @@ class TMainForm : public QMainWindow {
     pixkit::Buffer drawView_;
     pixkit::Pair<int> mouseImage_{-1, -1};
     bool mouseOutside_ = true;
+    QRect lastInvalid_; // the view rectangle InvalidateImageRect asked for last
     std::unique_ptr<FileTypeLinks> links_;
     TParamBar* params_ = nullptr;
     std::string shownBar_; // the bar name the parameter bar was built for

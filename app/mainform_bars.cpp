@@ -85,13 +85,8 @@ void TMainForm::BuildPaletteBar() {
 }
 
 void TMainForm::BuildParameterBars() {
-    paramBar_ = NewBar(this, "Toolbar97", "Parameters", Qt::BottomToolBarArea);
-    auto* caption = new QLabel(paramBar_);
-    caption->setObjectName("BarCaption");
-    paramBar_->addWidget(caption);
-    params_ = new TParamBar(paramBar_, caption);
-
-    addToolBarBreak(Qt::BottomToolBarArea);
+    // The bottom area's first line lies at the window's edge: the grid bar
+    // goes there, under the parameter bar when both show.
     gridBar_ = NewBar(this, "GridBar", "Grid", Qt::BottomToolBarArea);
     auto* title = new QLabel("GRID  ", gridBar_);
     title->setObjectName("GridLabel");
@@ -100,7 +95,7 @@ void TMainForm::BuildParameterBars() {
     AddGridField(gridBar_, "GridDy", "  D&Y ", "Delta Y", 1, 8);
     AddGridField(gridBar_, "GridPx", "  Pos X ", "X Position", 0, 0);
     AddGridField(gridBar_, "GridPy", "  Pos Y ", "Y Position", 0, 0);
-    gridBar_->addSeparator();
+    gridLevelItems_ = {gridBar_->addSeparator()};
     auto* brushSize = new QPushButton("Br&ush Size", gridBar_);
     brushSize->setObjectName("BrushSizeBtn");
     brushSize->setToolTip("Set Grid to Brush Size");
@@ -109,8 +104,19 @@ void TMainForm::BuildParameterBars() {
     origin->setToolTip("Set Grid Origin");
     for (QPushButton* b : {brushSize, origin}) {
         b->setEnabled(false);
-        gridBar_->addWidget(b);
+        gridLevelItems_.push_back(gridBar_->addWidget(b));
     }
+
+    addToolBarBreak(Qt::BottomToolBarArea);
+    paramBar_ = NewBar(this, "Toolbar97", "Parameters", Qt::BottomToolBarArea);
+    auto* caption = new QLabel(paramBar_);
+    caption->setObjectName("BarCaption");
+    paramBar_->addWidget(caption);
+    params_ = new TParamBar(paramBar_, caption);
+}
+
+void TMainForm::ApplyGridBarLevel() {
+    for (QAction* item : gridLevelItems_) item->setVisible(prefs_.Level >= 1);
 }
 
 void TMainForm::InitToolbars() {
@@ -121,6 +127,7 @@ void TMainForm::InitToolbars() {
     // The parameter bar of the Circle tool and the Grid bar start hidden.
     paramBar_->hide();
     gridBar_->hide();
+    ApplyGridBarLevel();
     LogLine("Toolbar initialization finished.");
 }
 

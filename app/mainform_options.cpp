@@ -98,6 +98,7 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
     if (chosen.Level != prefs_.Level || newLanguage) {
         prefs_.Level = chosen.Level;
         RebuildParameterBar();
+        ApplyGridBarLevel();
     }
     QApplication::restoreOverrideCursor();
     const bool clippingChanged = chosen.Clipping != prefs_.Clipping;

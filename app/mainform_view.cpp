@@ -86,7 +86,15 @@ void TMainForm::InvalidateImageRect(int x1, int y1, int x2, int y2) {
     // What a tool repaints is what it may have changed.
     if (history_) history_->MarkDirty({x1, y1, x2 - 1, y2 - 1});
     const pixkit::Rect r = InvalidationRect(x1, y1, x2, y2, ZoomFactor());
-    ShowBuf()->update(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)));
+    lastInvalid_ = QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1));
+    ShowBuf()->update(lastInvalid_);
+}
+
+void TMainForm::UpdateImageNow() {
+    // A synchronous repaint makes the window paint every region waiting for
+    // an update, not only this one.
+    if (!lastInvalid_.isEmpty()) ShowBuf()->repaint(lastInvalid_);
+    lastInvalid_ = QRect();
 }
 
 void TMainForm::RecomputeDrawingView() {

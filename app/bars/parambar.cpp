@@ -234,7 +234,7 @@ void TParamBar::Build(const std::string& name, std::string_view descriptor, int 
             break;
         }
         w->setObjectName(QString("BarControl%1").arg(controls_.size()));
-        controls_.push_back({w, kind});
+        controls_.push_back({w, kind, {}});
     }
 }
 
@@ -296,32 +296,41 @@ void TParamBar::SetBarValue(int index, double value) {
     }
 }
 
+void TParamBar::Unbind(const Entry& e) {
+    for (const QMetaObject::Connection& c : e.Bound) disconnect(c);
+    e.Bound.clear();
+}
+
 void TParamBar::BindBarHandler(int index, std::function<void()> handler) {
     const Entry* found = Find(index);
     if (found == nullptr) return;
     const Entry& e = *found;
+    Unbind(e);
     auto run = [handler] { handler(); };
+    auto& bound = e.Bound;
     switch (e.Kind) {
     case BarControl::List:
     case BarControl::Font:
-        connect(static_cast<QComboBox*>(e.Widget), &QComboBox::currentIndexChanged, this, run);
+        bound.push_back(
+            connect(static_cast<QComboBox*>(e.Widget), &QComboBox::currentIndexChanged, this, run));
         break;
     case BarControl::Number:
         if (auto* f = qobject_cast<QDoubleSpinBox*>(e.Widget)) {
-            connect(f, &QDoubleSpinBox::valueChanged, this, run);
-            connect(f, &QDoubleSpinBox::editingFinished, this, run);
+            bound.push_back(connect(f, &QDoubleSpinBox::valueChanged, this, run));
+            bound.push_back(connect(f, &QDoubleSpinBox::editingFinished, this, run));
         } else {
             auto* i = static_cast<QSpinBox*>(e.Widget);
-            connect(i, &QSpinBox::valueChanged, this, run);
-            connect(i, &QSpinBox::editingFinished, this, run);
+            bound.push_back(connect(i, &QSpinBox::valueChanged, this, run));
+            bound.push_back(connect(i, &QSpinBox::editingFinished, this, run));
         }
         break;
     case BarControl::Check:
-        connect(static_cast<QCheckBox*>(e.Widget), &QCheckBox::toggled, this, run);
+        bound.push_back(connect(static_cast<QCheckBox*>(e.Widget), &QCheckBox::toggled, this, run));
         break;
     case BarControl::Button:
     case BarControl::Picture:
-        connect(static_cast<QAbstractButton*>(e.Widget), &QAbstractButton::clicked, this, run);
+        bound.push_back(
+            connect(static_cast<QAbstractButton*>(e.Widget), &QAbstractButton::clicked, this, run));
         break;
     case BarControl::Color:
         break;
@@ -333,8 +342,9 @@ void TParamBar::BindBarMouseDown(int index, std::function<void(QMouseEvent*)> ha
     if (found == nullptr) return;
     const Entry& e = *found;
     if (e.Kind != BarControl::Color) return;
-    connect(static_cast<TColorSwatch*>(e.Widget), &TColorSwatch::Pressed, this,
-            [handler](QMouseEvent* ev) { handler(ev); });
+    Unbind(e);
+    e.Bound.push_back(connect(static_cast<TColorSwatch*>(e.Widget), &TColorSwatch::Pressed, this,
+                              [handler](QMouseEvent* ev) { handler(ev); }));
 }
 
 } // namespace kv

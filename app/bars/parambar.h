@@ -58,7 +58,11 @@ class TParamBar : public QObject {
     struct Entry {
         QWidget* Widget = nullptr;
         BarControl Kind = BarControl::Button;
+        // The handler's connections: binding again replaces them, so a tool
+        // activated again on a kept bar runs its handler once per change.
+        mutable std::vector<QMetaObject::Connection> Bound;
     };
+    void Unbind(const Entry& e);
     const Entry* Find(int index) const;
     void Add(QWidget* w, int level, int currentLevel, int tagLow = 0);
     QWidget* MakeControl(const BarItem& item, const QFont& font, QLabel*& label);

@@ -116,7 +116,9 @@ void TColorSel::Open(TColorSwatch* target, const QString& title, QWidget* centre
         const QPoint centre = centreOver->mapToGlobal(centreOver->rect().center());
         move(centre - QPoint(width() / 2, height() / 2));
     }
+    if (target_ != nullptr) disconnect(target_, &QObject::destroyed, this, nullptr);
     target_ = target;
+    connect(target, &QObject::destroyed, this, &TColorSel::TargetGone);
     changed_ = std::move(changed);
     setWindowTitle(title);
     const std::uint32_t c = target->Color();
@@ -212,6 +214,15 @@ void TColorSel::SVChange(QPoint p) {
 void TColorSel::RedrawField() {
     DrawSvField(field_, hsv_.H, hsv_.S, hsv_.V, SliderColor());
     fieldView_->update();
+}
+
+TColorSwatch* TColorSel::Target() const {
+    return target_.data();
+}
+
+void TColorSel::TargetGone() {
+    changed_ = nullptr;
+    hide();
 }
 
 void TColorSel::done(int result) {

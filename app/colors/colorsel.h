@@ -11,6 +11,7 @@
 #include <pixkit/buffer.h>
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -37,7 +38,7 @@ class TColorSel : public QDialog {
     void Open(TColorSwatch* target, const QString& title, QWidget* centreOver,
               std::function<void()> changed, bool modal = false);
 
-    TColorSwatch* Target() const { return target_; }
+    TColorSwatch* Target() const;
     QSlider* Slider(int channel) const { return sliders_[static_cast<std::size_t>(channel)]; }
     QLineEdit* Edit(int channel) const { return edits_[static_cast<std::size_t>(channel)]; }
     QSlider* HueBar() const { return hue_; }
@@ -59,13 +60,16 @@ class TColorSel : public QDialog {
     void SetSliders(std::uint32_t rgb);
     void ColorMoved(From from);
     void RedrawField();
+    void TargetGone();
 
     std::array<QSlider*, 3> sliders_{};
     std::array<QLineEdit*, 3> edits_{};
     QSlider* hue_ = nullptr;
     TSvField* fieldView_ = nullptr;
     pixkit::Buffer field_;
-    TColorSwatch* target_ = nullptr;
+    // A bar rebuild can delete the swatch while the dialog is open: the
+    // dialog then closes, and nothing writes to the swatch that is gone.
+    QPointer<TColorSwatch> target_;
     std::function<void()> changed_;
     std::uint32_t restore_ = 0;
     Hsv hsv_;

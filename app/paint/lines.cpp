@@ -85,6 +85,16 @@ void P_spline::Press() {
     Start = End;
     tools.State = csIdle;
     paint.SetStatusKey(StatusText, "SplnEnd");
+    quiet_ = true;
+    quietAt_ = p;
+}
+
+void P_spline::Show() {
+    if (quiet_) {
+        if (Tools()->ImagePos == quietAt_) return;
+        quiet_ = false;
+    }
+    P_path::Show();
 }
 
 P_icon* LineTool() {

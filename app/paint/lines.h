@@ -28,6 +28,7 @@ class P_spline : public P_path {
   public:
     P_spline();
     void Press() override;
+    void Show() override;
     int Continues() override { return 0; }
 
     pixkit::Pair<int> End{0, 0};
@@ -38,6 +39,11 @@ class P_spline : public P_path {
 
   private:
     PathShape CurveThrough(pixkit::Pair<int> p) const;
+
+    // After a chained curve is drawn the next one shows nothing until the
+    // pointer leaves the point where the last curve was finished.
+    bool quiet_ = false;
+    pixkit::Pair<int> quietAt_{0, 0};
 };
 
 // "Continuous Curve": each curve starts at the last one's end point.

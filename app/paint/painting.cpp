@@ -47,7 +47,9 @@ void Painting::Invalidate(pixkit::Rect r) {
     form_.InvalidateImageRect(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
 }
 
-void Painting::UpdateNow() {}
+void Painting::UpdateNow() {
+    form_.UpdateImageNow();
+}
 
 void Painting::InvalidateAll() {
     const pixkit::Buffer& image = Image();

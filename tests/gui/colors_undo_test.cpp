@@ -167,6 +167,14 @@ TEST_F(ColorsGui, PressOnASwatchOpensTheDialogForIt) {
         EXPECT_TRUE(form.ColorDialog()->isVisible());
         EXPECT_EQ(form.ColorDialog()->Target(), form.Palette()->BackCol());
         form.ColorDialog()->reject();
+
+        // A swatch deleted under the open dialog (a bar rebuilt) closes it.
+        auto* passing = new kv::TColorSwatch(&form);
+        form.ColorDialog()->Open(passing, "x", nullptr, [] {});
+        delete passing;
+        EXPECT_FALSE(form.ColorDialog()->isVisible());
+        EXPECT_EQ(form.ColorDialog()->Target(), nullptr);
+        form.ColorDialog()->Slider(0)->setValue(3); // writes to no swatch
     });
 }
 

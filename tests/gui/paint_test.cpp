@@ -217,7 +217,10 @@ TEST_F(PaintGui, CurvesStraightOnTheChordAndChainsFromTheEnd) {
         Click(form, {20, 100});
         Click(form, {100, 100});
         Click(form, {60, 100});
+        // Until the pointer moves, the next curve shows no band.
+        const auto shown = Pixels(form);
         const Points first = Painted(form);
+        EXPECT_TRUE(Pixels(form) == shown);
         EXPECT_EQ(first, WalkOf({20, 100}, {100, 100}));
         // The next curve starts at (100, 100), not at the last click.
         Click(form, {100, 160});
@@ -249,6 +252,28 @@ TEST_F(PaintGui, RubberBandsAndPreviewsLeaveNoTrace) {
             form.ToolFw().HideFeedback();
             EXPECT_TRUE(Pixels(form) == before) << "trace left by " << tool->BarName;
         }
+    });
+}
+
+// The preview stamp reaches the screen before control returns to the event
+// loop, as a stroke drawn inside a long operation would need.
+TEST_F(PaintGui, PreviewStampIsPaintedAtOnce) {
+    RunPainting([](kv::TMainForm& form) {
+        struct PaintCounter : QObject {
+            int Count = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++Count;
+                return false;
+            }
+        } counter;
+        Select(form, kv::PenContTool());
+        Move(form, {60, 60});
+        form.ToolFw().HideFeedback();
+        QCoreApplication::processEvents();
+        form.ShowBuf()->installEventFilter(&counter);
+        form.ToolFw().ShowFeedback();
+        EXPECT_GT(counter.Count, 0);
+        form.ShowBuf()->removeEventFilter(&counter);
     });
 }
 
@@ -313,6 +338,8 @@ TEST_F(PaintGui, ClearImageAndThePeriodKey) {
         QTest::keyClick(&form, Qt::Key_Period); // back to the built-in brush
         EXPECT_EQ(paint.Brush.Brush.Width(), 11);
 
+        form.Docs().CurrentImage().FileName = "/tmp/named.frm";
+        form.RefreshDocumentLabel();
         const auto before = Pixels(form);
         form.ToolFw().SelectTool(kv::ClearTool(), true, -1);
         EXPECT_EQ(form.ToolFw().Current, kv::PenContTool());
@@ -321,7 +348,11 @@ TEST_F(PaintGui, ClearImageAndThePeriodKey) {
         EXPECT_EQ(*image.At(image.Width() - 1, image.Height() - 1), kBack);
         EXPECT_EQ(image.FileState, 1);
         EXPECT_TRUE(image.FileName.empty());
+        EXPECT_EQ(form.PanelText(0).toStdString(), "[1] Untitled");
         ExpectUndoRestores(form, before);
+        // Undo gives the name back to the status bar as to the image.
+        EXPECT_EQ(image.FileName, "/tmp/named.frm");
+        EXPECT_EQ(form.PanelText(0).toStdString(), "[1] /tmp/named.frm");
     });
 }
 

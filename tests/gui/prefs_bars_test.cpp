@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -292,6 +293,12 @@ TEST_F(BarsGui, LevelFilteringKeepsIndicesAndALevelChangeRebuilds) {
     UseBarLanguage();
     Run({}, [](kv::TMainForm& form) {
         form.ShowToolBar("EXPERTBAR");
+        form.GridToolBar()->show();
+        QApplication::processEvents();
+        auto* gridButton = form.findChild<QPushButton*>("GridOrigBtn");
+        EXPECT_FALSE(gridButton->isVisibleTo(&form)) << "the grid bar follows the level too";
+        // Both bars at the bottom: the grid bar under the parameter bar.
+        EXPECT_GE(form.GridToolBar()->geometry().top(), form.ParamToolBar()->geometry().bottom());
         ASSERT_EQ(form.ParamBar().ControlCount(), 1);
         QWidget* field = form.ParamBar().Control(0);
         EXPECT_FALSE(field->isVisibleTo(&form)) << "novice users do not see level 1";
@@ -306,6 +313,8 @@ TEST_F(BarsGui, LevelFilteringKeepsIndicesAndALevelChangeRebuilds) {
         EXPECT_TRUE(field->isVisibleTo(&form));
         EXPECT_TRUE(field->isEnabled());
         EXPECT_EQ(form.GetBarValue(0), 1) << "a rebuilt bar starts from the descriptor";
+        QApplication::processEvents();
+        EXPECT_TRUE(gridButton->isVisibleTo(&form));
     });
 }
 
@@ -343,6 +352,9 @@ TEST_F(BarsGui, SameBarIsKeptAnotherIsBuilt) {
         int changes = 0, presses = 0;
         form.BindBarHandler(0, [&] { ++changes; });
         form.BindBarHandler(4, [&] { ++changes; });
+        form.BindBarMouseDown(2, [&](QMouseEvent*) { ++presses; });
+        // Binding again (a tool activated on the kept bar) replaces the handler.
+        form.BindBarHandler(0, [&] { ++changes; });
         form.BindBarMouseDown(2, [&](QMouseEvent*) { ++presses; });
         form.SetBarValue(0, 0);
         form.SetBarValue(4, 1);
