@@ -94,6 +94,8 @@ void TMainForm::RebuildParameterBar() {
     if (name.empty()) return;
     HideToolBar(name, {});
     ShowToolBar(name);
+    if (tools_->Current != nullptr && tools_->Current->BarName == name)
+        tools_->Current->BarRebuilt();
 }
 
 void TMainForm::TakeFocusFromBar(QToolBar* bar) {

@@ -1,5 +1,6 @@
 #include "parambar.h"
 
+#include "bars/fontbox.h"
 #include "colors/swatch.h"
 
 #include <QAction>
@@ -8,7 +9,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QFontComboBox>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -143,8 +143,7 @@ QWidget* TParamBar::MakeControl(const BarItem& item, const QFont& font, QLabel*&
         break;
     }
     case 'N': {
-        auto* n = new QFontComboBox(bar_);
-        n->setCurrentFont(QFont("Times New Roman"));
+        QComboBox* n = MakeFontBox(bar_);
         n->setFixedWidth(190);
         w = n;
         break;

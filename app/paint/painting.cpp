@@ -175,18 +175,16 @@ void Painting::BindBarControl(const std::string& barName, int index,
     if (BarBuilt(barName, index)) form_.BindBarHandler(index, handler);
 }
 
-std::string Painting::BarText(const std::string& barName, int index) const {
+FontChoice Painting::BarFont(const std::string& barName, int index) const {
     if (!BarBuilt(barName, index)) return {};
     const auto* box = qobject_cast<const QComboBox*>(form_.ParamBar().Control(index));
-    return box != nullptr ? box->currentText().toStdString() : std::string();
+    return box != nullptr ? ChosenFont(*box) : FontChoice{};
 }
 
-void Painting::SetBarText(const std::string& barName, int index, const std::string& text) {
+void Painting::SetBarFont(const std::string& barName, int index, const FontChoice& font) {
     if (!BarBuilt(barName, index)) return;
-    auto* box = qobject_cast<QComboBox*>(form_.ParamBar().Control(index));
-    if (box == nullptr) return;
-    const int found = box->findText(QString::fromStdString(text));
-    if (found >= 0) box->setCurrentIndex(found);
+    if (auto* box = qobject_cast<QComboBox*>(form_.ParamBar().Control(index)))
+        ChooseFont(*box, font);
 }
 
 void Painting::BindBarColorDialog(const std::string& barName, int index, const char* titleKey) {

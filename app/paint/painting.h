@@ -4,6 +4,7 @@
 // window. The main window owns it; tools find it through Paint().
 #pragma once
 
+#include "bars/fontbox.h"
 #include "paint/airbrush.h"
 #include "paint/brush.h"
 #include "paint/pathmath.h"
@@ -103,10 +104,10 @@ class Painting : public PaintSurface {
     // Runs handler when control index changes (a button: when clicked).
     void BindBarControl(const std::string& barName, int index,
                         const std::function<void()>& handler);
-    // The text shown by a list or font control, and choosing the entry with
-    // that text (none: the choice stays).
-    std::string BarText(const std::string& barName, int index) const;
-    void SetBarText(const std::string& barName, int index, const std::string& text);
+    // The family chosen in a font box (empty when none is), and choosing a
+    // family (one the box does not have leaves the choice as it is).
+    FontChoice BarFont(const std::string& barName, int index) const;
+    void SetBarFont(const std::string& barName, int index, const FontChoice& font);
     // A press on colour control index opens the colour dialog for it under
     // the title titleKey; its changes count as changed colours.
     void BindBarColorDialog(const std::string& barName, int index, const char* titleKey);

@@ -57,9 +57,9 @@ std::string ToUtf8(const std::u32string& s) {
 void TextFont::Select(const TextStyle& style) {
     raster_ = style.Raster;
     if (raster_) {
-        // Raster fonts have their own sizes: no supersampling, the nearest size.
+        // Raster fonts have their own sizes: no supersampling, the nearest
+        // size; the same family keeps its loaded glyphs.
         supersample_ = 1;
-        rfont_ = pixkit::RFont();
         rfont_.SetName(style.Family);
         rfont_.SetSize(style.Size);
         return;

@@ -28,8 +28,11 @@ enum TextBar : int {
     tbHeight = 10,
 };
 
+// Not control characters (C0, DEL, C1), and not halves of surrogate pairs,
+// which are no characters of their own.
 bool Printable(char32_t c) {
-    return c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0);
+    return c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && !(c >= 0xD800 && c < 0xE000) &&
+           c <= 0x10FFFF;
 }
 
 // Clipboard text as block text: CR LF, CR and LF are line breaks, a tab is a
@@ -77,7 +80,7 @@ void P_text::Guarded(const std::function<void()>& work) {
 
 void P_text::WriteBar() {
     Painting& paint = *Paint();
-    paint.SetBarText(BarName, tbFont, Fields.Family);
+    paint.SetBarFont(BarName, tbFont, {Fields.Family, Fields.Raster});
     paint.SetBarValue(BarName, tbSize, Fields.Size);
     for (int bit = 0; bit < 5; ++bit)
         paint.SetBarValue(BarName, tbBold + bit, (StyleBits >> bit) & 1);
@@ -89,8 +92,12 @@ void P_text::WriteBar() {
 
 void P_text::ReadBar() {
     const Painting& paint = *Paint();
-    const std::string family = paint.BarText(BarName, tbFont);
-    if (!family.empty()) Fields.Family = family;
+    // Nothing chosen keeps the family in use.
+    const FontChoice font = paint.BarFont(BarName, tbFont);
+    if (!font.Family.empty()) {
+        Fields.Family = font.Family;
+        Fields.Raster = font.Raster;
+    }
     const auto value = [&](int index, double fallback) {
         return paint.BarValue(BarName, index, fallback);
     };
@@ -121,6 +128,7 @@ void P_text::FontChanged() {
     const TextStyle before = block_.Style();
     Guarded([&] {
         ReadBar();
+        EnableStyles();
         Erase();
         block_.SetStyle(Fields);
         if (inProgress_ && !block_.Fits(block_.Text(), kMaxImagePixels)) {
@@ -128,6 +136,7 @@ void P_text::FontChanged() {
             Fields = before;
             block_.SetStyle(before);
             WriteBar();
+            EnableStyles();
         }
         if (inProgress_) Redraw();
     });
@@ -138,17 +147,31 @@ void P_text::StyleChanged() {
     FontChanged();
 }
 
-void P_text::Activate() {
+// Raster fonts have no bold, italic or underlined faces.
+void P_text::EnableStyles() {
+    for (int i = tbBold; i < tbBold + 3; ++i) Paint()->EnableBarControl(BarName, i, !Fields.Raster);
+}
+
+// The bar shows the fields, and its changes reach the tool.
+void P_text::SetUpBar() {
     Painting& paint = *Paint();
-    paint.SetStatusKey(StatusText, "TextIP");
-    inProgress_ = false;
-    hidden_ = false;
-    block_.Clear();
     WriteBar();
     for (int i : {0, 1, 2, 3, 4, 5, 6, 8, 9, 10})
         paint.BindBarControl(BarName, i, [this] { FontChanged(); });
     paint.BindBarColorDialog(BarName, tbShadowColor, "SelShadCol");
     FontChanged();
+}
+
+void P_text::Activate() {
+    Paint()->SetStatusKey(StatusText, "TextIP");
+    inProgress_ = false;
+    hidden_ = false;
+    block_.Clear();
+    SetUpBar();
+}
+
+void P_text::BarRebuilt() {
+    SetUpBar();
 }
 
 void P_text::Deactivate(P_icon*) {

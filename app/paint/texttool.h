@@ -18,6 +18,7 @@ class P_text : public P_icon, public TextInputTool {
     void Press() override;
     void Activate() override;
     void Deactivate(P_icon* next) override;
+    void BarRebuilt() override;
 
     bool TextInputOpen() const override { return inProgress_; }
     bool TextKeyDown(QKeyEvent& key) override;
@@ -32,7 +33,9 @@ class P_text : public P_icon, public TextInputTool {
     const TextBlock& Block() const { return block_; }
 
   private:
+    void SetUpBar();
     void FontChanged();
+    void EnableStyles();
     void ReadBar();
     void WriteBar();
     void Erase();

@@ -76,6 +76,10 @@ class P_icon {
     // The tool stops being current; next is the following tool or null when
     // the image is switched or the program closes.
     virtual void Deactivate(P_icon* /*next*/) {}
+    // The parameter bar was built anew while the tool is current (another
+    // language or user level): its controls start from the descriptor and
+    // are bound to nothing.
+    virtual void BarRebuilt() {}
 
     bool OneShot() const { return (Flags & tfOneShot) != 0; }
     bool Immediate() const { return (Flags & tfImmediate) != 0; }

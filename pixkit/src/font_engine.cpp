@@ -12,6 +12,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <tuple>
 
@@ -79,8 +80,48 @@ class FontEngine {
         return face;
     }
 
+    // The family names of every scalable font, each once, sorted without
+    // regard to case.
+    std::vector<std::string> Families() {
+        FcPattern* pat = FcPatternCreate();
+        FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+        if (pat == nullptr || objects == nullptr) CannotStart();
+        FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+        FcFontSet* set = FcFontList(config_, pat, objects);
+        FcObjectSetDestroy(objects);
+        FcPatternDestroy(pat);
+        std::vector<std::string> out;
+        for (int i = 0; set != nullptr && i < set->nfont; ++i) {
+            FcChar8* family = nullptr;
+            if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch)
+                out.emplace_back(reinterpret_cast<char*>(family));
+        }
+        if (set != nullptr) FcFontSetDestroy(set);
+        const auto less = [](const std::string& a, const std::string& b) {
+            return std::lexicographical_compare(
+                a.begin(), a.end(), b.begin(), b.end(),
+                [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
+        };
+        std::sort(out.begin(), out.end(), less);
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    }
+
+    // The family of the font that draws for family.
+    std::string MatchFamily(const std::string& family) {
+        FontDesc font;
+        font.Family = family;
+        FcPattern* match = MatchPattern(font);
+        FcChar8* name = nullptr;
+        std::string out = family;
+        if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+            out = reinterpret_cast<char*>(name);
+        FcPatternDestroy(match);
+        return out;
+    }
+
   private:
-    FontFile Match(const FontDesc& font) {
+    FcPattern* MatchPattern(const FontDesc& font) {
         FcPattern* pat = FcPatternCreate();
         if (pat == nullptr) CannotStart();
         FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.Family.c_str()));
@@ -93,6 +134,11 @@ class FontEngine {
         FcPattern* match = FcFontMatch(config_, pat, &result);
         FcPatternDestroy(pat);
         if (match == nullptr) CannotStart();
+        return match;
+    }
+
+    FontFile Match(const FontDesc& font) {
+        FcPattern* match = MatchPattern(font);
         FontFile out;
         FcChar8* path = nullptr;
         FcBool embolden = FcFalse;
@@ -189,6 +235,16 @@ void BlitMono(const FT_Bitmap& bm, std::int64_t x, std::int64_t y, Buffer& cell,
 }
 
 } // namespace
+
+std::vector<std::string> TextSession::Families() {
+    std::lock_guard lock(EngineLock());
+    return FontEngine::Get().Families();
+}
+
+std::string TextSession::MatchFamily(const std::string& family) {
+    std::lock_guard lock(EngineLock());
+    return FontEngine::Get().MatchFamily(family);
+}
 
 TextSession::TextSession(const FontDesc& font)
     : lock_(EngineLock()), engine_(FontEngine::Get()), font_(font) {

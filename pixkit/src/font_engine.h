@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace pixkit::detail {
 
@@ -32,6 +33,11 @@ class TextSession {
     ~TextSession();
     TextSession(const TextSession&) = delete;
     TextSession& operator=(const TextSession&) = delete;
+
+    // The scalable families, and the family that draws for a requested one;
+    // both take the lock for themselves.
+    static std::vector<std::string> Families();
+    static std::string MatchFamily(const std::string& family);
 
     TextLayout Measure(const std::u32string& text);
     // Draws text laid out as by Measure into cell, whose coordinates put the

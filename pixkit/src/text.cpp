@@ -23,6 +23,14 @@ bool Drawable(const FontDesc& font, const std::string& text) {
 
 } // namespace
 
+std::vector<std::string> SystemFontFamilies() {
+    return detail::TextSession::Families();
+}
+
+std::string SystemFontFamily(const std::string& family) {
+    return detail::TextSession::MatchFamily(family);
+}
+
 Pair<int> Buffer::GetTextExtent(const FontDesc& font, const std::string& text) {
     if (!Drawable(font, text)) return {0, 0};
     detail::TextSession session(font);

@@ -1,11 +1,14 @@
-// System-font text: monochrome glyphs, extents with overhangs, clipping and
-// the font lock under concurrent use.
+// System-font text: monochrome glyphs, extents with overhangs, clipping, the
+// font lock under concurrent use, and the list of families that draw.
 #include <pixkit/buffer.h>
+#include <pixkit/font.h>
 
 #include "reference_engine.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 #include <thread>
 #include <vector>
@@ -162,4 +165,33 @@ TEST(Text, BadFontSizesDrawNothing) {
     b.OutText(Font(-12), {0, 0}, "x", 0);
     EXPECT_EQ(InkOf(b).count, 0);
     EXPECT_EQ(Buffer::GetTextExtent(Font(0), "x"), (Pair<int>{0, 0}));
+}
+
+// The families listed are the ones that draw: each once, in order without
+// regard to case, and an unknown name is named by the substitute that
+// draws in its place.
+TEST(Text, SystemFamiliesNameTheFontsThatDraw) {
+    const std::vector<std::string> families = SystemFontFamilies();
+    const auto lower = [](std::string s) {
+        for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (std::size_t i = 1; i < families.size(); ++i)
+        EXPECT_LT(lower(families[i - 1]), lower(families[i])) << families[i];
+    const auto listed = [&](const std::string& f) {
+        return std::find(families.begin(), families.end(), f) != families.end();
+    };
+    EXPECT_TRUE(listed("DejaVu Sans"));
+    EXPECT_EQ(SystemFontFamily("DejaVu Serif"), "DejaVu Serif");
+    for (const std::string asked : {"Times New Roman", "No Such Family Qx"}) {
+        const std::string drawn = SystemFontFamily(asked);
+        EXPECT_TRUE(listed(drawn)) << asked << " -> " << drawn;
+        FontDesc a = Font(20), b = Font(20);
+        a.Family = asked;
+        b.Family = drawn;
+        Buffer x = Canvas(200, 40), y = Canvas(200, 40);
+        x.OutText(a, {2, 2}, "Rag Wq", 0);
+        y.OutText(b, {2, 2}, "Rag Wq", 0);
+        EXPECT_EQ(testref::Snapshot(x).px, testref::Snapshot(y).px) << asked;
+    }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pixkit {
 
@@ -15,5 +16,12 @@ struct FontDesc {
     bool Underline = false;
     bool StrikeOut = false;
 };
+
+// The families of the scalable system fonts OutText renders, sorted without
+// regard to case, and the family that draws when family is asked for (its
+// substitute when no font has that name). Both raise Exception("Cannot
+// create device context.") when the font machinery cannot start.
+std::vector<std::string> SystemFontFamilies();
+std::string SystemFontFamily(const std::string& family);
 
 } // namespace pixkit
