@@ -180,18 +180,23 @@ TEST_F(TextGui, UncommittedTextNeverStaysOrIsSavedAndUndoRestoresTheImage) {
     RunText([this](kv::TMainForm& form) {
         const std::vector<Pixel> before = Pixels(form);
         Select(form, kv::PenContTool());
-        // Escape (the tool starts afresh), another tool: the typed text goes.
-        for (bool escape : {true, false}) {
+        // Escape (the tool starts afresh), another tool or image: the typed
+        // text goes.
+        for (const std::string way : {"Escape", "another tool", "another image"}) {
             Select(form, kv::TextTool());
             Click(form, {20, 40});
             Type(form, "gone");
-            if (escape)
+            if (way == "Escape") {
                 Key(form, Qt::Key_Escape);
-            else
+            } else if (way == "another tool") {
                 Select(form, kv::LineTool());
-            EXPECT_FALSE(Tool().TextInputOpen());
+            } else {
+                form.SelectImage(1);
+                form.SelectImage(0);
+            }
+            EXPECT_FALSE(Tool().TextInputOpen()) << way;
             form.ToolFw().HideFeedback();
-            EXPECT_EQ(Pixels(form), before) << (escape ? "Escape" : "another tool");
+            EXPECT_EQ(Pixels(form), before) << way;
         }
 
         // Two committed lines, then undo: the image before the first click.
