@@ -4,9 +4,11 @@
 #include "brushops/bendtool.h"
 #include "brushops/brushcommands.h"
 #include "brushops/rotatetool.h"
+#include "brushops/shapecommands.h"
 #include "brushops/stretchtool.h"
 #include "files/filecommands.h"
 #include "paint/cuttools.h"
+#include "paint/dropshform.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
 #include "tools/framework.h"
@@ -62,8 +64,8 @@ void TMainForm::BuildBrushMenu() {
     AddCommand(handle, "LBCorner1", "Left B&ottom Corner");
 }
 
-// Select All, Crop, Restore, Halve, Double, Stretch, Mirror, Rotate, Bend
-// and Shear.
+// Select All, Crop, Restore, Halve, Double, Stretch, Mirror, Rotate, Bend,
+// Shear, Outline, Drop Shadow and Handle.
 void TMainForm::ConnectBrushCommands() {
     const std::pair<const char*, std::function<void()>> commands[] = {
         {"SelectAll1", [] { SelectAllBrush(); }},
@@ -87,6 +89,13 @@ void TMainForm::ConnectBrushCommands() {
         {"LeftandRight1", [this] { tools_->SelectTool(BendBrushLnRTool(), true, -1); }},
         {"UpandDown2", [this] { tools_->SelectTool(ShearBrushUnDTool(), true, -1); }},
         {"LeftandRight2", [this] { tools_->SelectTool(ShearBrushLnRTool(), true, -1); }},
+        {"Outline1", [] { OutlineBrushCommand(); }},
+        {"DropShadow1", [this] { OpenDropShadowDialog(this, centralWidget()); }},
+        {"Center1", [] { SetBrushHandle(bhCentre); }},
+        {"LTCorner1", [] { SetBrushHandle(bhLeftTop); }},
+        {"RTCorner1", [] { SetBrushHandle(bhRightTop); }},
+        {"RBCorner1", [] { SetBrushHandle(bhRightBottom); }},
+        {"LBCorner1", [] { SetBrushHandle(bhLeftBottom); }},
     };
     for (const auto& [name, run] : commands) {
         QAction* action = MenuCommand(name);

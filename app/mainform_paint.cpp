@@ -2,6 +2,7 @@
 // environment and the hooks of the tool framework they fill.
 #include "mainform.h"
 
+#include "brushops/shapecommands.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
 #include "tools/framework.h"
@@ -25,6 +26,7 @@ void TMainForm::InitPainting() {
         painting_->ShowTechnique();
     };
     hotKeys_->Actions.PixelBrush = [] { PixelBrush(); };
+    hotKeys_->Actions.CycleBrushHandle = [] { CycleBrushHandle(); };
     hotKeys_->Actions.PredefinedRectKey = [](int key) { PredefinedRectKey(key); };
 
     if (auto* size = findChild<QPushButton*>("BrushSizeBtn")) {

@@ -112,10 +112,13 @@ void Painting::MovePointerTo(pixkit::Pair<int> p) {
 
 void Painting::OptimizeBrush() {
     if (!form_.Prefs().OptimBrush) return;
-    const pixkit::Pair<int> shift = Brush.OptimizeBrush();
-    if ((shift.x == 0 && shift.y == 0) || Tools()->Outside) return;
+    MovePointerBy(Brush.OptimizeBrush());
+}
+
+void Painting::MovePointerBy(pixkit::Pair<int> d) {
+    if ((d.x == 0 && d.y == 0) || Tools()->Outside) return;
     const pixkit::Pair<int> p = Tools()->ImagePos;
-    MovePointerTo({p.x + shift.x, p.y + shift.y});
+    MovePointerTo({p.x + d.x, p.y + d.y});
 }
 
 void Painting::ShowTechnique() {

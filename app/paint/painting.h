@@ -66,6 +66,9 @@ class Painting : public PaintSurface {
     // Moves the mouse pointer over image point p (limited to the visible
     // part of the image).
     void MovePointerTo(pixkit::Pair<int> p);
+    // Moves the pointer by d image pixels, but only while it is over the
+    // view: a command chosen from a menu leaves the pointer where it is.
+    void MovePointerBy(pixkit::Pair<int> d);
     // With the preference "Optimize Brush" on: trims the brush, and moves
     // the pointer by what the trim needs and the origin along. Call
     // BrushChanged afterwards.

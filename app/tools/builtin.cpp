@@ -1,5 +1,6 @@
 #include "tools/builtin.h"
 
+#include "paint/clonetool.h"
 #include "paint/painttools.h"
 #include "tools/framework.h"
 #include "tools/toolbutton.h"
@@ -75,7 +76,7 @@ const std::vector<BuiltinIcon>& BuiltinIcons() {
          5,
          RestoreBrushTool,
          kShift | 'B'},
-        {{{"CLONE", "Clone", nullptr}}, 'O', 1, 4},
+        {{{"CLONE", "Clone", CloneTool}}, 'O', 1, 4},
         {{{"GETCOL", "Get Color", GetColorTool}}, 'G', 1, 4},
         {{{"CHCOL", "Change Color", ChangeColorTool}}, 'H', 1, 4},
         {{{"GRID", "Grid", GridTool}}, kShift | '3', 2, 4},

@@ -11,6 +11,7 @@
 #include "paint/painting.h"
 #include "paint/stamper.h"
 #include "tools/framework.h"
+#include "view/maxsize.h"
 #include "view/tbuffer.h"
 
 #include <pixkit/gfxfile.h>
@@ -93,6 +94,17 @@ class PaintGui : public KvTest {
         pixkit::Buffer saved;
         if (std::filesystem::exists(name)) pixkit::GFXFile::Load(saved, name, nullptr);
         return saved;
+    }
+    // Clipping on and zoomed in, so that the drawing view is a part of the
+    // image away from its corner.
+    static void ClipToPart(kv::TMainForm& form) {
+        form.ToggleClipping();
+        form.MaxSize()->SetPosition(3);
+        form.ApplyZoom();
+        form.MaxSize()->ScrollTo(90, 60);
+        const pixkit::Rect v = form.DrawingView().Area;
+        ASSERT_GT(v.Left, 0);
+        ASSERT_LT(v.Right, form.Docs().CurrentImage().Area.Right);
     }
     static void Move(kv::TMainForm& form, pixkit::Pair<int> p) {
         QTest::mouseMove(form.ShowBuf(), ViewOf(form, p));

@@ -49,17 +49,6 @@ class SprayGui : public kvtest::PaintGui {
         kv::UDBuffer& image = form.Docs().CurrentImage();
         image.Box(image.Area, c);
     }
-    // Clipping on and zoomed in, so that the drawing view is a part of the
-    // image away from its corner.
-    static void ClipToPart(kv::TMainForm& form) {
-        form.ToggleClipping();
-        form.MaxSize()->SetPosition(3);
-        form.ApplyZoom();
-        form.MaxSize()->ScrollTo(90, 60);
-        const Rect v = form.DrawingView().Area;
-        ASSERT_GT(v.Left, 0);
-        ASSERT_LT(v.Right, form.Docs().CurrentImage().Area.Right);
-    }
 };
 
 // Where one spray step around p puts its stamps: b from two draws, then the
