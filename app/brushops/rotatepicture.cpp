@@ -12,7 +12,7 @@ constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 P_rotate_picture::P_rotate_picture() {
     BarName = "ROTATEBAR";
-    HelpContext = 1300;
+    HelpContext = 1305;
 }
 
 void P_rotate_picture::BindControls() {
