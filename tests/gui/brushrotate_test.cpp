@@ -172,6 +172,16 @@ TEST_F(BrushRotateGui, BendAndShearDeformTheBrushAndRestoreUndoesThem) {
         form.MenuCommand("Restore1")->trigger();
         EXPECT_EQ(PixelsOf(brush.Brush), original);
         EXPECT_TRUE(shown_.empty());
+
+        // A shear that would make the brush wider than a brush may be is
+        // refused with a message before anything is allocated; the brush
+        // stays.
+        MakeBrush(form, 32760, 1);
+        form.MenuCommand("LeftandRight2")->trigger();
+        Click(form, {40, 20});
+        Click(form, {30, 20});
+        EXPECT_EQ(shown_.size(), 1u);
+        EXPECT_EQ(SizeOf(brush.Brush), (Pair<int>{32760, 1}));
     });
 }
 
