@@ -1,13 +1,12 @@
 // Image > Rotate on the real main window: keeping the size or growing to
 // the turned image, Preview and OK, leaving without OK, undo, and a result
 // too big to hold.
-#include "paintgui.h"
+#include "filtergui.h"
 
 #include "bars/parambar.h"
 #include "brushops/rotatepicture.h"
 #include "paint/painttools.h"
 
-#include <QAbstractButton>
 #include <QAction>
 
 namespace {
@@ -17,24 +16,8 @@ using kv::P_rotate_picture;
 using pixkit::Pair;
 using pixkit::Pixel;
 
-class RotatePictureGui : public PaintGui {
+class RotatePictureGui : public FilterGui {
   protected:
-    static Pixel Pattern(int x, int y) { return Pixel(y << 12 | x); }
-    static void FillPattern(kv::TMainForm& form) {
-        kv::UDBuffer& image = form.Docs().CurrentImage();
-        for (int y = 0; y < image.Height(); ++y)
-            for (int x = 0; x < image.Width(); ++x) *image.At(x, y) = Pattern(x, y);
-    }
-    static void SetField(kv::TMainForm& form, int index, double v) {
-        form.ParamBar().SetBarValue(index, v);
-    }
-    static void Press(kv::TMainForm& form, int index) {
-        qobject_cast<QAbstractButton*>(form.ParamBar().Control(index))->click();
-    }
-    static Pair<int> Size(kv::TMainForm& form) {
-        const kv::UDBuffer& image = form.Docs().CurrentImage();
-        return {image.Width(), image.Height()};
-    }
     static Pixel At(kv::TMainForm& form, int x, int y) {
         return *form.Docs().CurrentImage().At(x, y);
     }
@@ -75,7 +58,7 @@ TEST_F(RotatePictureGui, TurnsKeepsOrGrowsTheCanvasUndoesAndCancels) {
         // canvas stays, the centre stays and the corners the turned image
         // leaves are the back colour. Leaving without OK puts it all back.
         form.MenuCommand("Rotate1")->trigger();
-        EXPECT_EQ(form.ParamBar().GetBarValue(P_rotate_picture::cAngle), 90);
+        EXPECT_EQ(Field(form, P_rotate_picture::cAngle), 90);
         SetField(form, P_rotate_picture::cKeepSize, 1);
         SetField(form, P_rotate_picture::cAngle, 30);
         Press(form, P_rotate_picture::cPreview);

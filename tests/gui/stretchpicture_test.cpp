@@ -1,12 +1,11 @@
 // Image > Stretch / Mirror on the real main window: the bar's coupled
 // fields, Preview and OK, leaving without OK, undo, and refused sizes.
-#include "paintgui.h"
+#include "filtergui.h"
 
 #include "bars/parambar.h"
 #include "brushops/stretchpicture.h"
 #include "paint/painttools.h"
 
-#include <QAbstractButton>
 #include <QAction>
 
 namespace {
@@ -15,28 +14,7 @@ using namespace kvtest;
 using kv::P_stretch_picture;
 using pixkit::Pixel;
 
-class StretchPictureGui : public PaintGui {
-  protected:
-    static Pixel Pattern(int x, int y) { return Pixel(y << 12 | x); }
-    static void FillPattern(kv::TMainForm& form) {
-        kv::UDBuffer& image = form.Docs().CurrentImage();
-        for (int y = 0; y < image.Height(); ++y)
-            for (int x = 0; x < image.Width(); ++x) *image.At(x, y) = Pattern(x, y);
-    }
-    static double Field(kv::TMainForm& form, int index) {
-        return form.ParamBar().GetBarValue(index);
-    }
-    static void SetField(kv::TMainForm& form, int index, double v) {
-        form.ParamBar().SetBarValue(index, v);
-    }
-    static void Press(kv::TMainForm& form, int index) {
-        qobject_cast<QAbstractButton*>(form.ParamBar().Control(index))->click();
-    }
-    static pixkit::Pair<int> Size(kv::TMainForm& form) {
-        const kv::UDBuffer& image = form.Docs().CurrentImage();
-        return {image.Width(), image.Height()};
-    }
-};
+class StretchPictureGui : public FilterGui {};
 
 TEST_F(StretchPictureGui, MirrorsPreviewsOnceUndoesAndCancels) {
     RunPaintingWithBars([this](kv::TMainForm& form) {
