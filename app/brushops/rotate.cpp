@@ -110,7 +110,7 @@ inline void Turn4x4(const Pixel* s, std::ptrdiff_t sp, Pixel* d, std::ptrdiff_t 
 // height it covered.
 Pair<int> TurnTiles(const Buffer& src, Buffer& dst) {
 #if defined(__SSE2__)
-    constexpr int kBlock = 64;
+    constexpr int kBlock = 128;
     const int w = src.Width(), w4 = w & ~3, h4 = src.Height() & ~3;
     const std::ptrdiff_t sp = src.Pitch, dp = dst.Pitch;
     for (int y0 = 0; y0 < h4; y0 += kBlock) {
