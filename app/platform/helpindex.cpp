@@ -32,7 +32,7 @@ const std::vector<HelpTopic>& HelpTopics() {
         {2400, "shapes.md", "rectangles-and-squares"},
         {2500, "shapes.md", "circles-and-ellipses"},
         {2600, "fills.md", "filled-shape-and-filled-polygon"},
-        {2700, "coming.md", "clone"},
+        {2700, "clone.md", ""},
         {2800, "fills.md", "solid-fill-and-pattern-fill"},
         {2900, "spray.md", ""},
         {3000, "brush.md", "cutting-a-brush"},

@@ -9,6 +9,7 @@
 #include "effects/customfilter.h"
 #include "files/newform.h"
 #include "mainform.h"
+#include "paint/dropshform.h"
 #include "paint/painttools.h"
 #include "platform/helpwindow.h"
 #include "prefs/prefsdialog.h"
@@ -151,6 +152,7 @@ TEST_F(HelpGui, ScreenshotsOfTheBarsAndDialogsThePagesName) {
                     {"Circle", "bar-circle.png"},
                     {"Spray", "bar-spray.png"},
                     {"Airbrush", "bar-airbrush.png"},
+                    {"Clone", "bar-clone.png"},
                     {"Solid Fill", "bar-solid-fill.png"},
                     {"Pattern Fill", "bar-pattern-fill.png"},
                     {"Change Color", "bar-change-color.png"},
@@ -179,6 +181,9 @@ TEST_F(HelpGui, ScreenshotsOfTheBarsAndDialogsThePagesName) {
         kv::TCFilterForm* filter = form.CustomFilter().Form();
         save(filter, "dialog-custom-filter.png");
         if (filter != nullptr) filter->findChild<QPushButton*>("CancelBtn")->click();
+        form.MenuCommand("DropShadow1")->trigger();
+        save(kv::DropShadowDialog(&form), "dialog-drop-shadow.png");
+        if (kv::TDropShForm* shadow = kv::DropShadowDialog(&form)) shadow->FormDeactivate();
     });
     const std::regex image(R"(\]\((images/[^)]+)\))");
     for (const auto& e : fs::directory_iterator(kBuiltManual)) {
