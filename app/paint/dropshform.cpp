@@ -137,9 +137,11 @@ void OpenDropShadowDialog(QWidget* window, QWidget* area) {
         form = new TDropShForm(window);
         form->OnOk = [](int direction, int depth) { DropShadowCommand(direction, depth); };
         form->OnHidden = [] {
-            ToolFramework& tools = *Tools();
-            tools.Current->Activate();
-            tools.ShowFeedback();
+            // Gone already when the dialog closes with the program.
+            ToolFramework* tools = Tools();
+            if (tools == nullptr) return;
+            tools->Current->Activate();
+            tools->ShowFeedback();
         };
     }
     if (form->isVisible()) {
