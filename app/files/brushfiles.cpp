@@ -70,12 +70,17 @@ bool FileCommands::SaveBrush(BrushState& brush) {
         MessageBoxKey(key::NoMem, key::Err, kExclamation);
         return false;
     }
-    const pixkit::Pixel transparent = brush.Settings.Background;
-    copy.ChColor(kBrushTransparent, transparent);
+    // A format that stores transparency gets the marker itself.
+    const std::string target = SaveFileName(choice->FileName);
+    const pixkit::GFXFile* format = pixkit::GFXFile::GetDefaultFormat(target);
+    const pixkit::Pixel transparent = format != nullptr && format->KeepsTransparency
+                                          ? kBrushTransparent
+                                          : brush.Settings.Background;
+    if (transparent != kBrushTransparent) copy.ChColor(kBrushTransparent, transparent);
     const pixkit::Pair<int> hot = HandleOffsetIn(copy.Area, brush.Settings.Handle);
     pixkit::GFXtra32 extra{static_cast<std::int16_t>(hot.x), static_cast<std::int16_t>(hot.y),
                            CurrentColors().first, transparent, 1};
-    if (!SaveImageFile(copy, SaveFileName(choice->FileName), extra,
+    if (!SaveImageFile(copy, target, extra,
                        prefs_.BackupFiles ? BackupChoice::Keep : BackupChoice::None))
         return false;
     if (Hooks.ShowStatus) Hooks.ShowStatus(Translate(key::ImgSaved));

@@ -41,7 +41,7 @@ void Register(std::unique_ptr<GFXFile> (*factory)()) {
     if (factory != nullptr) Owned().push_back(factory());
 }
 
-// Builds the registry in its fixed order: frame format first, icons last.
+// Builds the registry in its fixed order: frame format first, PNG last.
 bool BuildRegistry() {
     Register(NewFrameFormat);
     Register(NewBmpFormat);
@@ -52,6 +52,7 @@ bool BuildRegistry() {
     Register(NewWmfFormat);
     Register(NewEmfFormat);
     Register(NewIcoFormat);
+    Register(NewPngFormat);
     return true;
 }
 

@@ -1,7 +1,8 @@
 // Brush > Open and Save on the real main window with real files: the
 // brush's pixels, transparency and handle survive a round trip through the
 // frame format, a format without a hot spot gives the centre handle, saving
-// leaves the brush alone, and a file too large for a brush is refused.
+// leaves the brush alone, and a file too large for a brush is refused. PNG
+// stores the transparency itself.
 #include "harness.h"
 
 #include "files/filecommands.h"
@@ -124,6 +125,34 @@ TEST_F(BrushFilesTest, FrameFileKeepsPixelsTransparencyAndHandle) {
 
         EXPECT_EQ(titles_, (std::vector<std::string>{"Save Brush", "Open Brush", "Save Brush",
                                                      "Open Brush"}));
+        EXPECT_TRUE(shown_.empty()) << shown_.front().Text;
+    });
+}
+
+TEST_F(BrushFilesTest, PngKeepsTheBrushTransparencyAndImagesShowTheBackground) {
+    Run({}, [this](kv::TMainForm& form) {
+        UseTestDialogs(form);
+        kv::BrushState& brush = form.Paintbox().Brush;
+        MakeUserBrush(brush);
+        const std::vector<Pixel> original = PixelsOf(brush.Brush);
+        const fs::path file = root_ / "brush.png";
+        Trigger(form, "SaveBrush1", file);
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_EQ(PixelsOf(brush.Brush), original);
+
+        brush.MakePixelBrush(0x00FF0000);
+        Trigger(form, "LoadBrush1", file);
+        EXPECT_EQ(PixelsOf(brush.Brush), original);
+        EXPECT_TRUE(brush.Settings.UserBrush);
+
+        // Opened as an image, the transparent pixels show the background colour.
+        form.SetBackColor(0x336699);
+        Trigger(form, "Open1", file);
+        const kv::UDBuffer& image = form.Docs().CurrentImage();
+        ASSERT_EQ(image.Width(), 5);
+        EXPECT_EQ(*image.At(2, 1), 0x336699u);
+        EXPECT_EQ(*image.At(0, 0), 0x336699u);
+        EXPECT_EQ(*image.At(1, 1), original[6]);
         EXPECT_TRUE(shown_.empty()) << shown_.front().Text;
     });
 }

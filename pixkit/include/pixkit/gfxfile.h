@@ -47,6 +47,11 @@ class GFXFile {
     std::string Desc;        // "Windows Bitmap"
     std::string Mask;        // "*.JPG;*.JPEG;*.JFIF"
     bool CanSave = false;
+    // The format stores transparency: Save writes pixels equal to
+    // TransparentMarker as transparent when the extra record's Back is the
+    // marker, and Load gives the marker for transparent pixels when Back is
+    // the marker on entry.
+    bool KeepsTransparency = false;
 
     // Stores the texts, appends this object to the registry and clears the
     // progress callbacks.

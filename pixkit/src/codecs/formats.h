@@ -20,6 +20,7 @@ PIXKIT_FORMAT_FACTORY(NewGifFormat);   // codecs/gif.cpp
 PIXKIT_FORMAT_FACTORY(NewWmfFormat);   // codecs/metafile.cpp
 PIXKIT_FORMAT_FACTORY(NewEmfFormat);   // codecs/metafile.cpp
 PIXKIT_FORMAT_FACTORY(NewIcoFormat);   // codecs/ico.cpp
+PIXKIT_FORMAT_FACTORY(NewPngFormat);   // codecs/png_read.cpp
 
 #undef PIXKIT_FORMAT_FACTORY
 
