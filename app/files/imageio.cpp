@@ -16,14 +16,27 @@ namespace kv {
 
 namespace {
 
+// Turns a photo upright as its file asks (the EXIF orientation); a file
+// that cannot be read again or a turn without memory leaves it as stored.
+void Upright(pixkit::Buffer& out, const std::string& name) {
+    try {
+        pixkit::GFXFileDesc d;
+        if (pixkit::GFXFile::Test(name, &d)) pixkit::ApplyOrientation(out, d.Orientation);
+    } catch (const std::exception& e) {
+        LogLine("Orientation of " + name + " not applied: " + e.what());
+    }
+}
+
 // A partly read image: the decoder allocated the target before it failed.
-bool KeepPart(pixkit::Buffer& out, LoadReport report) {
-    if (report == LoadReport::Quiet) return true;
-    const MsgResult answer =
-        MessageBoxKey(key::ErrLoadImg, key::Err, {MsgButtons::YesNo, MsgIcon::Question});
-    if (answer == MsgResult::Yes) return true;
-    out.Free();
-    return false;
+bool KeepPart(pixkit::Buffer& out, const std::string& name, LoadReport report) {
+    if (report == LoadReport::Messages &&
+        MessageBoxKey(key::ErrLoadImg, key::Err, {MsgButtons::YesNo, MsgIcon::Question}) !=
+            MsgResult::Yes) {
+        out.Free();
+        return false;
+    }
+    Upright(out, name);
+    return true;
 }
 
 void Report(LoadReport report, const char* text) {
@@ -38,11 +51,11 @@ bool LoadImageFile(pixkit::Buffer& out, const std::string& name, pixkit::GFXtra3
     try {
         pixkit::GFXFile::Load(out, name, &extra);
     } catch (const pixkit::EInvalidImage&) {
-        if (!out.Empty()) return KeepPart(out, report);
+        if (!out.Empty()) return KeepPart(out, name, report);
         Report(report, key::FormNotSup);
         return false;
     } catch (const pixkit::EReadError&) {
-        if (!out.Empty()) return KeepPart(out, report);
+        if (!out.Empty()) return KeepPart(out, name, report);
         Report(report, key::ErrOpenImg);
         return false;
     } catch (const std::exception& e) {
@@ -55,6 +68,7 @@ bool LoadImageFile(pixkit::Buffer& out, const std::string& name, pixkit::GFXtra3
         Report(report, key::FormNotSup);
         return false;
     }
+    Upright(out, name);
     return true;
 }
 

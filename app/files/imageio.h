@@ -17,8 +17,9 @@ enum class LoadReport { Messages, Quiet };
 // unknown format or invalid data with nothing decoded gives "FormNotSup";
 // invalid data or a read error after the image was begun asks "ErrLoadImg"
 // (Yes keeps the part that was read); anything else gives "ErrOpenImg".
-// Quiet loads show nothing and keep a part that was read. False when out
-// holds no image to use.
+// Quiet loads show nothing and keep a part that was read. A photo is turned
+// upright as its file's orientation tag asks. False when out holds no image
+// to use.
 bool LoadImageFile(pixkit::Buffer& out, const std::string& name, pixkit::GFXtra32& extra,
                    LoadReport report);
 

@@ -1,6 +1,9 @@
 // pixconv: the graphics file registry from the command line.
 //   pixconv info FILE...                  format, description fields, image count
-//   pixconv convert IN OUT [--image N] [--progress]
+//   pixconv convert IN OUT [--image N] [--progress] [--keep-orientation]
+//                                         a photo is turned upright as its EXIF
+//                                         orientation asks unless kept as stored;
+//                                         translucent pixels are put on white
 //   pixconv fonts [DIR]                   raster-font families and their sizes
 //   pixconv --version
 // Errors print the exception's message and give a non-zero exit status.
@@ -21,7 +24,8 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr, "usage: pixconv info FILE...\n"
-                         "       pixconv convert IN OUT [--image N] [--progress]\n"
+                         "       pixconv convert IN OUT [--image N] [--progress] "
+                         "[--keep-orientation]\n"
                          "       pixconv fonts [DIR]\n"
                          "       pixconv --version\n");
     return 2;
@@ -66,8 +70,11 @@ void ProgEnd() {
 int Convert(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     GFXtra32 x{0, 0, 0, 0x00FFFFFF, 1};
+    bool upright = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--progress") {
+        if (args[i] == "--keep-orientation") {
+            upright = false;
+        } else if (args[i] == "--progress") {
             GFXFile::SetProgFunc(ProgStart, ProgStep, ProgEnd);
         } else if (args[i] == "--image" && i + 1 < args.size()) {
             char* end = nullptr;
@@ -84,6 +91,8 @@ int Convert(const std::vector<std::string>& args) {
     try {
         Buffer b, work;
         GFXFile::Load(b, files[0], &x);
+        GFXFileDesc d;
+        if (upright && Detect(files[0], &d) != nullptr) ApplyOrientation(b, d.Orientation);
         GFXFile::Save(b, files[1], &x, &work);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pixconv: %s\n", e.what());

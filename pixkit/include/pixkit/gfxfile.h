@@ -22,7 +22,18 @@ struct GFXFileDesc {
     std::uint8_t BPP = 0;     // bits per pixel as stored
     std::uint8_t BPCC = 0;    // bits per colour component
     std::int32_t Image = 1;   // set by the caller: which image to describe, from 1
+    // How a photo is to be turned to stand upright (the EXIF Orientation
+    // tag, 1..8); 1 when the file says nothing. Load never applies it.
+    std::uint8_t Orientation = 1;
 };
+
+// Turns or mirrors b as EXIF orientation o (1..8) asks, so that an image
+// decoded as stored stands upright: 2 mirrors left-right, 3 turns by 180
+// degrees, 4 mirrors top-bottom, 5 mirrors along the main diagonal, 6 turns
+// clockwise, 7 mirrors along the other diagonal, 8 turns anticlockwise.
+// Other values leave b alone. Raises EInvalidImage when no memory is left
+// for the turned copy (b is unchanged then).
+void ApplyOrientation(Buffer& b, int o);
 
 // Extra data carried with an image or a brush.
 struct GFXtra32 {

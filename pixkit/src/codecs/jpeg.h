@@ -43,6 +43,7 @@ enum Marker : std::uint8_t {
     DHP = 0xDE, // hierarchical progression
     EXP = 0xDF,
     APP0 = 0xE0,
+    APP1 = 0xE1, // Exif
     APP14 = 0xEE,
     COM = 0xFE,
 };
@@ -91,6 +92,9 @@ void SkipSegment(StreamBuf& in);
 // Reads an APP14 segment; returns the colour transform of an Adobe segment
 // (0 none, 1 YCbCr, 2 YCCK), -1 for other APP14 data.
 int ReadAdobeTransform(StreamBuf& in);
+// Reads an APP1 segment; returns the orientation of an Exif segment's first
+// image (1..8), 0 when it has none or the segment is something else.
+int ReadExifOrientation(StreamBuf& in);
 
 // Decoding Huffman table: a 9-bit look-up for short codes and the canonical
 // code limits for the longer ones (T.81 F.2.2.3).

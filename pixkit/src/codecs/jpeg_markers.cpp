@@ -3,6 +3,8 @@
 #include "jpeg.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace pixkit {
 namespace jpeg {
@@ -37,6 +39,40 @@ int ReadAdobeTransform(StreamBuf& in) {
     const bool adobe =
         data[0] == 'A' && data[1] == 'd' && data[2] == 'o' && data[3] == 'b' && data[4] == 'e';
     return adobe ? data[11] : -1;
+}
+
+int ReadExifOrientation(StreamBuf& in) {
+    const int len = in.GetBE16();
+    if (len < 2) throw EInvalidImage();
+    std::vector<std::uint8_t> seg(std::size_t(len - 2));
+    in.Read(seg.data(), std::int64_t(seg.size()));
+    const std::size_t n = seg.size();
+    if (n < 14 || std::memcmp(seg.data(), "Exif\0\0", 6) != 0) return 0;
+    const std::uint8_t* tiff = seg.data() + 6;
+    const std::size_t size = n - 6;
+    const bool le = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!le && !(tiff[0] == 'M' && tiff[1] == 'M')) return 0;
+    auto u16 = [&](std::size_t at) {
+        return le ? tiff[at] | (tiff[at + 1] << 8) : (tiff[at] << 8) | tiff[at + 1];
+    };
+    auto u32 = [&](std::size_t at) {
+        return le ? std::uint32_t(u16(at)) | (std::uint32_t(u16(at + 2)) << 16)
+                  : (std::uint32_t(u16(at)) << 16) | std::uint32_t(u16(at + 2));
+    };
+    if (u16(2) != 42) return 0;
+    const std::uint32_t ifd = u32(4);
+    if (ifd > size - 2 || size < 8) return 0;
+    const int entries = u16(ifd);
+    for (int i = 0; i < entries; ++i) {
+        const std::size_t e = ifd + 2 + std::size_t(i) * 12;
+        if (e + 12 > size) break;
+        // Orientation: tag 0x0112, one SHORT held in the entry itself.
+        if (u16(e) == 0x0112 && u16(e + 2) == 3 && u32(e + 4) == 1) {
+            const int o = u16(e + 8);
+            return o >= 1 && o <= 8 ? o : 0;
+        }
+    }
+    return 0;
 }
 
 namespace {
@@ -143,8 +179,13 @@ std::int8_t JpegFormat::Test(TStream* s, GFXFileDesc* d) {
 std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
     StreamBuf in(s, 4096);
     if (in.Get() != 0xFF || in.Get() != SOI) return 0;
+    int orientation = 1;
     for (;;) {
         const std::uint8_t m = NextMarker(in);
+        if (m == APP1) {
+            if (const int o = ReadExifOrientation(in); o != 0) orientation = o;
+            continue;
+        }
         if (m == SOF0 || m == SOF1) {
             Frame f;
             const bool ok = ReadFrame(in, f);
@@ -155,6 +196,7 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
                 d->WithPal = 0;
                 d->BPP = static_cast<std::uint8_t>(std::min(f.Count, 31) * 8);
                 d->BPCC = 8;
+                d->Orientation = static_cast<std::uint8_t>(orientation);
             }
             return ok ? 1 : -1;
         }
