@@ -281,7 +281,18 @@ bool FileCommands::Acquire() {
     if (!AskUnsaved(docs_.Current)) return false;
     pixkit::Buffer scratch;
     try {
-        const std::vector<std::uint8_t> dib = scanner_->AcquireDib();
+        std::vector<std::uint8_t> dib;
+        const auto scan = [&](const std::function<bool(int)>& step) {
+            dib = scanner_->AcquireDib(step);
+        };
+        if (Dialogs.RunCancellable) {
+            if (!Dialogs.RunCancellable(scan)) {
+                LogLine("Scanning cancelled.");
+                return false;
+            }
+        } else {
+            scan({});
+        }
         ImageFromDib(scratch, dib.data(), dib.size(), CoreHeader::Refused);
     } catch (const std::exception& e) {
         LogLine(std::string("Scanning failed: ") + e.what());

@@ -1,5 +1,7 @@
 #include "filedialogs.h"
 
+#include "files/progresswindow.h"
+
 #include "filenames.h"
 #include "keys.h"
 #include "lang.h"
@@ -161,6 +163,9 @@ FileDialogs ScreenDialogs(QWidget* parent) {
     d.NewSize = [parent](pixkit::Pair<int> offered) { return NewSizeDialog(parent, offered); };
     d.SelectSource = [parent](const std::vector<ScanDevice>& devices, const std::string& current) {
         return SourceDialog(parent, devices, current);
+    };
+    d.RunCancellable = [parent](const std::function<void(const ProgressStep&)>& work) {
+        return RunWithProgressWindow(parent, work);
     };
     return d;
 }

@@ -49,6 +49,13 @@ struct FileDialogs {
     std::function<std::optional<std::string>(const std::vector<ScanDevice>& devices,
                                              const std::string& current)>
         SelectSource;
+    // Runs work off the GUI thread while a progress window with Cancel
+    // keeps the program responsive. work gets a step function taking the
+    // percentage done, which returns false once the user cancelled. False
+    // when cancelled; work's exceptions reach the caller. Empty: work runs
+    // on the caller's thread without a window.
+    std::function<bool(const std::function<void(const std::function<bool(int)>&)>& work)>
+        RunCancellable;
 };
 
 // The dialogs on screen, centred over parent.

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <stdexcept>
@@ -121,7 +122,7 @@ std::vector<ScanDevice> Scanner::ListDevices() {
     return devices;
 }
 
-std::vector<std::uint8_t> Scanner::AcquireDib() {
+std::vector<std::uint8_t> Scanner::AcquireDib(const std::function<bool(int)>& progress) {
     WaitForProbe();
     if (!initialised_) throw std::runtime_error("no scanner library");
     std::string device = Source;
@@ -157,7 +158,16 @@ std::vector<std::uint8_t> Scanner::AcquireDib() {
     ScanFrame frame{
         p.format == SANE_FRAME_GRAY, p.depth, p.pixels_per_line, p.lines, p.bytes_per_line, {}};
     std::vector<SANE_Byte> chunk(65536);
+    const std::int64_t expected = p.lines > 0 ? std::int64_t(p.bytes_per_line) * p.lines : 0;
     for (;;) {
+        if (progress) {
+            const std::int64_t done = std::int64_t(frame.Data.size());
+            const int percent =
+                expected > 0 ? static_cast<int>(std::min<std::int64_t>(100, done * 100 / expected))
+                             : 0;
+            // The session's destructor cancels the device.
+            if (!progress(percent)) throw ScanCancelled();
+        }
         SANE_Int got = 0;
         status = api_->Read(handle, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
         if (status == SANE_STATUS_EOF) break;

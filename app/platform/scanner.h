@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,10 @@
 class QObject;
 
 namespace kv {
+
+struct ScanCancelled : std::runtime_error {
+    ScanCancelled() : std::runtime_error("scan cancelled") {}
+};
 
 struct ScanDevice {
     std::string Name; // what sane_open takes, e.g. "test:0"
@@ -47,8 +52,11 @@ class Scanner {
     // The device Acquire uses; empty: the first one listed.
     std::string Source;
 
-    // Reads one image from the source. Raises std::runtime_error on failure.
-    std::vector<std::uint8_t> AcquireDib();
+    // Reads one image from the source. progress, when given, gets the
+    // percentage read after every chunk and returns false to cancel; a
+    // cancelled scan raises ScanCancelled. Raises std::runtime_error on
+    // failure.
+    std::vector<std::uint8_t> AcquireDib(const std::function<bool(int)>& progress = {});
 
   private:
     struct Api;

@@ -12,8 +12,11 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -223,6 +226,41 @@ TEST_F(ScannerTest, SelectSourceListsTheDevicesAndAcquireUsesTheChoice) {
         EXPECT_GT(form.Docs().CurrentImage().Width(), 1);
         EXPECT_TRUE(shown_.empty());
         form.Docs().CurrentImage().Changed = 0;
+    });
+}
+
+// A slow scan runs while the event loop keeps going; the progress window
+// moves and its Cancel stops the scan with the image left as it was.
+TEST_F(ScannerTest, ScanningKeepsTheWindowResponsiveAndCancelChangesNothing) {
+    UseTestBackend("mode Color\ndepth 8\nresolution 100\nread-limit true\n"
+                   "read-limit-size 4096\nread-delay true\nread-delay-duration 10000\n");
+    Run({}, [this](kv::TMainForm& form) {
+        ASSERT_TRUE(WaitFor([&] { return form.Files().Scan().Probed(); }));
+        kv::UDBuffer& doc = form.Docs().CurrentImage();
+        doc.Changed = 0;
+        const std::vector<pixkit::Pixel> before(doc.At(0, 0), doc.At(0, 0) + doc.Width());
+        const int width = doc.Width();
+        int ticks = 0, shownPercent = -1;
+        QTimer clock;
+        clock.setInterval(20);
+        QObject::connect(&clock, &QTimer::timeout, [&] {
+            auto* window = form.findChild<QProgressDialog*>("ProgressWindow");
+            if (window == nullptr || !window->isVisible()) return;
+            if (++ticks == 15) {
+                shownPercent = window->value();
+                window->cancel();
+            }
+        });
+        clock.start();
+        form.MenuCommand("Acquire1")->trigger();
+        clock.stop();
+        EXPECT_GE(ticks, 15) << "the event loop ran during the scan";
+        EXPECT_GT(shownPercent, 0);
+        EXPECT_LT(shownPercent, 100);
+        EXPECT_TRUE(shown_.empty());
+        EXPECT_EQ(form.Docs().CurrentImage().Width(), width);
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 0);
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), doc.At(0, 0)));
     });
 }
 
