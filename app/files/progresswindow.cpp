@@ -34,7 +34,10 @@ bool RunWithProgressWindow(QWidget* parent, const std::function<void(const Progr
     QTimer poll;
     poll.setInterval(50);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!window.wasCanceled()) window.setValue(percent);
+        if (window.wasCanceled())
+            cancelled = true;
+        else
+            window.setValue(percent);
     });
 
     QEventLoop loop;
