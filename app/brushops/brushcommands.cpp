@@ -39,7 +39,7 @@ void ScaleBrushCommand(double fx, double fy) {
     }
     const int mode = paint.Form().Prefs().AntiAlias ? 1 : 0;
     ChangeBrush([&](BrushState& state) {
-        if (ScaleBrush(state.Brush, fx, fy, ScaleBackground(state), mode) == ScaleOutcome::TooBig) {
+        if (ScaleCurrentBrush(state, ScaledSize(size, fx, fy), mode) == ScaleOutcome::TooBig) {
             BrushTooBig();
             return;
         }

@@ -128,14 +128,11 @@ void P_stretch_brush::Apply() {
     Painting& paint = *Paint();
     BrushState& state = paint.Brush;
     const Pair<int> size = NewSize();
-    const pixkit::Pixel background = ScaleBackground(state);
-    if (ScaleBrushTo(state.Brush, size, background, ScaleMode()) == ScaleOutcome::TooBig) {
+    if (ScaleCurrentBrush(state, size, ScaleMode()) == ScaleOutcome::TooBig) {
         MessageBoxKey(key::BrTooBig, key::Err, kExclamation);
         Tools()->ReturnToPreviousTool(false);
         return;
     }
-    state.Settings.UserBrush = true;
-    state.Settings.Background = background;
     const Pair<int> h = HandleOffsetIn(state.Brush.Area, state.Settings.Handle);
     paint.MovePointerTo({AnchorX + h.x - (size.x < 0 ? std::abs(size.x) - 1 : 0),
                          AnchorY + h.y - (size.y < 0 ? std::abs(size.y) - 1 : 0)});

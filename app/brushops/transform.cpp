@@ -62,6 +62,22 @@ ScaleOutcome ScaleBrushTo(Buffer& brush, Pair<int> size, Pixel background, int m
     return ScaleOutcome::Done;
 }
 
+ScaleOutcome ScaleCurrentBrush(BrushState& state, Pair<int> size, int mode) {
+    const Pixel background = ScaleBackground(state);
+    const bool builtin = !state.Settings.UserBrush;
+    Buffer before;
+    if (builtin) CloneBuffer(before, state.Brush);
+    if (ScaleBrushTo(state.Brush, size, background, mode) == ScaleOutcome::TooBig)
+        return ScaleOutcome::TooBig;
+    if (builtin) {
+        state.Previous = before;
+        state.PreviousSettings = state.Settings;
+    }
+    state.Settings.UserBrush = true;
+    state.Settings.Background = background;
+    return ScaleOutcome::Done;
+}
+
 int StretchSide(int pointer, int anchor) {
     const int d = pointer - anchor;
     return d >= 0 ? d + 1 : d - 1;
@@ -71,6 +87,39 @@ pixkit::Rect StretchRect(Pair<int> anchor, Pair<int> size) {
     const int left = size.x < 0 ? anchor.x + size.x + 1 : anchor.x;
     const int top = size.y < 0 ? anchor.y + size.y + 1 : anchor.y;
     return {left, top, left + std::abs(size.x) - 1, top + std::abs(size.y) - 1};
+}
+
+int MaxSizerRadius() {
+    static const int largest = [] {
+        int lo = 0, hi = 32767; // the radius is a 16-bit value
+        while (lo < hi) {
+            const int mid = lo + (hi - lo + 1) / 2;
+            if (FitsBrushLimit({2 * mid + 1, 2 * mid + 1}))
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        return lo;
+    }();
+    return largest;
+}
+
+namespace {
+int LimitSizerRadius(double s) {
+    return int(std::min(s, double(MaxSizerRadius())));
+}
+} // namespace
+
+int RoundSizerRadius(int dx, int dy) {
+    return LimitSizerRadius(std::trunc(std::hypot(double(dx), double(dy)) + 0.5));
+}
+
+int SquareSizerRadius(int dx, int dy) {
+    return LimitSizerRadius(std::max(std::abs(double(dx)), std::abs(double(dy))));
+}
+
+int SprayRadiusFor(int s) {
+    return std::clamp(s, 1, kMaxSprayRadius);
 }
 
 void MirrorLeftRight(Buffer& b) {

@@ -40,12 +40,29 @@ ScaleOutcome ScaleBrush(pixkit::Buffer& brush, double fx, double fy, pixkit::Pix
 ScaleOutcome ScaleBrushTo(pixkit::Buffer& brush, pixkit::Pair<int> size, pixkit::Pixel background,
                           int mode);
 
+// Scales the current brush to size (signed, as ScaleBrushTo) over
+// ScaleBackground. A built-in brush comes out as a user brush: its new
+// shape is no built-in one, so it is the brush Restore and the period key
+// keep from now on, while the built-in brush it came from goes into the
+// Restore slot and Restore right afterwards gives it back.
+ScaleOutcome ScaleCurrentBrush(BrushState& state, pixkit::Pair<int> size, int mode);
+
 // The signed side of a stretch with the pointer at pointer and the brush's
 // first pixel at anchor: the anchor pixel is always included, so d + 1 for
 // d >= 0 and d - 1 (mirrored) for d < 0, with d = pointer - anchor.
 int StretchSide(int pointer, int anchor);
 // The image rectangle a stretch to size (signed) from anchor covers.
 pixkit::Rect StretchRect(pixkit::Pair<int> anchor, pixkit::Pair<int> size);
+
+// The radius s of the sizers dragged by (dx, dy) from the centre: round
+// sizers take the distance, rounded; the square one the larger of |dx| and
+// |dy|. Both are limited so that a (2s + 1) x (2s + 1) brush fits the brush
+// limits. The spray radius stays within 1 to kMaxSprayRadius.
+int RoundSizerRadius(int dx, int dy);
+int SquareSizerRadius(int dx, int dy);
+int MaxSizerRadius();
+inline constexpr int kMaxSprayRadius = 999;
+int SprayRadiusFor(int s);
 
 // Mirrors b in place: left to right (each row reversed) or top to bottom
 // (the order of the rows reversed).

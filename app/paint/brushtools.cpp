@@ -27,6 +27,15 @@ void TechniqueToColor(Painting& paint) {
     if (QAction* color = paint.Form().MenuCommand("Color1")) color->setChecked(true);
 }
 
+// While the sizer of the other shape is current, building a brush hands
+// over to the sizer of this shape.
+void SizerForBrush(BuiltinKind kind) {
+    ToolFramework& tools = *Tools();
+    const bool round = kind == BuiltinKind::Round;
+    if (tools.Current == (round ? ResizeBoxBrushTool() : ResizeCrcBrushTool()))
+        tools.Pending = round ? ResizeCrcBrushTool() : ResizeBoxBrushTool();
+}
+
 } // namespace
 
 void P_brush::Activate() {
@@ -43,6 +52,7 @@ void P_brush::Activate() {
     }
     TechniqueToColor(paint);
     ContinuousPenForBrush();
+    SizerForBrush(kind_);
 }
 
 void P_clear::Activate() {

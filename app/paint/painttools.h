@@ -19,6 +19,11 @@ P_icon* BrushBox1Tool();
 P_icon* BrushBox2Tool();
 P_icon* BrushBox3Tool();
 P_icon* ClearTool();
+// The sizers of the built-in round and square brushes.
+P_icon* ResizeCrcBrushTool();
+P_icon* ResizeBoxBrushTool();
+// The brush icon's secondary tool: the sizer of the built-in brush's shape.
+P_icon* BrushResizeTool();
 
 P_icon* LineTool();
 P_icon* LineContTool();
@@ -42,6 +47,8 @@ P_icon* FillPolyTool();
 
 P_icon* SprayTool();
 P_icon* AirbrushTool();
+// Sizes the spray radius with the mouse (button 0 of both bars).
+P_icon* ResizeSprayTool();
 
 P_icon* TextTool();
 

@@ -1,5 +1,7 @@
 #include "paint/spray.h"
 
+#include "bars/parambar.h"
+#include "mainform.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
 #include "paint/pathtool.h"
@@ -38,8 +40,17 @@ void P_sprayer::Activate() {
     Painting& paint = *Paint();
     paint.SetBarValue(BarName, 1, paint.SprayRadius());
     paint.SetBarValue(BarName, 2, Intensity);
-    // The spray-resize tool does not exist yet.
-    paint.EnableBarControl(BarName, 0, false);
+    // Button 0 sizes the radius with the mouse; the bar stays meanwhile.
+    // The tool is activated again while its bar stays: bound once per bar.
+    QWidget* first = paint.Form().ParamBar().Control(0);
+    if (first != nullptr && first != boundBar_) {
+        boundBar_ = first;
+        paint.BindBarControl(BarName, 0, [this] {
+            P_icon* sizer = ResizeSprayTool();
+            sizer->BarName = BarName;
+            Tools()->SelectTool(sizer, true, -1);
+        });
+    }
     paint.SetStatusKey(StatusText, StatusKey());
 }
 

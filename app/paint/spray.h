@@ -8,6 +8,9 @@
 
 #include <pixkit/types.h>
 
+#include <QPointer>
+#include <QWidget>
+
 namespace kv {
 
 class P_sprayer : public P_icon, public TimedTool {
@@ -37,6 +40,7 @@ class P_sprayer : public P_icon, public TimedTool {
     void DoStep(pixkit::Pair<int> p);
     void EndStroke();
 
+    QPointer<QWidget> boundBar_; // the bar whose radius button is bound
     bool stroking_ = false;
     bool previewed_ = false;
     pixkit::Pair<int> last_{0, 0}; // where the last step was

@@ -26,7 +26,7 @@ const std::vector<BuiltinIcon>& BuiltinIcons() {
          0,
          1,
          4,
-         /*brush resize*/ nullptr,
+         BrushResizeTool,
          0},
         {{{"PEN1", "Continuous Freehand", PenContTool},
           {"PEN2", "Dotted Freehand", PenDiscTool},

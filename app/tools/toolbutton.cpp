@@ -7,6 +7,9 @@ namespace kv {
 TToolButton::TToolButton(QWidget* parent, int group) : QToolButton(parent), group_(group) {
     setCheckable(group != 0);
     setAutoRaise(true);
+    // The right button picks an icon's secondary tool: the window's tool
+    // bar menu must not open over the icons and swallow the next click.
+    setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 void TToolButton::SetDown(bool down) {

@@ -148,4 +148,28 @@ TEST(BrushOps, MirrorIsTheExactPermutationAndTwiceIsIdentity) {
     }
 }
 
+TEST(BrushOps, SizerRadiiFollowTheirRulesAndStayWithinTheLimits) {
+    struct Case {
+        int dx, dy, round, square;
+    };
+    const Case cases[] = {{3, 4, 5, 4},
+                          {-3, -4, 5, 4},
+                          {0, 0, 0, 0},
+                          {-7, 2, 7, 7},
+                          {1, 1, 1, 1},
+                          {2, 2, 3, 2},
+                          {100000, 0, kv::MaxSizerRadius(), kv::MaxSizerRadius()}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(kv::RoundSizerRadius(c.dx, c.dy), c.round) << c.dx << "," << c.dy;
+        EXPECT_EQ(kv::SquareSizerRadius(c.dx, c.dy), c.square) << c.dx << "," << c.dy;
+    }
+    const int s = kv::MaxSizerRadius();
+    EXPECT_TRUE(kv::FitsBrushLimit({2 * s + 1, 2 * s + 1}));
+    EXPECT_FALSE(kv::FitsBrushLimit({2 * s + 3, 2 * s + 3}));
+    // The spray's step divides by the radius: never 0, at most 999.
+    EXPECT_EQ(kv::SprayRadiusFor(0), 1);
+    EXPECT_EQ(kv::SprayRadiusFor(5), 5);
+    EXPECT_EQ(kv::SprayRadiusFor(5000), kv::kMaxSprayRadius);
+}
+
 } // namespace

@@ -165,4 +165,31 @@ TEST_F(BrushOpsGui, StretchPreviewsMirrorsAndLeavesNoTrace) {
     });
 }
 
+// A scaled built-in brush is no built-in shape any more: it becomes a user
+// brush, Restore right afterwards gives the built-in brush back, and after
+// a later brush change Restore gives back the scaled brush.
+TEST_F(BrushOpsGui, ScaledBuiltinBrushIsWhatRestoreKeeps) {
+    RunPainting([](kv::TMainForm& form) {
+        kv::BrushState& brush = form.Paintbox().Brush;
+        Select(form, kv::PenContTool());
+        brush.Settings.Radius = 2;
+        Select(form, kv::BrushCrcTool());
+        const auto builtin = PixelsOf(brush.Brush);
+
+        form.MenuCommand("Both1")->trigger();
+        ASSERT_EQ((Pair<int>{brush.Brush.Width(), brush.Brush.Height()}), (Pair<int>{2, 2}));
+        EXPECT_TRUE(brush.Settings.UserBrush);
+        const auto halved = PixelsOf(brush.Brush);
+        form.MenuCommand("Restore1")->trigger();
+        EXPECT_EQ(PixelsOf(brush.Brush), builtin);
+        EXPECT_FALSE(brush.Settings.UserBrush);
+
+        form.MenuCommand("Both1")->trigger();
+        Select(form, kv::BrushBox1Tool());
+        form.MenuCommand("Restore1")->trigger();
+        EXPECT_EQ(PixelsOf(brush.Brush), halved);
+        EXPECT_TRUE(brush.Settings.UserBrush);
+    });
+}
+
 } // namespace

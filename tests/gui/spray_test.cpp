@@ -70,7 +70,8 @@ TEST_F(SprayGui, SprayStepsReplayTheSeededDraws) {
         kv::Painting& paint = form.Paintbox();
         Select(form, kv::SprayTool());
         ASSERT_EQ(form.ParamBar().BuiltName(), "SPRAYBAR");
-        EXPECT_FALSE(form.ParamBar().Control(0)->isEnabled()) << "no spray-resize tool yet";
+        EXPECT_TRUE(form.ParamBar().Control(0)->isEnabled())
+            << "the radius button sizes with the mouse";
         const Pair<int> p{100, 90};
         struct Case {
             int radius, intensity;
