@@ -29,6 +29,7 @@ namespace jpeg {
 enum Marker : std::uint8_t {
     SOF0 = 0xC0, // baseline
     SOF1 = 0xC1, // extended sequential, Huffman
+    SOF2 = 0xC2, // progressive, Huffman
     DHT = 0xC4,
     JPG = 0xC8,
     DAC = 0xCC,
@@ -68,7 +69,7 @@ struct Component {
     int DcTable = 0, AcTable = 0;
 };
 
-// The frame header (SOF0/SOF1) as far as the codec accepts it.
+// The frame header (SOF0, SOF1 or SOF2) as far as the codec accepts it.
 struct Frame {
     int Width = 0, Height = 0;
     int Precision = 0;
@@ -77,12 +78,31 @@ struct Frame {
     // Three components that hold R, G and B themselves (an Adobe APP14
     // segment with colour transform 0) rather than Y, Cb and Cr.
     bool Rgb = false;
+    bool Progressive = false; // SOF2
+    bool Complete = false;    // every component read, table numbers valid
 };
 
 // Reads one frame header after its marker (length included). Returns
-// whether the codec can decode it; the frame is filled either way as far as
-// it fits.
+// whether the single-scan decoder can decode it; the frame is filled either
+// way as far as it fits (all components when the length is right).
 bool ReadFrame(StreamBuf& in, Frame& f);
+// Whether the scan-by-scan decoder takes a frame ReadFrame filled: 8-bit
+// samples, 1 or 3 components with sampling factors 1..4, at most 10 blocks
+// in an interleaved MCU.
+bool MultiScanAccepted(const Frame& f);
+// The identifiers (or an Adobe transform 0) say the three components are
+// R, G and B.
+bool RgbComponents(const Frame& f, int adobeTransform);
+
+// A scan header: which frame components it codes, in order, and its
+// spectral selection and successive approximation.
+struct Scan {
+    int Count = 0;
+    int Comp[3] = {};
+    int Ss = 0, Se = 63, Ah = 0, Al = 0;
+};
+// Reads a scan header after SOS and sets the components' Huffman tables.
+void ReadScan(StreamBuf& in, Frame& f, Scan& s);
 
 // Returns the next marker code: skips bytes up to an FF, fill bytes FF and
 // stuffed FF 00 pairs.
@@ -131,6 +151,11 @@ struct Tables {
 void ReadDQT(StreamBuf& in, Tables& t);
 void ReadDHT(StreamBuf& in, Tables& t);
 void ReadDRI(StreamBuf& in, Tables& t);
+// The scan-by-scan decoder from the first scan on (its header read): every
+// scan into the coefficients, up to EOI, then the pixels into b (allocated
+// when empty). Data that ends early or is damaged still gives the pixels
+// decoded so far; then the error is raised.
+void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b);
 // Motion-JPEG frames leave out their Huffman tables and mean those of
 // Annex K: tables 0 (luminance) and 1 (chrominance) that no DHT defined.
 void UseStandardHuffmanWhereMissing(Tables& t);

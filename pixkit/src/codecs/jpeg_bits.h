@@ -50,6 +50,14 @@ class BitReader {
     // Ends an interval: drops the rest of the current byte and requires the
     // restart marker RSTn next.
     void Restart(int n);
+    // Whether decoding went past the end of the segment.
+    bool Overrun() const { return count_ < padding_; }
+    // Ends the scan: the marker after its data; EReadError when the stream
+    // ended instead.
+    std::uint8_t EndMarker() {
+        if (marker_ == kEndOfStream) throw EReadError();
+        return marker_ != 0 ? std::uint8_t(marker_) : NextMarker(in_);
+    }
 
   private:
     std::uint32_t SlowByte();

@@ -207,23 +207,13 @@ void ScanDecoder::Run(Buffer& b) {
     }
 }
 
-// Reads the scan header; the codec decodes one interleaved scan of every
-// component with the full spectrum.
-void ReadScanHeader(StreamBuf& in, Frame& f, const Tables& t) {
-    const int len = in.GetBE16();
-    const int count = in.Get();
-    if (count != f.Count || len != 6 + 2 * count) throw EInvalidImage();
-    for (int i = 0; i < count; ++i) {
-        Component& c = f.Comp[i];
-        if (in.Get() != c.Id) throw EInvalidImage();
-        const int tables = in.Get();
-        c.DcTable = tables >> 4;
-        c.AcTable = tables & 15;
-        if (c.DcTable > 3 || c.AcTable > 3) throw EInvalidImage();
-    }
-    const int ss = in.Get(), se = in.Get(), a = in.Get();
-    if (ss != 0 || se != 63 || a != 0) throw EInvalidImage();
-    (void)t;
+// The single-scan decoder takes one interleaved scan of every component,
+// in frame order, with the full spectrum.
+bool WholeInOneScan(const Frame& f, const Scan& s) {
+    if (s.Count != f.Count || s.Ss != 0 || s.Se != 63 || s.Ah != 0 || s.Al != 0) return false;
+    for (int i = 0; i < s.Count; ++i)
+        if (s.Comp[i] != i) return false;
+    return true;
 }
 
 } // namespace
@@ -232,7 +222,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
     StreamBuf in(s, 65536);
     if (in.Get() != 0xFF || in.Get() != SOI) throw EInvalidImage();
     Frame f;
-    bool haveFrame = false;
+    bool haveFrame = false, singleScan = false;
     auto tables = std::make_unique<Tables>();
     int transform = -1;
     for (;;) {
@@ -240,7 +230,11 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
         switch (m) {
         case SOF0:
         case SOF1:
-            if (haveFrame || !ReadFrame(in, f)) throw EInvalidImage();
+        case SOF2:
+            if (haveFrame) throw EInvalidImage();
+            f.Progressive = m == SOF2;
+            singleScan = ReadFrame(in, f) && !f.Progressive;
+            if (!singleScan && !MultiScanAccepted(f)) throw EInvalidImage();
             haveFrame = true;
             break;
         case DQT:
@@ -259,9 +253,15 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             break;
         case SOS: {
             if (!haveFrame) throw EInvalidImage();
-            f.Rgb = f.Count == 3 && transform == 0;
-            ReadScanHeader(in, f, *tables);
+            Scan scan;
+            ReadScan(in, f, scan);
             UseStandardHuffmanWhereMissing(*tables);
+            if (!singleScan || !WholeInOneScan(f, scan)) {
+                f.Rgb = RgbComponents(f, transform);
+                DecodeMultiScan(in, f, *tables, scan, b);
+                return;
+            }
+            f.Rgb = f.Count == 3 && transform == 0;
             AllocImage(b, f.Width, f.Height);
             ScanDecoder(in, f, *tables).Run(b);
             return;

@@ -98,6 +98,52 @@ bool IdentifiersAccepted(const Frame& f) {
 
 } // namespace
 
+bool MultiScanAccepted(const Frame& f) {
+    if (!f.Complete || f.Precision != 8 || f.Width <= 0 || f.Height <= 0) return false;
+    int hMax = 1, vMax = 1, blocks = 0;
+    for (int i = 0; i < f.Count; ++i) {
+        const Component& c = f.Comp[i];
+        if (c.H < 1 || c.H > 4 || c.V < 1 || c.V > 4) return false;
+        hMax = std::max(hMax, c.H);
+        vMax = std::max(vMax, c.V);
+        blocks += c.H * c.V;
+    }
+    // Sampling factors must divide evenly into the largest ones for the
+    // components to line up (T.81 A.1.1 leaves other ratios undefined).
+    for (int i = 0; i < f.Count; ++i)
+        if (hMax % f.Comp[i].H != 0 || vMax % f.Comp[i].V != 0) return false;
+    return f.Count == 1 || blocks <= 10;
+}
+
+bool RgbComponents(const Frame& f, int adobeTransform) {
+    if (f.Count != 3) return false;
+    if (adobeTransform >= 0) return adobeTransform == 0;
+    return f.Comp[0].Id == 'R' && f.Comp[1].Id == 'G' && f.Comp[2].Id == 'B';
+}
+
+void ReadScan(StreamBuf& in, Frame& f, Scan& s) {
+    const int len = in.GetBE16();
+    s.Count = in.Get();
+    if (s.Count < 1 || s.Count > f.Count || len != 6 + 2 * s.Count) throw EInvalidImage();
+    for (int i = 0; i < s.Count; ++i) {
+        const int id = in.Get();
+        int k = 0;
+        while (k < f.Count && f.Comp[k].Id != id) ++k;
+        // Unknown or repeated components, or not in frame order (T.81 B.2.3).
+        if (k == f.Count || (i > 0 && k <= s.Comp[i - 1])) throw EInvalidImage();
+        s.Comp[i] = k;
+        const int tables = in.Get();
+        f.Comp[k].DcTable = tables >> 4;
+        f.Comp[k].AcTable = tables & 15;
+        if (f.Comp[k].DcTable > 3 || f.Comp[k].AcTable > 3) throw EInvalidImage();
+    }
+    s.Ss = in.Get();
+    s.Se = in.Get();
+    const int a = in.Get();
+    s.Ah = a >> 4;
+    s.Al = a & 15;
+}
+
 bool ReadFrame(StreamBuf& in, Frame& f) {
     const int len = in.GetBE16();
     f.Precision = in.Get();
@@ -115,6 +161,7 @@ bool ReadFrame(StreamBuf& in, Frame& f) {
         c.Quant = in.Get();
         if (c.Quant > 3) return false;
     }
+    f.Complete = true;
     // A height of 0 defers the size to a DNL segment, which is not supported.
     const bool ok = f.Precision == 8 && f.Width > 0 && f.Height > 0 && SamplingAccepted(f) &&
                     IdentifiersAccepted(f);
@@ -186,9 +233,10 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
             if (const int o = ReadExifOrientation(in); o != 0) orientation = o;
             continue;
         }
-        if (m == SOF0 || m == SOF1) {
+        if (m == SOF0 || m == SOF1 || m == SOF2) {
             Frame f;
-            const bool ok = ReadFrame(in, f);
+            f.Progressive = m == SOF2;
+            const bool ok = (ReadFrame(in, f) && !f.Progressive) || MultiScanAccepted(f);
             if (d != nullptr) {
                 d->Width = f.Width;
                 d->Height = f.Height;
@@ -201,7 +249,7 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
             return ok ? 1 : -1;
         }
         // Tables, application data and comments come before the frame;
-        // any other frame type (progressive, lossless, arithmetic),
+        // any other frame type (lossless, arithmetic),
         // hierarchical segments, scans and EOI mean it is not ours.
         const bool skippable =
             m < 0xC0 || m == DHT || m == JPG || m == SOI || (m >= DQT && m != DHP && m != EXP);

@@ -1,0 +1,30 @@
+// The scan-by-scan JPEG decoder on arbitrary bytes (seeded with progressive,
+// per-component and 4:1:1 files): Test, then Load into a fresh buffer when
+// the declared size is modest and into an existing small one. Clean errors
+// are expected; a file cut short or damaged must still leave the frame's
+// size in a fresh buffer.
+#include "codec_fuzz.h"
+
+#include <pixkit/gfxfile.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace pixkit;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static GFXFile* const jpeg = GFXFile::GetDefaultFormat("fuzz.jpg");
+    TFixedMemoryStream s(data, size);
+    GFXFileDesc d;
+    if (jpeg->Test(&s, &d) == 0) return 0;
+    if (s.Position() != 0) __builtin_trap(); // Test must restore the position
+    if (std::int64_t(d.Width) * d.Height > (std::int64_t(1) << 22)) return 0;
+    Buffer b;
+    try {
+        jpeg->Load(b, &s, nullptr);
+    } catch (const EStreamError&) {
+    }
+    if (!b.Empty() && (b.Width() != d.Width || b.Height() != d.Height)) std::abort();
+    FuzzFormat(jpeg, data, size);
+    return 0;
+}

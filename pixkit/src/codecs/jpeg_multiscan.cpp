@@ -1,0 +1,403 @@
+// The scan-by-scan decoder (ITU-T T.81 Annex G and non-interleaved scans of
+// Annex F): progressive frames, baseline frames coded in several scans, and
+// every sampling factor. Each scan adds to the quantized coefficients of the
+// whole image; after the last scan (or where the data ends) the blocks are
+// transformed and turned into pixels.
+#include "jpeg.h"
+#include "jpeg_bits.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace pixkit::jpeg {
+
+namespace {
+
+std::int16_t Clamp16(std::int32_t v) {
+    return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+}
+
+struct CompCoefs {
+    int BlocksW = 0, BlocksH = 0;   // allocated: whole MCUs
+    int UsedW = 0, UsedH = 0;       // blocks with image data (non-interleaved scans)
+    std::vector<std::int16_t> Coef; // 64 per block, natural order, quantized
+    int Pred = 0;
+    std::int16_t* Block(int bx, int by) {
+        return Coef.data() + (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
+    }
+};
+
+class MultiScanDecoder {
+  public:
+    MultiScanDecoder(StreamBuf& in, Frame& f, Tables& t) : in_(in), f_(f), t_(t) {}
+    void Run(const Scan& first, Buffer& b);
+
+  private:
+    void Setup(Buffer& b);
+    void DecodeScan(const Scan& s);
+    void CheckScan(const Scan& s) const;
+    void DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk);
+    void Sequential(BitReader& br, CompCoefs& c, const Component& k, std::int16_t* blk);
+    void AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
+    void AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
+    bool NextScan(Scan& s);
+    void Output(Buffer& b);
+
+    StreamBuf& in_;
+    Frame& f_;
+    Tables& t_;
+    CompCoefs comp_[3];
+    int mcusX_ = 0, mcusY_ = 0, hMax_ = 1, vMax_ = 1;
+    int eobRun_ = 0;
+    std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
+    bool damaged_ = false;     // a scan's data ended early
+};
+
+void MultiScanDecoder::Setup(Buffer& b) {
+    if (f_.Count == 1) f_.Comp[0].H = f_.Comp[0].V = 1;
+    for (int i = 0; i < f_.Count; ++i) {
+        hMax_ = std::max(hMax_, f_.Comp[i].H);
+        vMax_ = std::max(vMax_, f_.Comp[i].V);
+    }
+    mcusX_ = (f_.Width + 8 * hMax_ - 1) / (8 * hMax_);
+    mcusY_ = (f_.Height + 8 * vMax_ - 1) / (8 * vMax_);
+    std::int64_t blocks = 0;
+    for (int i = 0; i < f_.Count; ++i)
+        blocks += std::int64_t(mcusX_) * mcusY_ * f_.Comp[i].H * f_.Comp[i].V;
+    // Every block costs at least one bit in the first DC scan: a short file
+    // cannot claim a huge picture.
+    const std::int64_t left = in_.Stream->Size() - in_.Stream->Position() + (in_.Count - in_.Pos);
+    if (b.Empty() && std::int64_t(f_.Width) * f_.Height > kLargeImagePixels && left < blocks / 8)
+        throw EInvalidImage();
+    AllocImage(b, f_.Width, f_.Height);
+    try {
+        for (int i = 0; i < f_.Count; ++i) {
+            const Component& k = f_.Comp[i];
+            CompCoefs& c = comp_[i];
+            c.BlocksW = mcusX_ * k.H;
+            c.BlocksH = mcusY_ * k.V;
+            const int samplesW = (f_.Width * k.H + hMax_ - 1) / hMax_;
+            const int samplesH = (f_.Height * k.V + vMax_ - 1) / vMax_;
+            c.UsedW = (samplesW + 7) / 8;
+            c.UsedH = (samplesH + 7) / 8;
+            c.Coef.assign(std::size_t(c.BlocksW) * std::size_t(c.BlocksH) * 64, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        throw EInvalidImage();
+    }
+}
+
+void MultiScanDecoder::CheckScan(const Scan& s) const {
+    if (f_.Progressive) {
+        const bool dc = s.Ss == 0;
+        if ((dc && s.Se != 0) || (!dc && (s.Count != 1 || s.Se < s.Ss || s.Se > 63)) || s.Ah > 13 ||
+            s.Al > 13 || (s.Ah != 0 && s.Ah != s.Al + 1))
+            throw EInvalidImage();
+    } else if (s.Ss != 0 || s.Se != 63 || s.Ah != 0 || s.Al != 0) {
+        throw EInvalidImage();
+    }
+    for (int i = 0; i < s.Count; ++i) {
+        const Component& k = f_.Comp[s.Comp[i]];
+        const bool needDc = s.Ss == 0 && s.Ah == 0, needAc = s.Se > 0;
+        if ((needDc && !t_.Dc[k.DcTable].Defined) || (needAc && !t_.Ac[k.AcTable].Defined))
+            throw EInvalidImage();
+    }
+    int blocks = 0;
+    for (int i = 0; i < s.Count; ++i) blocks += f_.Comp[s.Comp[i]].H * f_.Comp[s.Comp[i]].V;
+    if (s.Count > 1 && blocks > 10) throw EInvalidImage();
+}
+
+void MultiScanDecoder::Sequential(BitReader& br, CompCoefs& c, const Component& k,
+                                  std::int16_t* blk) {
+    const int s = DecodeSymbol(br, t_.Dc[k.DcTable]);
+    if (s > 11) throw EInvalidImage();
+    c.Pred = std::clamp(c.Pred + (s ? Extend(br.Bits(s), s) : 0), -2048, 2047);
+    blk[0] = static_cast<std::int16_t>(c.Pred);
+    const HuffDecoder& ac = t_.Ac[k.AcTable];
+    for (int i = 1; i < 64;) {
+        const int rs = DecodeSymbol(br, ac);
+        const int run = rs >> 4, size = rs & 15;
+        if (size == 0) {
+            if (run != 15) break;
+            i += 16;
+            continue;
+        }
+        i += run;
+        if (i > 63 || size > 10) throw EInvalidImage();
+        blk[kZigZag[i++]] = static_cast<std::int16_t>(Extend(br.Bits(size), size));
+    }
+}
+
+void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac,
+                               std::int16_t* blk) {
+    if (eobRun_ > 0) {
+        --eobRun_;
+        return;
+    }
+    for (int k = s.Ss; k <= s.Se; ++k) {
+        const int rs = DecodeSymbol(br, ac);
+        const int run = rs >> 4, size = rs & 15;
+        if (size == 0) {
+            if (run < 15) {
+                eobRun_ = (1 << run) - 1 + (run ? int(br.Bits(run)) : 0);
+                break;
+            }
+            k += 15;
+            continue;
+        }
+        k += run;
+        if (k > s.Se || size > 14) throw EInvalidImage();
+        blk[kZigZag[k]] = Clamp16(Extend(br.Bits(size), size) * (1 << s.Al));
+    }
+}
+
+// Successive approximation of AC coefficients (T.81 G.1.2.3): one more bit
+// of every coefficient already non-zero, and the new ones of magnitude 1.
+void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac,
+                                std::int16_t* blk) {
+    const int p1 = 1 << s.Al, m1 = -p1;
+    auto refine = [&](std::int16_t& c) {
+        if (br.Bits(1) && (c & p1) == 0) c = Clamp16(c + (c >= 0 ? p1 : m1));
+    };
+    int k = s.Ss;
+    if (eobRun_ == 0) {
+        for (; k <= s.Se; ++k) {
+            const int rs = DecodeSymbol(br, ac);
+            int run = rs >> 4;
+            const int size = rs & 15;
+            int value = 0;
+            if (size != 0) {
+                if (size != 1) throw EInvalidImage();
+                value = br.Bits(1) ? p1 : m1;
+            } else if (run != 15) {
+                eobRun_ = (1 << run) + (run ? int(br.Bits(run)) : 0);
+                break;
+            }
+            // Skip run zero coefficients, refining the non-zero ones passed.
+            for (; k <= s.Se; ++k) {
+                std::int16_t& c = blk[kZigZag[k]];
+                if (c != 0)
+                    refine(c);
+                else if (--run < 0)
+                    break;
+            }
+            if (value != 0) {
+                if (k > s.Se) throw EInvalidImage();
+                blk[kZigZag[k]] = static_cast<std::int16_t>(value);
+            }
+        }
+    }
+    if (eobRun_ > 0) {
+        for (; k <= s.Se; ++k)
+            if (blk[kZigZag[k]] != 0) refine(blk[kZigZag[k]]);
+        --eobRun_;
+    }
+}
+
+void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk) {
+    CompCoefs& c = comp_[comp];
+    const Component& k = f_.Comp[comp];
+    if (!f_.Progressive) {
+        Sequential(br, c, k, blk);
+    } else if (s.Ss == 0 && s.Ah == 0) {
+        const int n = DecodeSymbol(br, t_.Dc[k.DcTable]);
+        if (n > 11) throw EInvalidImage();
+        c.Pred = std::clamp(c.Pred + (n ? Extend(br.Bits(n), n) : 0), -2048, 2047);
+        blk[0] = Clamp16(c.Pred * (1 << s.Al));
+    } else if (s.Ss == 0) {
+        if (br.Bits(1)) blk[0] = Clamp16(blk[0] | (1 << s.Al));
+    } else if (s.Ah == 0) {
+        AcFirst(br, s, t_.Ac[k.AcTable], blk);
+    } else {
+        AcRefine(br, s, t_.Ac[k.AcTable], blk);
+    }
+}
+
+void MultiScanDecoder::DecodeScan(const Scan& s) {
+    CheckScan(s);
+    BitReader br(in_);
+    for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
+    eobRun_ = 0;
+    const int interval = t_.RestartInterval;
+    int units = 0, nextRestart = 0;
+    auto unitStart = [&]() {
+        if (interval != 0 && units != 0 && units % interval == 0) {
+            br.Restart(nextRestart);
+            nextRestart = (nextRestart + 1) & 7;
+            for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
+            eobRun_ = 0;
+        }
+        ++units;
+    };
+    // A scan whose data ends early (at a marker) leaves the rest of its
+    // blocks as the scans before made them, as if it stopped there; the
+    // later scans still count.
+    auto ended = [&]() {
+        if (!br.Overrun()) return false;
+        damaged_ = true;
+        return true;
+    };
+    if (s.Count == 1) {
+        CompCoefs& c = comp_[s.Comp[0]];
+        for (int by = 0; by < c.UsedH; ++by)
+            for (int bx = 0; bx < c.UsedW; ++bx) {
+                unitStart();
+                DecodeBlock(br, s, s.Comp[0], c.Block(bx, by));
+                if (ended()) {
+                    by = c.UsedH;
+                    break;
+                }
+            }
+    } else {
+        for (int my = 0; my < mcusY_; ++my)
+            for (int mx = 0; mx < mcusX_; ++mx) {
+                unitStart();
+                for (int i = 0; i < s.Count; ++i) {
+                    const Component& k = f_.Comp[s.Comp[i]];
+                    for (int v = 0; v < k.V; ++v)
+                        for (int h = 0; h < k.H; ++h)
+                            DecodeBlock(br, s, s.Comp[i],
+                                        comp_[s.Comp[i]].Block(mx * k.H + h, my * k.V + v));
+                }
+                if (ended()) {
+                    my = mcusY_;
+                    break;
+                }
+            }
+    }
+    scanEnd_ = br.EndMarker();
+}
+
+// Reads the segments after a scan: tables for the next scan up to its
+// header (true), or EOI (false).
+bool MultiScanDecoder::NextScan(Scan& s) {
+    for (std::uint8_t m = scanEnd_;; m = NextMarker(in_)) {
+        switch (m) {
+        case EOI:
+            return false;
+        case SOS:
+            ReadScan(in_, f_, s);
+            return true;
+        case DHT:
+            ReadDHT(in_, t_);
+            break;
+        case DQT:
+            ReadDQT(in_, t_);
+            break;
+        case DRI:
+            ReadDRI(in_, t_);
+            break;
+        default:
+            // Application data and comments; anything else does not belong here.
+            if (m < APP0) throw EInvalidImage();
+            SkipSegment(in_);
+        }
+    }
+}
+
+// One component's samples: every block dequantized and transformed.
+std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q) {
+    const int stride = c.BlocksW * 8;
+    std::vector<std::uint8_t> plane(std::size_t(stride) * std::size_t(c.BlocksH) * 8);
+    alignas(32) std::int32_t coef[64];
+    for (int by = 0; by < c.BlocksH; ++by)
+        for (int bx = 0; bx < c.BlocksW; ++bx) {
+            const std::int16_t* blk = c.Block(bx, by);
+            bool ac = false;
+            for (int k = 0; k < 64; ++k) {
+                coef[k] = std::clamp(std::int32_t(blk[k]) * q[std::size_t(k)], -2048, 2048);
+                ac |= k > 0 && blk[k] != 0;
+            }
+            std::uint8_t* out = plane.data() + std::size_t(by) * 8 * stride + bx * 8;
+            if (ac) {
+                InverseDCT(coef, out, stride);
+            } else {
+                const auto v =
+                    static_cast<std::uint8_t>(std::clamp(((coef[0] * 4 + 16) >> 5) + 128, 0, 255));
+                for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+            }
+        }
+    return plane;
+}
+
+// Repeats each sample fx times across and fy times down.
+std::vector<std::uint8_t> Replicate(const std::vector<std::uint8_t>& in, int w, int h, int fx,
+                                    int fy) {
+    std::vector<std::uint8_t> out(std::size_t(w) * fx * std::size_t(h) * fy);
+    std::uint8_t* o = out.data();
+    for (int y = 0; y < h * fy; ++y) {
+        const std::uint8_t* row = in.data() + std::size_t(y / fy) * w;
+        for (int x = 0; x < w; ++x) o = std::fill_n(o, fx, row[x]);
+    }
+    return out;
+}
+
+void MultiScanDecoder::Output(Buffer& b) {
+    std::vector<std::uint8_t> planes[3];
+    int strides[3];
+    Frame g = f_;
+    const Component* k = f_.Comp;
+    // Luminance 1 x 1, 2 x 1 or 2 x 2 over full-size chroma: the rows go to
+    // the single-scan decoder's smooth upsampling as they are; any other
+    // sampling is first repeated up to full size.
+    const bool smooth =
+        f_.Count == 1 || (k[1].H == 1 && k[1].V == 1 && k[2].H == 1 && k[2].V == 1 &&
+                          (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
+    for (int i = 0; i < f_.Count; ++i) {
+        if (!t_.QuantDefined[k[i].Quant]) throw EInvalidImage();
+        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant]);
+        strides[i] = comp_[i].BlocksW * 8;
+        if (smooth) continue;
+        planes[i] =
+            Replicate(planes[i], strides[i], comp_[i].BlocksH * 8, hMax_ / k[i].H, vMax_ / k[i].V);
+        strides[i] = mcusX_ * 8 * hMax_;
+        g.Comp[i].H = g.Comp[i].V = 1;
+    }
+    const int mcuH = smooth ? 8 * g.Comp[0].V : 8;
+    const int bands = (f_.Height + mcuH - 1) / mcuH;
+    const bool twoByTwo = smooth && f_.Count == 3 && g.Comp[0].V == 2;
+    std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
+    std::vector<std::int16_t> sums(std::size_t(f_.Width) / 2 + 16);
+    for (int band = 0; band < bands; ++band) {
+        McuRows m{};
+        m.Top = band * mcuH;
+        m.Rows = std::min(mcuH, f_.Height - m.Top);
+        for (int i = 0; i < f_.Count; ++i) {
+            const int rows = 8 * g.Comp[i].V;
+            m.Plane[i] = planes[i].data() + std::size_t(band) * rows * strides[i];
+            m.Stride[i] = strides[i];
+            if (!twoByTwo || i == 0) continue;
+            m.Above[i] = band == 0 ? m.Plane[i] : m.Plane[i] - strides[i];
+            m.Below[i] = band + 1 < bands ? m.Plane[i] + 8 * strides[i]
+                                          : m.Plane[i] + ((m.Rows + 1) / 2 - 1) * strides[i];
+        }
+        OutputRows(g, m, b, scratch.data(), sums.data());
+        GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
+    }
+}
+
+void MultiScanDecoder::Run(const Scan& first, Buffer& b) {
+    Setup(b);
+    try {
+        Scan s = first;
+        do DecodeScan(s);
+        while (NextScan(s));
+    } catch (...) {
+        // What the scans so far gave, then the error.
+        Output(b);
+        throw;
+    }
+    Output(b);
+    if (damaged_) throw EInvalidImage();
+}
+
+} // namespace
+
+void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b) {
+    MultiScanDecoder(in, f, t).Run(first, b);
+}
+
+} // namespace pixkit::jpeg
