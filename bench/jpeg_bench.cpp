@@ -1,5 +1,6 @@
 // JPEG decode and encode of a 4000 x 3000 photo-like picture, in memory.
-// The decoded files are written by cjpeg (quality 75, 4:4:4 and 4:2:0), so
+// The decoded files are written by cjpeg (quality 75, 4:4:4, 4:2:0 and
+// 4:2:0 progressive), so
 // the peer (bench/peers/tjbench.py) decodes exactly the same data; the
 // picture itself is left in bench/jpeg_source.ppm for the peer's encoder.
 // Rates are per wall-clock second, as tjbench measures them.
@@ -69,7 +70,7 @@ void WritePpm(const fs::path& p, const Buffer& b) {
 
 struct Inputs {
     Buffer Photo;
-    std::vector<std::uint8_t> Jpeg444, Jpeg420;
+    std::vector<std::uint8_t> Jpeg444, Jpeg420, Jpeg420p;
     Inputs() {
         MakePhoto(Photo);
         const fs::path dir = BenchDir();
@@ -77,6 +78,7 @@ struct Inputs {
         WritePpm(ppm, Photo);
         Jpeg444 = Cjpeg(ppm, dir / "jpeg_444.jpg", "-sample 1x1");
         Jpeg420 = Cjpeg(ppm, dir / "jpeg_420.jpg", "-sample 2x2");
+        Jpeg420p = Cjpeg(ppm, dir / "jpeg_420p.jpg", "-sample 2x2 -progressive");
     }
     static std::vector<std::uint8_t> Cjpeg(const fs::path& ppm, const fs::path& jpg,
                                            const std::string& sampling) {
@@ -137,6 +139,11 @@ void Decode420(benchmark::State& state) {
     Decode(state, Data().Jpeg420);
 }
 BENCHMARK(Decode420)->Name("jpeg_decode_420/pixkit")->Unit(benchmark::kMillisecond);
+
+void Decode420p(benchmark::State& state) {
+    Decode(state, Data().Jpeg420p);
+}
+BENCHMARK(Decode420p)->Name("jpeg_decode_420p/pixkit")->Unit(benchmark::kMillisecond);
 
 void Encode444(benchmark::State& state) {
     Buffer& photo = Data().Photo;
