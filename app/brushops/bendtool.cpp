@@ -16,7 +16,7 @@ P_bend_brush::P_bend_brush(DeformKind kind, const char* firstKey, const char* se
     : kind_(kind), firstKey_(firstKey), secondKey_(secondKey) {
     Undo = 0; // the image is only borrowed for the preview
     Clicks = 2;
-    HelpContext = 1210;
+    HelpContext = 1205;
     Cursor = crCross;
 }
 

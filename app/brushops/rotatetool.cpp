@@ -23,7 +23,7 @@ int TurnMode() {
 P_rotate_brush::P_rotate_brush() {
     Undo = 0; // the image is only borrowed for the preview
     Clicks = 2;
-    HelpContext = 1210;
+    HelpContext = 1205;
     Cursor = crRotate;
 }
 
