@@ -68,9 +68,10 @@ void MultiScanDecoder::Setup(Buffer& b) {
     for (int i = 0; i < f_.Count; ++i)
         blocks += std::int64_t(mcusX_) * mcusY_ * f_.Comp[i].H * f_.Comp[i].V;
     // Every block costs at least one bit in the first DC scan: a short file
-    // cannot claim a huge picture.
+    // cannot claim a huge picture (whose coefficients are held also when b
+    // is an existing buffer it is clipped to).
     const std::int64_t left = in_.Stream->Size() - in_.Stream->Position() + (in_.Count - in_.Pos);
-    if (b.Empty() && std::int64_t(f_.Width) * f_.Height > kLargeImagePixels && left < blocks / 8)
+    if (std::int64_t(f_.Width) * f_.Height > kLargeImagePixels && left < blocks / 8)
         throw EInvalidImage();
     AllocImage(b, f_.Width, f_.Height);
     try {
