@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QScreen>
+#include <QSvgRenderer>
 
 #include <cmath>
 
@@ -70,6 +71,10 @@ void DrawPicture(QPainter& p) {
     p.drawLine(-5, 0, 5, 0);
     p.drawLine(0, -5, 0, 5);
     p.restore();
+
+    // The program icon, drawn as vectors so it stays sharp at any scale.
+    QSvgRenderer icon(QStringLiteral(":/vellumatic.svg"));
+    icon.render(&p, QRectF(14, 14, 56, 56));
 
     p.setPen(QColor(40, 30, 20));
     QFont title("DejaVu Serif", 30, QFont::Bold);

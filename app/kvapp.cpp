@@ -2,8 +2,10 @@
 
 #include "log.h"
 #include "message.h"
+#include "platform/mimelinks.h"
 #include "progdir.h"
 
+#include <QIcon>
 #include <QScreen>
 
 #include <exception>
@@ -41,6 +43,9 @@ int RunEntryPoint(ProgramContext context) {
     if (IsLogSwitch(context.Args)) StartLog(LogDir(context.ProgramDir) + "KV.LOG");
     QApplication::setApplicationName("Vellumatic");
     QApplication::setApplicationVersion(VM_VERSION);
+    // The desktop matches windows to the installed entry and its icon by this id.
+    QGuiApplication::setDesktopFileName(kDesktopId);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vellumatic.svg")));
     std::unique_ptr<TMainForm> form;
     try {
         form = std::make_unique<TMainForm>(std::move(context));

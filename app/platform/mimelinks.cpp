@@ -125,6 +125,13 @@ std::string FileTypeLinks::MimeTypeOf(const std::string& ext) {
                                                 : e.find_first_not_of('.'));
 }
 
+std::string FileTypeLinks::InstalledDesktopFilePath() const {
+    return QFileInfo(QString::fromStdString(programPath_))
+        .dir()
+        .absoluteFilePath(QStringLiteral("../../share/applications/") + kDesktopFileName)
+        .toStdString();
+}
+
 bool FileTypeLinks::IsLinked(const std::string& ext) const {
     return IsOurs(DefaultEntry(QString::fromStdString(MimeTypeOf(ext))));
 }
@@ -136,7 +143,8 @@ void FileTypeLinks::Link(const std::string& ext) {
     if (!previous.isEmpty() && !IsOurs(previous))
         store_.WriteString(kLinkStoreKey, e, previous.toStdString());
     store_.Flush();
-    WriteDesktopFile(mime.toStdString());
+    if (!QFileInfo::exists(QString::fromStdString(InstalledDesktopFilePath())))
+        WriteDesktopFile(mime.toStdString());
     SetDefaultEntry(mime, QString::fromLatin1(kDesktopFileName) + ';');
 }
 
@@ -160,7 +168,8 @@ void FileTypeLinks::WriteDesktopFile(const std::string& mime) const {
                                "Type=Application",
                                "Name=Vellumatic",
                                "Comment=True-colour paint program",
-                               "Exec=\"" + QString::fromStdString(programPath_) + "\" %f",
+                               "Icon=" + QString::fromLatin1(kDesktopId),
+                               "Exec=\"" + QString::fromStdString(programPath_) + "\" %U",
                                "Terminal=false",
                                "Categories=Graphics;RasterGraphics;",
                                "MimeType=" + types.join(';') + ';'};

@@ -1,10 +1,12 @@
 // File-type links on the freedesktop layer: an extension is linked to kv
 // when the default application of its MIME type in the user's mimeapps.list
 // ($XDG_CONFIG_HOME/mimeapps.list, [Default Applications]) is
-// vellumatic.desktop. Linking keeps the previous default in the settings
+// kv's desktop entry. Linking keeps the previous default in the settings
 // store (key "Vellumatic", a value named like the extension) so that
-// unlinking gives it back; it also writes vellumatic.desktop into
-// $XDG_DATA_HOME/applications. Failures to write are ignored.
+// unlinking gives it back. An installed kv has its entry in
+// <prefix>/share/applications; a kv run from its build folder writes one of
+// the same name into $XDG_DATA_HOME/applications, so the link always names an
+// entry that exists. Failures to write are ignored.
 #pragma once
 
 #include <string>
@@ -13,7 +15,10 @@ namespace kv {
 
 class SettingsStore;
 
-inline constexpr char kDesktopFileName[] = "vellumatic.desktop";
+// The application id: the name of the installed desktop entry, AppStream
+// component and icon.
+inline constexpr char kDesktopId[] = "org.vellumatic.Vellumatic";
+inline constexpr char kDesktopFileName[] = "org.vellumatic.Vellumatic.desktop";
 inline constexpr char kLinkStoreKey[] = "Vellumatic";
 
 class FileTypeLinks {
@@ -33,6 +38,9 @@ class FileTypeLinks {
     static std::string MimeTypeOf(const std::string& ext);
     static std::string MimeAppsPath();
     static std::string DesktopFilePath();
+    // The entry an installation put beside the program directory
+    // (<prefix>/lib/vellumatic/kv -> <prefix>/share/applications).
+    std::string InstalledDesktopFilePath() const;
 
   private:
     void WriteDesktopFile(const std::string& mime) const;

@@ -60,7 +60,7 @@ class MimeLinksTest : public ::testing::Test {
 TEST_F(MimeLinksTest, PathsFollowTheXdgVariables) {
     EXPECT_EQ(kv::FileTypeLinks::MimeAppsPath(), (dir_ / "config" / "mimeapps.list").string());
     EXPECT_EQ(kv::FileTypeLinks::DesktopFilePath(),
-              (dir_ / "data" / "applications" / "vellumatic.desktop").string());
+              (dir_ / "data" / "applications" / kv::kDesktopFileName).string());
     EXPECT_EQ(kv::FileTypeLinks::MimeTypeOf(".BMP"), "image/bmp");
     EXPECT_EQ(kv::FileTypeLinks::MimeTypeOf(".frm"), "image/x-vellumatic-frm");
 }
@@ -72,7 +72,7 @@ TEST_F(MimeLinksTest, LinkAndUnlinkGiveThePreviousDefaultBack) {
     links_->Link(".BMP");
     EXPECT_TRUE(links_->IsLinked(".bmp")) << "upper case names the same extension";
     EXPECT_TRUE(links_->IsLinked(".BMP"));
-    EXPECT_NE(MimeApps().find("image/bmp=vellumatic.desktop;"), std::string::npos);
+    EXPECT_NE(MimeApps().find("image/bmp=org.vellumatic.Vellumatic.desktop;"), std::string::npos);
     EXPECT_NE(MimeApps().find("text/plain=ed.desktop"), std::string::npos);
     EXPECT_EQ(store_->ReadString(kv::kLinkStoreKey, ".bmp"), "viewer.desktop;");
     // Linking again keeps the stored previous default.
@@ -82,7 +82,7 @@ TEST_F(MimeLinksTest, LinkAndUnlinkGiveThePreviousDefaultBack) {
     std::ifstream desktop(kv::FileTypeLinks::DesktopFilePath());
     std::stringstream d;
     d << desktop.rdbuf();
-    EXPECT_NE(d.str().find("Exec=\"/opt/kv dir/kv\" %f"), std::string::npos);
+    EXPECT_NE(d.str().find("Exec=\"/opt/kv dir/kv\" %U"), std::string::npos);
     EXPECT_NE(d.str().find("MimeType=image/bmp;"), std::string::npos);
 
     links_->Unlink(".bmp");
@@ -101,6 +101,19 @@ TEST_F(MimeLinksTest, WithoutAPreviousDefaultUnlinkingRemovesTheEntry) {
     EXPECT_TRUE(links_->IsLinked(".gif"));
     EXPECT_EQ(MimeApps().find("image/vnd.zbrush.pcx"), std::string::npos);
     EXPECT_EQ(MimeApps().find(kv::FileTypeLinks::MimeTypeOf(".pcx")), std::string::npos);
+}
+
+TEST_F(MimeLinksTest, AnInstalledKvLinksToItsInstalledEntry) {
+    const fs::path prefix = dir_ / "usr";
+    fs::create_directories(prefix / "lib" / "vellumatic");
+    fs::create_directories(prefix / "share" / "applications");
+    std::ofstream(prefix / "share" / "applications" / kv::kDesktopFileName) << "[Desktop Entry]\n";
+    kv::FileTypeLinks installed(*store_, (prefix / "lib" / "vellumatic" / "kv").string());
+    installed.Link(".gif");
+    EXPECT_TRUE(installed.IsLinked(".gif"));
+    EXPECT_NE(MimeApps().find("image/gif=org.vellumatic.Vellumatic.desktop;"), std::string::npos);
+    EXPECT_FALSE(fs::exists(kv::FileTypeLinks::DesktopFilePath()))
+        << "no user copy shadows the installed entry";
 }
 
 TEST_F(MimeLinksTest, UnlinkingAnExtensionOfAnotherProgramLeavesIt) {
