@@ -3,12 +3,28 @@
 
 #include "brushops/rotatepicture.h"
 #include "brushops/stretchpicture.h"
+#include "files/infoform.h"
+#include "paint/painting.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
 
 namespace kv {
+
+namespace {
+
+// "&Info...", centred over the image area.
+void ShowInfo(TMainForm& form) {
+    TInfoForm box(&form, form.Docs().DocumentLabel(), form.Docs().CurrentImage(),
+                  form.Paintbox().Brush.Brush, kBrushTransparent);
+    box.adjustSize();
+    QWidget* area = form.centralWidget() != nullptr ? form.centralWidget() : &form;
+    box.move(area->mapToGlobal(area->rect().center()) - box.rect().center());
+    box.exec();
+}
+
+} // namespace
 
 void TMainForm::BuildImageMenu() {
     QMenu* m = AddSubMenu(nullptr, "Image1", "&Image");
@@ -32,6 +48,9 @@ void TMainForm::ConnectImageCommands() {
         connect(action, &QAction::triggered, this,
                 [this, tool] { tools_->SelectTool(tool(), true, -1); });
     }
+    QAction* info = MenuCommand("Info1");
+    info->setEnabled(true);
+    connect(info, &QAction::triggered, this, [this] { ShowInfo(*this); });
 }
 
 // One sub-menu per folder of plug-in components, filled by the component

@@ -6,11 +6,13 @@
 #include "keys.h"
 #include "lang.h"
 #include "newform.h"
-
-#include <pixkit/gfxfile.h>
+#include "openplus.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -63,16 +65,20 @@ std::optional<OpenChoice> OpenDialog(QWidget* parent, const OpenRequest& r) {
     Prepare(dialog, r.Title, r.Filter, r.Directory, r.FilterIndex);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The describing panel to the right of the dialog's own controls.
+    auto* panel = new TOpenPlus(&dialog);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, panel, &TOpenPlus::LoadPreview);
+    // A name typed into the name field is described as soon as it names a file.
+    if (auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit"))
+        QObject::connect(edit, &QLineEdit::textChanged, panel, [&dialog, panel](const QString& t) {
+            const QFileInfo typed(dialog.directory(), t);
+            if (!t.isEmpty() && typed.isFile()) panel->LoadPreview(typed.absoluteFilePath());
+        });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     OpenChoice choice{dialog.selectedFiles().front().toStdString(), SelectedIndex(dialog), 1};
-    // A file with several images: which one.
-    const int count = pixkit::GFXFile::GetImgCount(choice.FileName);
-    if (count > 1) {
-        bool ok = false;
-        choice.ImageNo = QInputDialog::getInt(parent, Q(Translate(key::Image)),
-                                              Q(Translate(key::Image)), 1, 1, count, 1, &ok);
-        if (!ok) return std::nullopt;
-    }
+    choice.ImageNo = panel->ImageNoFor(choice.FileName);
     return choice;
 }
 

@@ -63,10 +63,16 @@ void EnsureRegistry() {
 
 [[maybe_unused]] const bool registeredAtLoad = (EnsureRegistry(), true);
 
+// Loads on a thread under QuietProgress report nothing at all, so a
+// background decode never reaches the program's progress display.
+thread_local int quietProgress = 0;
+
 void CallStart() {
+    if (quietProgress > 0) return;
     if (auto f = progStart.load()) f();
 }
 void CallEnd() {
+    if (quietProgress > 0) return;
     if (auto f = progEnd.load()) f();
 }
 
@@ -233,10 +239,6 @@ void GFXFile::SetProgFunc(ProgStartFunc start, ProgStepFunc progress, ProgEndFun
     progStep = progress;
     progEnd = end;
 }
-
-namespace {
-thread_local int quietProgress = 0;
-} // namespace
 
 QuietProgress::QuietProgress() {
     ++quietProgress;

@@ -5,8 +5,12 @@
 
 #include "colors/colorsel.h"
 #include "effects/cfilterform.h"
+#include "files/infoform.h"
 #include "files/newform.h"
+#include "files/openplus.h"
 #include "files/printform.h"
+#include "paint/brush.h"
+#include "paint/painting.h"
 #include "preferences.h"
 #include "prefs/prefsdialog.h"
 #include "tools/framework.h"
@@ -161,6 +165,11 @@ TEST_F(KvTest, GermanWindowsShowNoEnglishText) {
         kv::TPrintForm print(&form, printer, {{"Drucker", true}},
                              {QImage(8, 8, QImage::Format_RGB32), "Titel", "/tmp/x.pdf"});
         Walk(&print, english, found);
+        kv::TInfoForm info(&form, "x", form.Docs().CurrentImage(), form.Paintbox().Brush.Brush,
+                           kv::kBrushTransparent);
+        Walk(&info, english, found);
+        kv::TOpenPlus openPlus;
+        Walk(&openPlus, english, found);
         EXPECT_TRUE(found.empty()) << ::testing::PrintToString(found);
     });
 }
