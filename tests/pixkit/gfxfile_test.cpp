@@ -192,6 +192,16 @@ TEST(Registry, ProgressBracketsLoadAndSaveEvenOnFailure) {
         EXPECT_EQ(events.back(), "end");
         EXPECT_EQ(std::count(events.begin(), events.end(), "end"), 1);
     }
+    // A quiet load (a background preview) reports nothing, not even its
+    // start and end.
+    {
+        Progress p;
+        QuietProgress quiet;
+        Buffer l;
+        GFXFile::Load(l, t / "p.bmp", nullptr);
+        EXPECT_FALSE(l.Empty());
+        EXPECT_TRUE(events.empty());
+    }
     // No format found: nothing was started, so nothing is ended.
     {
         Progress p;
