@@ -49,13 +49,14 @@ TEST(JpegMultiScan, LosslessReencodingsDecodeExactlyLikeTheBaselineFile) {
         try {
             LoadJpeg(src, baseline);
         } catch (const EStreamError&) {
-            continue; // not a file the single-scan decoder takes
+            continue; // damaged: nothing to compare with
         }
         GFXFileDesc d;
         ASSERT_EQ(TestJpegBytes(ReadBytes(src), &d), 1);
         for (const auto& [what, options] : variants) {
             SCOPED_TRACE(what);
-            if (d.BPP == 8 && options.rfind("-scans", 0) == 0) continue;
+            // The script names three components.
+            if (d.BPP != 24 && options.rfind("-scans", 0) == 0) continue;
             const fs::path out = Scratch() / "variant.jpg";
             // Exit status 2: a warning (extra bytes, say), the file is written.
             const int rc =

@@ -73,13 +73,14 @@ struct Component {
 struct Frame {
     int Width = 0, Height = 0;
     int Precision = 0;
-    int Count = 0; // components: 1 or 3
-    Component Comp[3];
+    int Count = 0; // components: 1, 3 or 4 (CMYK or YCCK)
+    Component Comp[4];
     // Three components that hold R, G and B themselves (an Adobe APP14
     // segment with colour transform 0) rather than Y, Cb and Cr.
     bool Rgb = false;
     bool Progressive = false; // SOF2
     bool Complete = false;    // every component read, table numbers valid
+    int Adobe = -1;           // the Adobe APP14 colour transform, -1 without one
 };
 
 // Reads one frame header after its marker (length included). Returns
@@ -87,8 +88,8 @@ struct Frame {
 // way as far as it fits (all components when the length is right).
 bool ReadFrame(StreamBuf& in, Frame& f);
 // Whether the scan-by-scan decoder takes a frame ReadFrame filled: 8-bit
-// samples, 1 or 3 components with sampling factors 1..4, at most 10 blocks
-// in an interleaved MCU.
+// samples, 1, 3 or 4 components with sampling factors 1..4, at most 10
+// blocks in an interleaved MCU.
 bool MultiScanAccepted(const Frame& f);
 // The identifiers (or an Adobe transform 0) say the three components are
 // R, G and B.
@@ -98,7 +99,7 @@ bool RgbComponents(const Frame& f, int adobeTransform);
 // spectral selection and successive approximation.
 struct Scan {
     int Count = 0;
-    int Comp[3] = {};
+    int Comp[4] = {};
     int Ss = 0, Se = 63, Ah = 0, Al = 0;
 };
 // Reads a scan header after SOS and sets the components' Huffman tables.

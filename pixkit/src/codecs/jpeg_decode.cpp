@@ -258,6 +258,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             UseStandardHuffmanWhereMissing(*tables);
             if (!singleScan || !WholeInOneScan(f, scan)) {
                 f.Rgb = RgbComponents(f, transform);
+                f.Adobe = transform;
                 DecodeMultiScan(in, f, *tables, scan, b);
                 return;
             }

@@ -151,7 +151,7 @@ bool ReadFrame(StreamBuf& in, Frame& f) {
     f.Width = in.GetBE16();
     const int count = in.Get();
     f.Count = count;
-    if (len != 8 + 3 * count || (count != 1 && count != 3)) return false;
+    if (len != 8 + 3 * count || count < 1 || count > 4 || count == 2) return false;
     for (int i = 0; i < count; ++i) {
         Component& c = f.Comp[i];
         c.Id = in.Get();
@@ -163,8 +163,8 @@ bool ReadFrame(StreamBuf& in, Frame& f) {
     }
     f.Complete = true;
     // A height of 0 defers the size to a DNL segment, which is not supported.
-    const bool ok = f.Precision == 8 && f.Width > 0 && f.Height > 0 && SamplingAccepted(f) &&
-                    IdentifiersAccepted(f);
+    const bool ok = count != 4 && f.Precision == 8 && f.Width > 0 && f.Height > 0 &&
+                    SamplingAccepted(f) && IdentifiersAccepted(f);
     if (ok && count == 1) f.Comp[0].H = f.Comp[0].V = 1;
     return ok;
 }

@@ -49,7 +49,7 @@ class MultiScanDecoder {
     StreamBuf& in_;
     Frame& f_;
     Tables& t_;
-    CompCoefs comp_[3];
+    CompCoefs comp_[4];
     int mcusX_ = 0, mcusY_ = 0, hMax_ = 1, vMax_ = 1;
     int eobRun_ = 0;
     std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
@@ -336,17 +336,48 @@ std::vector<std::uint8_t> Replicate(const std::vector<std::uint8_t>& in, int w, 
     return out;
 }
 
+// Four full-size planes to pixels. YCCK (Adobe transform 2) holds the
+// complements of C, M and Y as YCbCr; Adobe files store every ink
+// complemented (255 is no ink), others plain. Each colour is then what
+// remains of white under its ink and the black ink.
+void OutputCmyk(const Frame& f, const std::vector<std::uint8_t>* planes, int stride, Buffer& b) {
+    const int x0 = std::max(0, b.Area.Left), x1 = std::min(f.Width - 1, b.Area.Right);
+    const int y1 = std::min(f.Height - 1, b.Area.Bottom);
+    const bool complemented = f.Adobe >= 0;
+    constexpr std::int32_t half = 1 << 15;
+    for (int y = std::max(0, b.Area.Top); y <= y1 && x0 <= x1; ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(stride);
+        Pixel* out = b.At(x0, y);
+        for (int x = x0; x <= x1; ++x) {
+            int ink[4];
+            for (int i = 0; i < 4; ++i) ink[i] = planes[i][row + std::size_t(x)];
+            if (f.Adobe == 2) {
+                const std::int32_t Y = ink[0], Cb = ink[1] - 128, Cr = ink[2] - 128;
+                ink[0] = 255 - std::clamp(Y + ((91881 * Cr + half) >> 16), 0, 255);
+                ink[1] = 255 - std::clamp(Y + ((-22554 * Cb - 46802 * Cr + half) >> 16), 0, 255);
+                ink[2] = 255 - std::clamp(Y + ((116130 * Cb + half) >> 16), 0, 255);
+            }
+            if (!complemented)
+                for (int& v : ink) v = 255 - v;
+            Pixel p = 0;
+            for (int i = 0; i < 3; ++i) p = (p << 8) | Pixel((ink[i] * ink[3] + 127) / 255);
+            *out++ = p;
+        }
+        GFXFile::ReportRows(y + 1, f.Height);
+    }
+}
+
 void MultiScanDecoder::Output(Buffer& b) {
-    std::vector<std::uint8_t> planes[3];
-    int strides[3];
+    std::vector<std::uint8_t> planes[4];
+    int strides[4];
     Frame g = f_;
     const Component* k = f_.Comp;
     // Luminance 1 x 1, 2 x 1 or 2 x 2 over full-size chroma: the rows go to
     // the single-scan decoder's smooth upsampling as they are; any other
     // sampling is first repeated up to full size.
     const bool smooth =
-        f_.Count == 1 || (k[1].H == 1 && k[1].V == 1 && k[2].H == 1 && k[2].V == 1 &&
-                          (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
+        f_.Count == 1 || (f_.Count == 3 && k[1].H == 1 && k[1].V == 1 && k[2].H == 1 &&
+                          k[2].V == 1 && (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
     for (int i = 0; i < f_.Count; ++i) {
         if (!t_.QuantDefined[k[i].Quant]) throw EInvalidImage();
         planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant]);
@@ -356,6 +387,10 @@ void MultiScanDecoder::Output(Buffer& b) {
             Replicate(planes[i], strides[i], comp_[i].BlocksH * 8, hMax_ / k[i].H, vMax_ / k[i].V);
         strides[i] = mcusX_ * 8 * hMax_;
         g.Comp[i].H = g.Comp[i].V = 1;
+    }
+    if (f_.Count == 4) {
+        OutputCmyk(f_, planes, strides[0], b);
+        return;
     }
     const int mcuH = smooth ? 8 * g.Comp[0].V : 8;
     const int bands = (f_.Height + mcuH - 1) / mcuH;
