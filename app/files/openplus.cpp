@@ -8,10 +8,13 @@
 
 #include <pixkit/gfxfile.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QSpinBox>
+#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -110,10 +113,6 @@ TOpenPlus::TOpenPlus(QWidget* parent) : QWidget(parent) {
         DescribeImage();
     });
     if (Lang() != nullptr) TranslateSection(*Lang(), "[OpenPlus]");
-}
-
-TOpenPlus::~TOpenPlus() {
-    if (worker_.joinable()) worker_.join();
 }
 
 void TOpenPlus::LoadPreview(const QString& name) {
@@ -225,8 +224,11 @@ void TOpenPlus::Start(const Job& job) {
         return;
     }
     busy_ = true;
-    if (worker_.joinable()) worker_.join();
-    worker_ = std::thread([this, job] {
+    // The decode runs in the application's thread pool, which the program
+    // waits for when it ends; a dialog closed meanwhile does not wait, and
+    // the result then finds no panel and is dropped.
+    QPointer<TOpenPlus> panel(this);
+    QThreadPool::globalInstance()->start([panel, job] {
         auto result = std::make_shared<pixkit::Buffer>();
         try {
             DecodePreview(job.Name, job.Index, *result);
@@ -234,7 +236,11 @@ void TOpenPlus::Start(const Job& job) {
             result->Free(); // no preview; the description stays
         }
         QMetaObject::invokeMethod(
-            this, [this, job, result] { Finished(job, *result); }, Qt::QueuedConnection);
+            qApp,
+            [panel, job, result] {
+                if (panel) panel->Finished(job, *result);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -1,7 +1,7 @@
 // The panel of the open dialog that describes the selected file (size,
 // colours, bits, bytes, date), previews it and picks the image of a
 // multi-image file. The description comes from the file's header at once;
-// the preview is decoded on a worker thread, so a large or damaged file
+// the preview is decoded in a worker thread, so a large or damaged file
 // never holds up the dialog, and only the latest selection's preview shows.
 #pragma once
 
@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <thread>
 
 class QCheckBox;
 class QLabel;
@@ -34,7 +33,6 @@ class TOpenPlus : public QWidget {
 
   public:
     explicit TOpenPlus(QWidget* parent = nullptr);
-    ~TOpenPlus() override;
 
     // The dialog's selection changed to name (a file or a folder).
     void LoadPreview(const QString& name);
@@ -87,7 +85,6 @@ class TOpenPlus : public QWidget {
 
     // One decode at a time; a newer request waits in pending_ and replaces
     // any older one waiting there. Results of an older generation are dropped.
-    std::thread worker_;
     bool busy_ = false;
     std::optional<Job> pending_;
     std::uint64_t generation_ = 0;

@@ -175,6 +175,7 @@ TEST_F(KvTest, OpenDialogPreviewFitsTheBoxAndLeavesTheProgramAsItWas) {
         std::vector<pixkit::Pair<int>> sizes;
         pixkit::Pixel previewed = 0;
         bool hiddenWhenOff = false;
+        pixkit::Pair<int> last;
         WhenPanelShows([&](QFileDialog& d, kv::TOpenPlus& panel) {
             for (const fs::path& f : {wide, small}) {
                 Select(d, panel, f);
@@ -186,7 +187,10 @@ TEST_F(KvTest, OpenDialogPreviewFitsTheBoxAndLeavesTheProgramAsItWas) {
             show->setChecked(false);
             hiddenWhenOff = !panel.PreviewLoaded();
             show->setChecked(true);
+            // A quick change of mind: the later selection's preview shows.
+            Q_EMIT d.currentChanged(QString::fromStdString(wide.string()));
             Select(d, panel, small);
+            last = {panel.Preview().Width(), panel.Preview().Height()};
             return false;
         });
         form.MenuCommand("Open1")->trigger();
@@ -195,6 +199,7 @@ TEST_F(KvTest, OpenDialogPreviewFitsTheBoxAndLeavesTheProgramAsItWas) {
         EXPECT_EQ(sizes[1], (pixkit::Pair<int>{240, 180}));
         EXPECT_EQ(previewed, 0x0000FFu);
         EXPECT_TRUE(hiddenWhenOff);
+        EXPECT_EQ(last, (pixkit::Pair<int>{240, 180}));
         EXPECT_EQ(form.DrawColor(), draw);
         EXPECT_EQ(form.BackColor(), back);
         EXPECT_EQ(form.Docs().DocumentLabel(), label);
