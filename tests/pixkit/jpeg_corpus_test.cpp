@@ -62,6 +62,21 @@ bool SmoothSampling(const fs::path& p) {
     return true;
 }
 
+// The file with the height of its DNL segment in the frame header and the
+// segment removed.
+std::vector<std::uint8_t> WithoutDnl(std::vector<std::uint8_t> b) {
+    std::size_t sof = 0, dnl = 0;
+    for (std::size_t i = 0; i + 5 < b.size(); ++i) {
+        if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC1) && sof == 0) sof = i;
+        if (b[i] == 0xFF && b[i + 1] == 0xDC) dnl = i;
+    }
+    if (sof == 0 || dnl == 0) return b;
+    b[sof + 5] = b[dnl + 4];
+    b[sof + 6] = b[dnl + 5];
+    b.erase(b.begin() + std::ptrdiff_t(dnl), b.begin() + std::ptrdiff_t(dnl) + 6);
+    return b;
+}
+
 } // namespace
 
 TEST(JpegCorpus, AcceptedFilesDecodeLikeDjpeg) {
@@ -123,10 +138,17 @@ TEST(JpegCorpus, AcceptedFilesDecodeLikeDjpeg) {
             EXPECT_GE(Psnr(ours, ref), 30.0);
             continue;
         }
+        // djpeg knows no DNL segment: it reads the file with the height put
+        // into the frame header and the segment left out.
+        fs::path file = p;
+        if (folder == "baseline-dnl") {
+            file = Scratch() / "dnl.jpg";
+            WriteBytes(file, WithoutDnl(ReadBytes(p)));
+        }
         // djpeg's exit status 2 means it warned (about extra bytes, say) but
         // wrote the image.
         const int rc = Shell("djpeg -dct int" + std::string(SmoothSampling(p) ? "" : " -nosmooth") +
-                             " -pnm -outfile " + pnm.string() + " " + p.string());
+                             " -pnm -outfile " + pnm.string() + " " + file.string());
         ASSERT_TRUE(rc == 0 || WEXITSTATUS(rc) == 2) << rc;
         ASSERT_TRUE(ReadNetpbm(pnm, ref));
         ASSERT_EQ(ref.Width(), ours.Width());

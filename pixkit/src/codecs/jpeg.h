@@ -87,6 +87,10 @@ struct Frame {
 // whether the single-scan decoder can decode it; the frame is filled either
 // way as far as it fits (all components when the length is right).
 bool ReadFrame(StreamBuf& in, Frame& f);
+// A frame height of 0 is given by a DNL segment after the first scan:
+// looks ahead in the stream for it and sets the frame's height, keeping the
+// read position.
+void HeightFromDnl(StreamBuf& in, Frame& f);
 // Whether the scan-by-scan decoder takes a frame ReadFrame filled: 8-bit
 // samples, 1, 3 or 4 components with sampling factors 1..4, at most 10
 // blocks in an interleaved MCU.

@@ -234,6 +234,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             if (haveFrame) throw EInvalidImage();
             f.Progressive = m == SOF2;
             singleScan = ReadFrame(in, f) && !f.Progressive;
+            HeightFromDnl(in, f);
             if (!singleScan && !MultiScanAccepted(f)) throw EInvalidImage();
             haveFrame = true;
             break;

@@ -115,6 +115,30 @@ bool MultiScanAccepted(const Frame& f) {
     return f.Count == 1 || blocks <= 10;
 }
 
+void HeightFromDnl(StreamBuf& in, Frame& f) {
+    if (f.Height != 0 || !f.Complete) return;
+    TStream* s = in.Stream;
+    const std::int64_t pos = s->Position();
+    // Entropy-coded data has no FF DC in it, so the first one is the DNL
+    // marker; the bytes still buffered come first, then the stream's rest.
+    std::vector<std::uint8_t> window(in.Buf.get() + in.Pos, in.Buf.get() + in.Count);
+    std::vector<std::uint8_t> chunk(65536);
+    for (;;) {
+        for (std::size_t i = 0; i + 5 < window.size(); ++i)
+            if (window[i] == 0xFF && window[i + 1] == DNL && window[i + 2] == 0 &&
+                window[i + 3] == 4) {
+                f.Height = (window[i + 4] << 8) | window[i + 5];
+                s->SetPosition(pos);
+                return;
+            }
+        const std::int64_t got = s->Read(chunk.data(), std::int64_t(chunk.size()));
+        if (got <= 0) break;
+        window.erase(window.begin(), window.end() - std::min<std::ptrdiff_t>(window.size(), 5));
+        window.insert(window.end(), chunk.begin(), chunk.begin() + got);
+    }
+    s->SetPosition(pos);
+}
+
 bool RgbComponents(const Frame& f, int adobeTransform) {
     if (f.Count != 3) return false;
     if (adobeTransform >= 0) return adobeTransform == 0;
@@ -236,7 +260,9 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
         if (m == SOF0 || m == SOF1 || m == SOF2) {
             Frame f;
             f.Progressive = m == SOF2;
-            const bool ok = (ReadFrame(in, f) && !f.Progressive) || MultiScanAccepted(f);
+            const bool single = ReadFrame(in, f) && !f.Progressive;
+            HeightFromDnl(in, f);
+            const bool ok = single || MultiScanAccepted(f);
             if (d != nullptr) {
                 d->Width = f.Width;
                 d->Height = f.Height;

@@ -291,6 +291,9 @@ bool MultiScanDecoder::NextScan(Scan& s) {
         case DRI:
             ReadDRI(in_, t_);
             break;
+        case DNL: // its height was found before the first scan
+            SkipSegment(in_);
+            break;
         default:
             // Application data and comments; anything else does not belong here.
             if (m < APP0) throw EInvalidImage();
