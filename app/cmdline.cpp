@@ -1,7 +1,9 @@
 #include "cmdline.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <string_view>
 
 namespace kv {
 
@@ -24,6 +26,29 @@ std::string JoinFrom(const std::vector<std::string>& args, int first) {
         name += args[i - 1];
     }
     return name;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// %XX escapes decoded; a "%" not followed by two hex digits stays as it is.
+std::string PercentDecoded(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const int hi = i + 2 < s.size() ? HexDigit(s[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexDigit(s[i + 2]) : -1;
+        if (s[i] == '%' && lo >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -68,6 +93,35 @@ std::string FileNameFromArgs(const std::vector<std::string>& args, int firstArg)
     std::string name = JoinFrom(args, firstArg);
     name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
     return name;
+}
+
+std::string LocalPathOf(const std::string& arg) {
+    constexpr std::string_view scheme = "file://";
+    if (arg.size() < scheme.size() ||
+        !std::equal(scheme.begin(), scheme.end(), arg.begin(), [](char a, char b) {
+            return a == std::tolower(static_cast<unsigned char>(b));
+        }))
+        return arg;
+    const std::string rest = arg.substr(scheme.size());
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string::npos) return arg;
+    const std::string host = rest.substr(0, slash);
+    if (!host.empty() && host != "localhost") return arg;
+    return PercentDecoded(rest.substr(slash, rest.find_first_of("?#", slash) - slash));
+}
+
+std::vector<std::string>
+ImageNamesFromArgs(const std::vector<std::string>& args, int firstArg,
+                   const std::function<bool(const std::string&)>& fileExists) {
+    if (firstArg < 1 || static_cast<std::size_t>(firstArg) > args.size()) return {};
+    const auto from = args.begin() + (firstArg - 1);
+    const bool quoted =
+        std::any_of(from, args.end(), [](const std::string& a) { return a.find('"') != a.npos; });
+    const std::string joined = FileNameFromArgs(args, firstArg);
+    if (quoted || from + 1 == args.end() || fileExists(joined)) return {LocalPathOf(joined)};
+    std::vector<std::string> names;
+    for (auto a = from; a != args.end(); ++a) names.push_back(LocalPathOf(*a));
+    return names;
 }
 
 } // namespace kv

@@ -35,4 +35,17 @@ CommandLine InterpretCommandLine(const std::vector<std::string>& args,
 // the runtime split it.
 std::string FileNameFromArgs(const std::vector<std::string>& args, int firstArg);
 
+// The images named from firstArg (1-based) on. A desktop launcher passes
+// each file as an argument of its own, as a path or a file:// URI. A caller
+// that quotes a name or splits a name with blanks over several arguments
+// means one file: when an argument holds a double quote or the arguments
+// joined by blanks name an existing file, that one name is returned.
+std::vector<std::string>
+ImageNamesFromArgs(const std::vector<std::string>& args, int firstArg,
+                   const std::function<bool(const std::string&)>& fileExists);
+
+// The local path of a file:// URI (host empty or "localhost", %XX escapes
+// decoded); any other text is returned as it is.
+std::string LocalPathOf(const std::string& arg);
+
 } // namespace kv

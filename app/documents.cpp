@@ -49,6 +49,14 @@ bool Documents::AllocBlack(int slot, int w, int h) {
     return true;
 }
 
+int Documents::FreeSlotAfter(int after) const {
+    for (int i = after + 1; i < kSlotCount; ++i) {
+        const UDBuffer& s = Slots[static_cast<std::size_t>(i)];
+        if (s.FileState == 1 && s.FileName.empty() && s.Changed == 0) return i;
+    }
+    return -1;
+}
+
 std::string Documents::DocumentTitle(int slot) const {
     if (UpdateMode) return UpdateTitle;
     const UDBuffer& s = Slots[static_cast<std::size_t>(slot)];

@@ -83,6 +83,10 @@ class Documents {
     // size is not positive, too large or the memory is not there.
     bool AllocBlack(int slot, int w, int h);
 
+    // The first slot after `after` still holding its blank start-up image
+    // (prepared, unnamed and unchanged); -1 when every such slot is taken.
+    int FreeSlotAfter(int after) const;
+
     // Update-mode title, else the translated "Untitled" for an unnamed slot,
     // else the file name, followed by ": n" for image n > 1 of its file.
     std::string DocumentTitle(int slot) const;

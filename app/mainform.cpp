@@ -38,6 +38,11 @@ namespace kv {
 
 namespace {
 const char kPlacementKey[] = "Software\\KV\\Placement";
+
+bool FileExists(const std::string& name) {
+    std::error_code ec;
+    return std::filesystem::exists(name, ec);
+}
 } // namespace
 
 TMainForm::TMainForm(ProgramContext context) : context_(std::move(context)) {
@@ -167,10 +172,7 @@ void TMainForm::InitProgram() {
 }
 
 void TMainForm::InterpretCommandLine() {
-    command_ = kv::InterpretCommandLine(context_.Args, [](const std::string& name) {
-        std::error_code ec;
-        return std::filesystem::exists(name, ec);
-    });
+    command_ = kv::InterpretCommandLine(context_.Args, FileExists);
     switch (command_.What) {
     case CommandLine::Kind::InvalidSwitch:
         MessageBoxKey(key::InvSwitch, key::Err, kExclamation);
@@ -197,11 +199,25 @@ void TMainForm::InterpretCommandLine() {
 
 void TMainForm::OpenFromCommandLine() {
     if (command_.FirstArg == -1) return;
-    const std::string name = FileNameFromArgs(context_.Args, command_.FirstArg);
-    if (files_->LoadIntoSlot(0, name, 1))
+    const std::vector<std::string> names =
+        command_.What == CommandLine::Kind::Update
+            ? std::vector<std::string>{FileNameFromArgs(context_.Args, command_.FirstArg)}
+            : ImageNamesFromArgs(context_.Args, command_.FirstArg, FileExists);
+    // The first image goes into the first slot, every further one into the
+    // next slot still blank; an image that fails leaves its slot to the next.
+    int slot = 0;
+    for (const std::string& name : names) {
+        if (slot < 0) {
+            LogLine("No free image slot for the other images.");
+            break;
+        }
+        if (!files_->LoadIntoSlot(slot, name, 1)) {
+            LogLine("Image could not be open.");
+            continue;
+        }
         LogLine("Image successfully open.");
-    else
-        LogLine("Image could not be open.");
+        slot = docs_.FreeSlotAfter(slot);
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

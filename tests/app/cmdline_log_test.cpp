@@ -58,6 +58,25 @@ TEST(CommandLine, FileNameJoinsArgumentsAndDropsQuotes) {
     EXPECT_EQ(kv::FileNameFromArgs({"a"}, 2), "");
 }
 
+TEST(CommandLine, ImageNamesFromALauncherOrAnOldCaller) {
+    using Names = std::vector<std::string>;
+    const auto none = [](const std::string&) { return false; };
+    const auto onlyJoined = [](const std::string& n) { return n == "/tmp/my pic.bmp"; };
+    EXPECT_EQ(kv::ImageNamesFromArgs({"file:///tmp/my%20pic.bmp", "/tmp/b.gif"}, 1, none),
+              (Names{"/tmp/my pic.bmp", "/tmp/b.gif"}));
+    EXPECT_EQ(kv::ImageNamesFromArgs({"/tmp/my", "pic.bmp"}, 1, onlyJoined),
+              (Names{"/tmp/my pic.bmp"}))
+        << "a name split at its blank is one file";
+    EXPECT_EQ(kv::ImageNamesFromArgs({"\"/tmp/x", "y.bmp\""}, 1, none), (Names{"/tmp/x y.bmp"}));
+    EXPECT_EQ(kv::ImageNamesFromArgs({"-S", "1", "2", "a"}, 5, none), Names{});
+
+    EXPECT_EQ(kv::LocalPathOf("FILE://localhost/a%2fb%41%zz%4"), "/a/bA%zz%4");
+    EXPECT_EQ(kv::LocalPathOf("file:///a%23b?x#y"), "/a#b");
+    for (const std::string kept :
+         {"file://server/share/a.bmp", "http://host/a.bmp", "file:", "relative%20name.bmp"})
+        EXPECT_EQ(kv::LocalPathOf(kept), kept);
+}
+
 TEST(Log, LineFormat) {
     EXPECT_EQ(kv::FormatLogLine(3.25, "x"), "[003.25] x\n");
     EXPECT_EQ(kv::FormatLogLine(75.5, "Image successfully open."),

@@ -190,6 +190,24 @@ TEST_F(KvTest, QuotedNamesWithBlanksOpenSplitOrNot) {
     EXPECT_TRUE(shown_.empty());
 }
 
+TEST_F(KvTest, SeveralFilesAndUrisOpenInFreeSlots) {
+    WriteTestImage(root_ / "a.kvtest", 2, 2);
+    WriteTestImage(root_ / "b c.kvtest", 3, 1);
+    const std::string missing = (root_ / "gone.kvtest").string();
+    Run({(root_ / "a.kvtest").string(), missing, "file://" + root_.string() + "/b%20c.kvtest"},
+        [&](kv::TMainForm& form) {
+            const auto& slots = form.Docs().Slots;
+            EXPECT_EQ(slots[0].FileName, (root_ / "a.kvtest").string());
+            EXPECT_EQ(slots[1].FileName, (root_ / "b c.kvtest").string())
+                << "a file that fails leaves its slot free for the next";
+            EXPECT_EQ(slots[1].Width(), 3);
+            EXPECT_TRUE(slots[2].FileName.empty());
+            EXPECT_EQ(form.Docs().Current, 0);
+        });
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0].Text, "ErrOpenImg");
+}
+
 TEST_F(KvTest, ImageThatCannotBeOpenedIsReported) {
     std::ofstream(root_ / "junk.kvtest") << "not an image";
     const std::string missing = (root_ / "gone.kvtest").string();
