@@ -53,6 +53,15 @@ inline constexpr char SaveBrush[] = "Save Brush";
 inline constexpr char BrTooBig[] = "BrTooBig";
 // Image > Stretch / Mirror with a width or height of 0.
 inline constexpr char StretchZero[] = "StretchZero";
+inline constexpr char RasterFontMark[] = "RasterFontMark";
+// The Open dialog's file description.
+inline constexpr char Date[] = "Date";
+inline constexpr char SizeInB[] = "SizeInB";
+inline constexpr char WithPal[] = "WithPal";
+inline constexpr char Size[] = "Size";
+inline constexpr char Pixels[] = "Pixels";
+inline constexpr char BPP[] = "BPP";
+inline constexpr char BPCC[] = "BPCC";
 
 // Colours and palette.
 inline constexpr char SelDrawCol[] = "SelDrawCol";
@@ -103,12 +112,12 @@ inline constexpr std::string_view kMessageKeys[] = {
     // Brushes, components, filters
     "NoMem", "BrTooBig", StretchZero, "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,
-    LoadCustomFilter, SaveCustomFilter,
+    LoadCustomFilter, SaveCustomFilter, RasterFontMark,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", "ImgBr",
-    "EffBr", "Pixels", "KBytes", "SizeInB", "Date", "Image", "Color", "Grayscale", "WithPal",
-    "Size", "BPP", "BPCC", "ErrPrn"};
+    "EffBr", Pixels, "KBytes", SizeInB, Date, "Image", "Color", "Grayscale", WithPal, Size, BPP,
+    BPCC, "ErrPrn"};
 
 // Status texts of the tools.
 inline constexpr std::string_view kStatusKeys[] = {

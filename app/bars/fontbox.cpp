@@ -1,5 +1,6 @@
 #include "bars/fontbox.h"
 
+#include "keys.h"
 #include "lang.h"
 
 #include <pixkit/font.h>
@@ -55,7 +56,7 @@ std::string InitialFamily() {
 QComboBox* MakeFontBox(QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setEditable(false);
-    const QString mark = " " + QString::fromStdString(Translate("RasterFontMark"));
+    const QString mark = " " + QString::fromStdString(Translate(key::RasterFontMark));
     for (const FontChoice& font : Families()) {
         box->addItem(QString::fromStdString(font.Family) + (font.Raster ? mark : QString()));
         box->setItemData(box->count() - 1, QString::fromStdString(font.Family), kFamilyRole);

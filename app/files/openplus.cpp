@@ -45,8 +45,8 @@ std::string DateText(std::time_t t) {
     char text[32] = {};
     if (localtime_r(&t, &local) == nullptr ||
         std::strftime(text, sizeof text, "%m/%d/%Y %H:%M", &local) == 0)
-        return Translate("Date") + ": ";
-    return Translate("Date") + ": " + text;
+        return Translate(key::Date) + ": ";
+    return Translate(key::Date) + ": " + text;
 }
 
 // Decodes image index of name and scales it into a preview; empty when the
@@ -160,7 +160,7 @@ void TOpenPlus::Describe(const std::string& name) {
         ClearDescription();
         return;
     }
-    picBytes_->setText(Q(Translate("SizeInB") + ": " + std::to_string(st.st_size)));
+    picBytes_->setText(Q(Translate(key::SizeInB) + ": " + std::to_string(st.st_size)));
     picMod_->setText(Q(DateText(st.st_mtime)));
     index_ = 1;
     {
@@ -196,12 +196,12 @@ void TOpenPlus::DescribeImage() {
         return;
     }
     std::string colour = Translate(d.Color ? "Color" : "Grayscale") + " " + Translate(key::Image);
-    if (d.WithPal) colour += " " + Translate("WithPal");
+    if (d.WithPal) colour += " " + Translate(key::WithPal);
     picColor_->setText(Q(colour));
-    picSize_->setText(Q(Translate("Size") + ": " + std::to_string(d.Width) + "x" +
-                        std::to_string(d.Height) + " " + Translate("Pixels")));
-    picBPP_->setText(Q(Translate("BPP") + ": " + std::to_string(d.BPP)));
-    picBPC_->setText(Q(Translate("BPCC") + ": " + std::to_string(d.BPCC)));
+    picSize_->setText(Q(Translate(key::Size) + ": " + std::to_string(d.Width) + "x" +
+                        std::to_string(d.Height) + " " + Translate(key::Pixels)));
+    picBPP_->setText(Q(Translate(key::BPP) + ": " + std::to_string(d.BPP)));
+    picBPC_->setText(Q(Translate(key::BPCC) + ": " + std::to_string(d.BPCC)));
     if (gShowPreview) Start({described_, index_, generation_});
 }
 
