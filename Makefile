@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all setup configure build run check test asan bench fuzz format clean
+.PHONY: all setup configure build run check test asan bench fuzz format clean deb
 
 all: build
 
@@ -46,6 +46,14 @@ fuzz: setup
 	    -DVM_FUZZ=ON -DVM_BUILD_APP=OFF -DVM_BUILD_BENCH=OFF -DVM_BUILD_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash fuzz/smoke.sh $(FUZZ_BUILD) $${FUZZ_SECONDS:-20}
+
+# The Debian package vellumatic_<version>_<arch>.deb in the build folder,
+# checked with dpkg-deb and lintian. Install with apt install ./build/vellumatic_*.deb;
+# a plain cmake --install is undone with xargs rm < build/install_manifest.txt.
+deb: build
+	rm -f $(BUILD)/vellumatic_*.deb
+	cd $(BUILD) && cpack -G DEB
+	bash packaging/deb_check.sh $$(ls $(BUILD)/vellumatic_*.deb)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

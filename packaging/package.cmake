@@ -26,4 +26,6 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The program's own library lives in the private program directory.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${VM_BIN_DIR})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Scanning loads SANE when it is there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsane1")
 include(CPack)
