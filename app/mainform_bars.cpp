@@ -119,11 +119,16 @@ void TMainForm::ApplyGridBarLevel() {
     for (QAction* item : gridLevelItems_) item->setVisible(prefs_.Level >= 1);
 }
 
+// The layout version: layouts stored before the grid bar moved under the
+// parameter bar are not restored, so the new default order shows.
+constexpr int kToolbarLayoutVersion = 2;
+
 void TMainForm::InitToolbars() {
     LogLine("Toolbar initialization started.");
     if (auto state = store_->ReadBinary(kToolbarsKey, "State"))
         restoreState(QByteArray(reinterpret_cast<const char*>(state->data()),
-                                static_cast<qsizetype>(state->size())));
+                                static_cast<qsizetype>(state->size())),
+                     kToolbarLayoutVersion);
     // The parameter bar of the Circle tool and the Grid bar start hidden.
     paramBar_->hide();
     gridBar_->hide();
@@ -132,7 +137,7 @@ void TMainForm::InitToolbars() {
 }
 
 void TMainForm::SaveToolbars() {
-    const QByteArray state = saveState();
+    const QByteArray state = saveState(kToolbarLayoutVersion);
     store_->WriteBinary(kToolbarsKey, "State",
                         std::vector<std::uint8_t>(state.begin(), state.end()));
 }
