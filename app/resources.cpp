@@ -1,6 +1,7 @@
 #include "resources.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
@@ -53,7 +54,7 @@ bool LoadResources() {
     qAddPostRoutine(ClearResources);
     bool ok = true;
     for (const CursorResource& c : kCursors) {
-        const QPixmap image = RenderSvg(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32));
+        const QPixmap image = RenderSvg(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32), 1);
         ok = ok && !image.isNull();
         Cursors()[c.Id] = QCursor(image, c.HotX, c.HotY);
     }
@@ -66,10 +67,12 @@ bool LoadResources() {
     return ok;
 }
 
-QPixmap RenderSvg(const QString& path, QSize size) {
+QPixmap RenderSvg(const QString& path, QSize size, qreal ratio) {
     QSvgRenderer svg(path);
     if (!svg.isValid()) return {};
-    QPixmap pixmap(size);
+    if (ratio <= 0) ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     svg.render(&p);

@@ -27,8 +27,10 @@ QCursor CursorById(int id);
 // A registered glyph; an empty pixmap for an unknown name.
 QPixmap Glyph(const char* name);
 
-// Draws an SVG resource (":/glyphs/pen1.svg") at the given size; an empty
+// Draws an SVG resource (":/glyphs/pen1.svg") at the given size in
+// device-independent pixels, with `ratio` device pixels to each (0: the
+// application's ratio), so glyphs stay sharp on scaled screens; an empty
 // pixmap when it cannot be read.
-QPixmap RenderSvg(const QString& path, QSize size);
+QPixmap RenderSvg(const QString& path, QSize size, qreal ratio = 0);
 
 } // namespace kv

@@ -38,4 +38,19 @@ TEST_F(GlyphTest, EveryToolGlyphDraws) {
     EXPECT_FALSE(kv::RenderSvg(":/glyphs/empty.svg", QSize(24, 24)).isNull());
 }
 
+TEST_F(GlyphTest, ScaledScreensGetGlyphsDrawnAtTheirPixelRatio) {
+    const QPixmap sharp = kv::RenderSvg(":/glyphs/pen1.svg", QSize(24, 24), 2);
+    EXPECT_EQ(sharp.size(), QSize(48, 48));
+    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(24, 24));
+    // Drawn at 48 pixels, not a 24-pixel drawing blown up: some ink edge
+    // falls between the pixels of a 2 x 2 block.
+    const QImage img = sharp.toImage();
+    bool finer = false;
+    for (int y = 0; y < 48 && !finer; y += 2)
+        for (int x = 0; x < 48 && !finer; x += 2)
+            finer =
+                img.pixel(x, y) != img.pixel(x + 1, y) || img.pixel(x, y) != img.pixel(x, y + 1);
+    EXPECT_TRUE(finer);
+}
+
 } // namespace
