@@ -98,7 +98,7 @@ export QT_QPA_PLATFORM=offscreen
 log=$usr/lib/vellumatic/KV.LOG
 "$usr/bin/kv" -l >"$work/kv.out" 2>&1 &
 kv=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     grep -qs "Initialization finished" "$log" && break
     kill -0 $kv 2>/dev/null || break
     sleep 0.2
