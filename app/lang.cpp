@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv {
@@ -78,6 +82,31 @@ std::vector<std::string> SplitPath(std::string_view path) {
     return parts;
 }
 
+constexpr std::string_view kTempPrefix = "KVLNG";
+
+// Removes the unpacked texts left behind by programs that were killed: each
+// running program holds a lock on its own file, so an unlocked one that is a
+// minute old belongs to no one. The age keeps a file another program has
+// just created, and not yet locked, out of reach.
+void RemoveAbandonedTexts(const fs::path& dir) {
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != kTempPrefix.size() + 6 || name.rfind(kTempPrefix, 0) != 0) continue;
+        std::error_code age;
+        const auto written = entry.last_write_time(age);
+        if (age || now - written < std::chrono::minutes(1)) continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            std::remove(entry.path().c_str());
+        ::close(fd);
+    }
+}
+
 } // namespace
 
 TLang::TLang(std::string programDir) : programDir_(std::move(programDir)) {}
@@ -89,6 +118,8 @@ TLang::~TLang() {
 void TLang::DropTempFile() {
     if (!TempFileName.empty()) std::remove(TempFileName.c_str());
     TempFileName.clear();
+    if (lockFd_ >= 0) ::close(lockFd_);
+    lockFd_ = -1;
 }
 
 bool TLang::LoadLanguage(const std::string& name) {
@@ -109,23 +140,31 @@ bool TLang::LoadLanguage(const std::string& name) {
     // The program directory may be read-only, so the text goes to the
     // system's temporary directory.
     std::error_code ec;
-    std::string temp = (fs::temp_directory_path(ec) / "KVLNGXXXXXX").string();
-    const int fd = ::mkstemp(temp.data());
-    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "w+b");
+    const fs::path tempDir = fs::temp_directory_path(ec);
+    RemoveAbandonedTexts(tempDir);
+    std::string temp = (tempDir / (std::string(kTempPrefix) + "XXXXXX")).string();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    // A second descriptor keeps the file locked for as long as it is in use.
+    const int lockFd = fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (lockFd >= 0) ::flock(lockFd, LOCK_EX);
+    std::FILE* f = lockFd < 0 ? nullptr : ::fdopen(fd, "w+b");
     if (f == nullptr) {
         if (fd >= 0) ::close(fd);
+        if (lockFd >= 0) ::close(lockFd);
         if (fd >= 0) std::remove(temp.c_str());
         MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
         return false;
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     if (std::fclose(f) != 0 || !written) {
+        ::close(lockFd);
         std::remove(temp.c_str());
         MessageBoxKey(key::CantSaveLngFile, key::Err, kExclamation);
         return false;
     }
     DropTempFile();
     TempFileName = temp;
+    lockFd_ = lockFd;
 
     std::ifstream in(TempFileName, std::ios::binary);
     std::string line;

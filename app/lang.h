@@ -58,6 +58,7 @@ class TLang {
   private:
     void DropTempFile();
     std::string programDir_;
+    int lockFd_ = -1; // holds a lock on TempFileName while it is in use
 };
 
 // The language table of the running program (null before it is created).

@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -102,6 +108,40 @@ TEST_F(LangTest, TemporaryTextLivesInTheTempDirectoryAndIsReplaced) {
         first = lang.TempFileName;
     }
     EXPECT_FALSE(fs::exists(first));
+}
+
+// Texts of killed programs are removed on the next load; a text another
+// running program holds (locked), or one just created, stays.
+TEST_F(LangTest, AbandonedTemporaryTextsAreRemoved) {
+    WriteLanguage("One.lng", "[Messages]\nK=one\n");
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%05d", static_cast<int>(::getpid() % 100000));
+    const auto tmp = fs::temp_directory_path();
+    const fs::path abandoned = tmp / ("KVLNGa" + std::string(digits));
+    const fs::path held = tmp / ("KVLNGb" + std::string(digits));
+    const fs::path young = tmp / ("KVLNGc" + std::string(digits));
+    for (const auto& p : {abandoned, held, young}) std::ofstream(p) << "x";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    fs::last_write_time(abandoned, old);
+    fs::last_write_time(held, old);
+    const int lock = ::open(held.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    {
+        kv::TLang lang(Dir());
+        ASSERT_TRUE(lang.LoadLanguage("One"));
+        EXPECT_FALSE(fs::exists(abandoned));
+        EXPECT_TRUE(fs::exists(held));
+        EXPECT_TRUE(fs::exists(young));
+        // A second program's sweep leaves this one's text alone.
+        fs::last_write_time(lang.TempFileName, old);
+        kv::TLang other(Dir());
+        ASSERT_TRUE(other.LoadLanguage("One"));
+        EXPECT_TRUE(fs::exists(lang.TempFileName));
+        EXPECT_EQ(lang.Translate("K"), "one");
+    }
+    ::close(lock);
+    fs::remove(held);
+    fs::remove(young);
 }
 
 TEST_F(LangTest, MissingOrDamagedFileIsReportedAndKeepsTheLanguageInUse) {
