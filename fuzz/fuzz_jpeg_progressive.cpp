@@ -1,5 +1,5 @@
 // The scan-by-scan JPEG decoder on arbitrary bytes (seeded with progressive,
-// per-component and 4:1:1 files): Test, then Load into a fresh buffer when
+// per-component, 4:1:1, arithmetic-coded and 12-bit files): Test, then Load into a fresh buffer when
 // the declared size is modest and into an existing small one. Clean errors
 // are expected; a file cut short or damaged must still leave the frame's
 // size in a fresh buffer.

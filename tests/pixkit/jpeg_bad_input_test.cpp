@@ -66,8 +66,8 @@ void ExpectRegistryInvalid(const Bytes& b, const std::string& name) {
 TEST(JpegBadInput, OtherCodingProcessesAreNotRecognised) {
     const Bytes good = SmallFile();
     const std::size_t sof = Find(good, 0xC0);
-    // Lossless, arithmetic sequential, arithmetic progressive.
-    for (const std::uint8_t marker : {0xC3, 0xC9, 0xCA, 0xCB}) {
+    // Lossless, Huffman and arithmetic coded.
+    for (const std::uint8_t marker : {0xC3, 0xCB}) {
         SCOPED_TRACE(int(marker));
         Bytes b = good;
         b[sof + 1] = marker;
@@ -82,12 +82,6 @@ TEST(JpegBadInput, OtherCodingProcessesAreNotRecognised) {
     EXPECT_EQ(TestJpegBytes(hier), 0);
     ExpectInvalid(hier);
     ExpectRegistryInvalid(hier, "hier.jpg");
-    // An arithmetic conditioning table before the frame.
-    Bytes dac = good;
-    const Bytes seg = Segment(0xCC, {0x00, 0x10});
-    dac.insert(dac.begin() + std::ptrdiff_t(sof), seg.begin(), seg.end());
-    EXPECT_EQ(TestJpegBytes(dac), 0);
-    ExpectInvalid(dac);
 }
 
 TEST(JpegBadInput, UnsupportedFramesAreRecognisedButNotLoaded) {
@@ -99,7 +93,7 @@ TEST(JpegBadInput, UnsupportedFramesAreRecognisedButNotLoaded) {
         return b;
     };
     const Bytes cases[] = {
-        variant(4, 12),    // 12-bit precision
+        variant(4, 16),    // 16-bit precision
         variant(5, 0),     // height 0 (the size would follow in DNL)
         variant(6, 0),     // height 0, low byte
         variant(12, 4),    // quantization table 4

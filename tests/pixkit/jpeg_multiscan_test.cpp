@@ -1,9 +1,9 @@
 // JPEG files in several scans. jpegtran re-encodes baseline files without
-// loss as progressive files (with and without restart intervals) and as one
-// sequential scan per component: each decodes to exactly the pixels of the
-// baseline file. A progressive file cut short keeps the picture refined so
-// far. The files the single-scan decoder took before the scan-by-scan
-// decoder existed still decode to the very same pixels.
+// loss as progressive files (with and without restart intervals), as one
+// sequential scan per component and with arithmetic coding: each decodes to
+// exactly the pixels of the baseline file. A progressive file cut short keeps the picture refined
+// so far. The files the single-scan decoder took before the scan-by-scan decoder existed still
+// decode to the very same pixels.
 #include "jpeg_test_util.h"
 
 #include <algorithm>
@@ -41,6 +41,9 @@ TEST(JpegMultiScan, LosslessReencodingsDecodeExactlyLikeTheBaselineFile) {
         {"progressive", "-progressive"},
         {"progressive, restart every MCU", "-progressive -restart 1B"},
         {"one scan per component", "-scans " + script.string()},
+        {"arithmetic", "-arithmetic"},
+        {"arithmetic, restart every 3 MCUs", "-arithmetic -restart 3B"},
+        {"progressive arithmetic", "-progressive -arithmetic"},
     };
     int compared = 0;
     for (const fs::path& src : Sources()) {

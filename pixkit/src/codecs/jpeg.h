@@ -31,6 +31,8 @@ enum Marker : std::uint8_t {
     SOF1 = 0xC1, // extended sequential, Huffman
     SOF2 = 0xC2, // progressive, Huffman
     DHT = 0xC4,
+    SOF9 = 0xC9,  // extended sequential, arithmetic
+    SOF10 = 0xCA, // progressive, arithmetic
     JPG = 0xC8,
     DAC = 0xCC,
     RST0 = 0xD0,
@@ -69,20 +71,29 @@ struct Component {
     int DcTable = 0, AcTable = 0;
 };
 
-// The frame header (SOF0, SOF1 or SOF2) as far as the codec accepts it.
+// Whether a frame marker starts a frame this codec decodes: sequential or
+// progressive, Huffman or arithmetic coded (not lossless, not hierarchical).
+inline bool DecodableFrame(std::uint8_t m) {
+    return m == SOF0 || m == SOF1 || m == SOF2 || m == SOF9 || m == SOF10;
+}
+
+// The frame header as far as the codec accepts it.
 struct Frame {
     int Width = 0, Height = 0;
-    int Precision = 0;
-    int Count = 0; // components: 1, 3 or 4 (CMYK or YCCK)
+    int Precision = 0; // 8, or 12 (reduced to 8 bits after the transform)
+    int Count = 0;     // components: 1, 3 or 4 (CMYK or YCCK)
     Component Comp[4];
     // Three components that hold R, G and B themselves (an Adobe APP14
     // segment with colour transform 0) rather than Y, Cb and Cr.
     bool Rgb = false;
-    bool Progressive = false; // SOF2
+    bool Progressive = false; // SOF2 or SOF10
+    bool Arithmetic = false;  // SOF9 or SOF10
     bool Complete = false;    // every component read, table numbers valid
     int Adobe = -1;           // the Adobe APP14 colour transform, -1 without one
 };
 
+// Sets the coding process of a frame from its marker.
+void SetFrameType(Frame& f, std::uint8_t marker);
 // Reads one frame header after its marker (length included). Returns
 // whether the single-scan decoder can decode it; the frame is filled either
 // way as far as it fits (all components when the length is right).
@@ -92,8 +103,8 @@ bool ReadFrame(StreamBuf& in, Frame& f);
 // read position.
 void HeightFromDnl(StreamBuf& in, Frame& f);
 // Whether the scan-by-scan decoder takes a frame ReadFrame filled: 8-bit
-// samples, 1, 3 or 4 components with sampling factors 1..4, at most 10
-// blocks in an interleaved MCU.
+// samples (or 12-bit outside baseline frames), 1, 3 or 4 components with sampling factors 1..4, at
+// most 10 blocks in an interleaved MCU.
 bool MultiScanAccepted(const Frame& f);
 // The identifiers (or an Adobe transform 0) say the three components are
 // R, G and B.
@@ -152,10 +163,15 @@ struct Tables {
     bool QuantDefined[4] = {};
     HuffDecoder Dc[4], Ac[4];
     int RestartInterval = 0;
+    // Arithmetic conditioning (DAC): the DC difference bounds L and U and
+    // the AC band limit Kx of each table, with their default values.
+    std::uint8_t DcLower[4] = {0, 0, 0, 0}, DcUpper[4] = {1, 1, 1, 1};
+    std::uint8_t AcLimit[4] = {5, 5, 5, 5};
 };
 void ReadDQT(StreamBuf& in, Tables& t);
 void ReadDHT(StreamBuf& in, Tables& t);
 void ReadDRI(StreamBuf& in, Tables& t);
+void ReadDAC(StreamBuf& in, Tables& t);
 // The scan-by-scan decoder from the first scan on (its header read): every
 // scan into the coefficients, up to EOI, then the pixels into b (allocated
 // when empty). Data that ends early or is damaged still gives the pixels
@@ -185,6 +201,9 @@ void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scrat
 // Inverse DCT of one block of dequantized coefficients (natural order,
 // each within +-2048) to 8 x 8 samples with the level shift and clamping.
 void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride);
+// The same for 12-bit samples (coefficients within +-32768), each sample
+// rounded to 8 bits.
+void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride);
 // Forward DCT of 8 x 8 level-shifted samples; the results are 8 times the
 // T.81 coefficients (natural order).
 void ForwardDCT(const std::int32_t* in, std::int32_t* out);

@@ -112,6 +112,25 @@ __attribute__((target_clones("avx2", "default"))) void InverseDCT(const std::int
             out[c] = static_cast<std::uint8_t>(std::clamp(a[c * 8 + r], 0, 255));
 }
 
+// 12-bit samples need more than 32 bits in the products: the same transform
+// in 64-bit arithmetic, one block at a time (such files are rare).
+void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride) {
+    std::int64_t in[64], ws[64];
+    for (int k = 0; k < 64; ++k) in[k] = coef[k];
+    for (int c = 0; c < 8; ++c) {
+        const Idct8<std::int64_t> t(in + c, 8);
+        for (int r = 0; r < 8; ++r) ws[r * 8 + c] = Descale(t.o[r], kConstBits - kPass1Bits);
+    }
+    for (int r = 0; r < 8; ++r, out += stride) {
+        const Idct8<std::int64_t> t(ws + r * 8, 1);
+        for (int c = 0; c < 8; ++c) {
+            const std::int64_t v = std::clamp<std::int64_t>(
+                Descale(t.o[c], kConstBits + kPass1Bits + 3) + 2048, 0, 4095);
+            out[c] = static_cast<std::uint8_t>(std::min<std::int64_t>((v + 8) >> 4, 255));
+        }
+    }
+}
+
 namespace {
 
 // The forward 8-point transform on 8 lanes, as IdctLanes: lane i of input k

@@ -231,9 +231,11 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
         case SOF0:
         case SOF1:
         case SOF2:
+        case SOF9:
+        case SOF10:
             if (haveFrame) throw EInvalidImage();
-            f.Progressive = m == SOF2;
-            singleScan = ReadFrame(in, f) && !f.Progressive;
+            SetFrameType(f, m);
+            singleScan = ReadFrame(in, f) && !f.Progressive && !f.Arithmetic;
             HeightFromDnl(in, f);
             if (!singleScan && !MultiScanAccepted(f)) throw EInvalidImage();
             haveFrame = true;
@@ -246,6 +248,9 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             break;
         case DRI:
             ReadDRI(in, *tables);
+            break;
+        case DAC:
+            ReadDAC(in, *tables);
             break;
         case SOI:
             break;
@@ -269,7 +274,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             return;
         }
         default:
-            // Other frame types, DAC, restart markers out of place, EOI and
+            // Other frame types, restart markers out of place, EOI and
             // hierarchical segments: nothing this codec can decode.
             if (m < 0xC0 || m == JPG || (m >= DQT && m != DHP && m != EXP))
                 SkipSegment(in);

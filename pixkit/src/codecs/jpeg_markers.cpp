@@ -99,7 +99,8 @@ bool IdentifiersAccepted(const Frame& f) {
 } // namespace
 
 bool MultiScanAccepted(const Frame& f) {
-    if (!f.Complete || f.Precision != 8 || f.Width <= 0 || f.Height <= 0) return false;
+    if (!f.Complete || (f.Precision != 8 && f.Precision != 12) || f.Width <= 0 || f.Height <= 0)
+        return false;
     int hMax = 1, vMax = 1, blocks = 0;
     for (int i = 0; i < f.Count; ++i) {
         const Component& c = f.Comp[i];
@@ -137,6 +138,11 @@ void HeightFromDnl(StreamBuf& in, Frame& f) {
         window.insert(window.end(), chunk.begin(), chunk.begin() + got);
     }
     s->SetPosition(pos);
+}
+
+void SetFrameType(Frame& f, std::uint8_t marker) {
+    f.Progressive = marker == SOF2 || marker == SOF10;
+    f.Arithmetic = marker == SOF9 || marker == SOF10;
 }
 
 bool RgbComponents(const Frame& f, int adobeTransform) {
@@ -233,6 +239,23 @@ void ReadDRI(StreamBuf& in, Tables& t) {
     t.RestartInterval = in.GetBE16();
 }
 
+void ReadDAC(StreamBuf& in, Tables& t) {
+    int left = in.GetBE16() - 2;
+    if (left < 0 || left % 2 != 0) throw EInvalidImage();
+    for (; left > 0; left -= 2) {
+        const int tc = in.Get(), value = in.Get();
+        const int cls = tc >> 4, id = tc & 15;
+        if (cls > 1 || id > 3) throw EInvalidImage();
+        if (cls == 0) {
+            t.DcLower[id] = static_cast<std::uint8_t>(value & 15);
+            t.DcUpper[id] = static_cast<std::uint8_t>(value >> 4);
+        } else {
+            if (value < 1 || value > 63) throw EInvalidImage();
+            t.AcLimit[id] = static_cast<std::uint8_t>(value);
+        }
+    }
+}
+
 } // namespace jpeg
 
 using namespace jpeg;
@@ -257,10 +280,10 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
             if (const int o = ReadExifOrientation(in); o != 0) orientation = o;
             continue;
         }
-        if (m == SOF0 || m == SOF1 || m == SOF2) {
+        if (DecodableFrame(m)) {
             Frame f;
-            f.Progressive = m == SOF2;
-            const bool single = ReadFrame(in, f) && !f.Progressive;
+            SetFrameType(f, m);
+            const bool single = ReadFrame(in, f) && !f.Progressive && !f.Arithmetic;
             HeightFromDnl(in, f);
             const bool ok = single || MultiScanAccepted(f);
             if (d != nullptr) {
@@ -268,17 +291,17 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
                 d->Height = f.Height;
                 d->Color = f.Count > 1;
                 d->WithPal = 0;
-                d->BPP = static_cast<std::uint8_t>(std::min(f.Count, 31) * 8);
-                d->BPCC = 8;
+                d->BPCC = static_cast<std::uint8_t>(std::clamp(f.Precision, 0, 16));
+                d->BPP = static_cast<std::uint8_t>(std::min(f.Count, 15) * d->BPCC);
                 d->Orientation = static_cast<std::uint8_t>(orientation);
             }
             return ok ? 1 : -1;
         }
         // Tables, application data and comments come before the frame;
-        // any other frame type (lossless, arithmetic),
+        // any other frame type (lossless),
         // hierarchical segments, scans and EOI mean it is not ours.
-        const bool skippable =
-            m < 0xC0 || m == DHT || m == JPG || m == SOI || (m >= DQT && m != DHP && m != EXP);
+        const bool skippable = m < 0xC0 || m == DHT || m == DAC || m == JPG || m == SOI ||
+                               (m >= DQT && m != DHP && m != EXP);
         if (!skippable) return 0;
         if (m != SOI) SkipSegment(in);
     }

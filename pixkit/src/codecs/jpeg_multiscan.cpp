@@ -4,6 +4,7 @@
 // whole image; after the last scan (or where the data ends) the blocks are
 // transformed and turned into pixels.
 #include "jpeg.h"
+#include "jpeg_arith.h"
 #include "jpeg_bits.h"
 
 #include <algorithm>
@@ -34,12 +35,15 @@ class MultiScanDecoder {
   public:
     MultiScanDecoder(StreamBuf& in, Frame& f, Tables& t) : in_(in), f_(f), t_(t) {}
     void Run(const Scan& first, Buffer& b);
+    // For the Huffman scans.
+    void DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk);
+    void ResetPredictions();
 
   private:
     void Setup(Buffer& b);
     void DecodeScan(const Scan& s);
+    template <typename Entropy> void DecodeScanWith(Entropy& e, const Scan& s);
     void CheckScan(const Scan& s) const;
-    void DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk);
     void Sequential(BitReader& br, CompCoefs& c, const Component& k, std::int16_t* blk);
     void AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
     void AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
@@ -52,11 +56,17 @@ class MultiScanDecoder {
     CompCoefs comp_[4];
     int mcusX_ = 0, mcusY_ = 0, hMax_ = 1, vMax_ = 1;
     int eobRun_ = 0;
+    // The largest DC difference category and DC value of the precision.
+    int dcBits_ = 11, dcLimit_ = 2047;
     std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
     bool damaged_ = false;     // a scan's data ended early
 };
 
 void MultiScanDecoder::Setup(Buffer& b) {
+    if (f_.Precision > 8) {
+        dcBits_ = 15;
+        dcLimit_ = 32767;
+    }
     if (f_.Count == 1) f_.Comp[0].H = f_.Comp[0].V = 1;
     for (int i = 0; i < f_.Count; ++i) {
         hMax_ = std::max(hMax_, f_.Comp[i].H);
@@ -100,7 +110,7 @@ void MultiScanDecoder::CheckScan(const Scan& s) const {
     } else if (s.Ss != 0 || s.Se != 63 || s.Ah != 0 || s.Al != 0) {
         throw EInvalidImage();
     }
-    for (int i = 0; i < s.Count; ++i) {
+    for (int i = 0; i < s.Count && !f_.Arithmetic; ++i) {
         const Component& k = f_.Comp[s.Comp[i]];
         const bool needDc = s.Ss == 0 && s.Ah == 0, needAc = s.Se > 0;
         if ((needDc && !t_.Dc[k.DcTable].Defined) || (needAc && !t_.Ac[k.AcTable].Defined))
@@ -114,8 +124,8 @@ void MultiScanDecoder::CheckScan(const Scan& s) const {
 void MultiScanDecoder::Sequential(BitReader& br, CompCoefs& c, const Component& k,
                                   std::int16_t* blk) {
     const int s = DecodeSymbol(br, t_.Dc[k.DcTable]);
-    if (s > 11) throw EInvalidImage();
-    c.Pred = std::clamp(c.Pred + (s ? Extend(br.Bits(s), s) : 0), -2048, 2047);
+    if (s > dcBits_) throw EInvalidImage();
+    c.Pred = std::clamp(c.Pred + (s ? Extend(br.Bits(s), s) : 0), -dcLimit_ - 1, dcLimit_);
     blk[0] = static_cast<std::int16_t>(c.Pred);
     const HuffDecoder& ac = t_.Ac[k.AcTable];
     for (int i = 1; i < 64;) {
@@ -127,7 +137,7 @@ void MultiScanDecoder::Sequential(BitReader& br, CompCoefs& c, const Component& 
             continue;
         }
         i += run;
-        if (i > 63 || size > 10) throw EInvalidImage();
+        if (i > 63 || size > dcBits_ - 1) throw EInvalidImage();
         blk[kZigZag[i++]] = static_cast<std::int16_t>(Extend(br.Bits(size), size));
     }
 }
@@ -205,8 +215,8 @@ void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, int comp, std::
         Sequential(br, c, k, blk);
     } else if (s.Ss == 0 && s.Ah == 0) {
         const int n = DecodeSymbol(br, t_.Dc[k.DcTable]);
-        if (n > 11) throw EInvalidImage();
-        c.Pred = std::clamp(c.Pred + (n ? Extend(br.Bits(n), n) : 0), -2048, 2047);
+        if (n > dcBits_) throw EInvalidImage();
+        c.Pred = std::clamp(c.Pred + (n ? Extend(br.Bits(n), n) : 0), -dcLimit_ - 1, dcLimit_);
         blk[0] = Clamp16(c.Pred * (1 << s.Al));
     } else if (s.Ss == 0) {
         if (br.Bits(1)) blk[0] = Clamp16(blk[0] | (1 << s.Al));
@@ -217,19 +227,50 @@ void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, int comp, std::
     }
 }
 
-void MultiScanDecoder::DecodeScan(const Scan& s) {
-    CheckScan(s);
-    BitReader br(in_);
+// The entropy decoders of a scan: Huffman codes or arithmetic coding,
+// both seen by DecodeScan through Restart, Block, Ended and EndMarker.
+class HuffmanScan {
+  public:
+    HuffmanScan(MultiScanDecoder& d, StreamBuf& in, const Scan& s) : d_(d), br_(in), s_(s) {
+        d_.ResetPredictions();
+    }
+    void Restart(int n) {
+        br_.Restart(n);
+        d_.ResetPredictions();
+    }
+    void Block(int comp, std::int16_t* blk) { d_.DecodeBlock(br_, s_, comp, blk); }
+    bool Ended() const { return br_.Overrun(); }
+    std::uint8_t EndMarker() { return br_.EndMarker(); }
+
+  private:
+    MultiScanDecoder& d_;
+    BitReader br_;
+    const Scan& s_;
+};
+
+void MultiScanDecoder::ResetPredictions() {
     for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
     eobRun_ = 0;
+}
+
+void MultiScanDecoder::DecodeScan(const Scan& s) {
+    CheckScan(s);
+    if (f_.Arithmetic) {
+        ArithScan e(in_, f_, t_, s);
+        DecodeScanWith(e, s);
+    } else {
+        HuffmanScan e(*this, in_, s);
+        DecodeScanWith(e, s);
+    }
+}
+
+template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, const Scan& s) {
     const int interval = t_.RestartInterval;
     int units = 0, nextRestart = 0;
     auto unitStart = [&]() {
         if (interval != 0 && units != 0 && units % interval == 0) {
-            br.Restart(nextRestart);
+            e.Restart(nextRestart);
             nextRestart = (nextRestart + 1) & 7;
-            for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
-            eobRun_ = 0;
         }
         ++units;
     };
@@ -237,7 +278,7 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
     // blocks as the scans before made them, as if it stopped there; the
     // later scans still count.
     auto ended = [&]() {
-        if (!br.Overrun()) return false;
+        if (!e.Ended()) return false;
         damaged_ = true;
         return true;
     };
@@ -246,7 +287,7 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
         for (int by = 0; by < c.UsedH; ++by)
             for (int bx = 0; bx < c.UsedW; ++bx) {
                 unitStart();
-                DecodeBlock(br, s, s.Comp[0], c.Block(bx, by));
+                e.Block(s.Comp[0], c.Block(bx, by));
                 if (ended()) {
                     by = c.UsedH;
                     break;
@@ -260,8 +301,7 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
                     const Component& k = f_.Comp[s.Comp[i]];
                     for (int v = 0; v < k.V; ++v)
                         for (int h = 0; h < k.H; ++h)
-                            DecodeBlock(br, s, s.Comp[i],
-                                        comp_[s.Comp[i]].Block(mx * k.H + h, my * k.V + v));
+                            e.Block(s.Comp[i], comp_[s.Comp[i]].Block(mx * k.H + h, my * k.V + v));
                 }
                 if (ended()) {
                     my = mcusY_;
@@ -269,7 +309,7 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
                 }
             }
     }
-    scanEnd_ = br.EndMarker();
+    scanEnd_ = e.EndMarker();
 }
 
 // Reads the segments after a scan: tables for the next scan up to its
@@ -291,6 +331,9 @@ bool MultiScanDecoder::NextScan(Scan& s) {
         case DRI:
             ReadDRI(in_, t_);
             break;
+        case DAC:
+            ReadDAC(in_, t_);
+            break;
         case DNL: // its height was found before the first scan
             SkipSegment(in_);
             break;
@@ -303,20 +346,24 @@ bool MultiScanDecoder::NextScan(Scan& s) {
 }
 
 // One component's samples: every block dequantized and transformed.
-std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q) {
+std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q,
+                                  int precision) {
     const int stride = c.BlocksW * 8;
     std::vector<std::uint8_t> plane(std::size_t(stride) * std::size_t(c.BlocksH) * 8);
     alignas(32) std::int32_t coef[64];
+    const std::int32_t limit = precision > 8 ? 32768 : 2048;
     for (int by = 0; by < c.BlocksH; ++by)
         for (int bx = 0; bx < c.BlocksW; ++bx) {
             const std::int16_t* blk = c.Block(bx, by);
             bool ac = false;
             for (int k = 0; k < 64; ++k) {
-                coef[k] = std::clamp(std::int32_t(blk[k]) * q[std::size_t(k)], -2048, 2048);
+                coef[k] = std::clamp(std::int32_t(blk[k]) * q[std::size_t(k)], -limit, limit);
                 ac |= k > 0 && blk[k] != 0;
             }
             std::uint8_t* out = plane.data() + std::size_t(by) * 8 * stride + bx * 8;
-            if (ac) {
+            if (precision > 8) {
+                InverseDCT12(coef, out, stride);
+            } else if (ac) {
                 InverseDCT(coef, out, stride);
             } else {
                 const auto v =
@@ -383,7 +430,7 @@ void MultiScanDecoder::Output(Buffer& b) {
                           k[2].V == 1 && (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
     for (int i = 0; i < f_.Count; ++i) {
         if (!t_.QuantDefined[k[i].Quant]) throw EInvalidImage();
-        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant]);
+        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant], f_.Precision);
         strides[i] = comp_[i].BlocksW * 8;
         if (smooth) continue;
         planes[i] =
