@@ -181,6 +181,38 @@ void GFXFile::Load(Buffer& b, const std::string& name, GFXtra32* x) {
     CallEnd();
 }
 
+void GFXFile::LoadReduced(Buffer& b, TStream* s, GFXtra32* x, Pair<int>, Pair<int>* fullSize) {
+    try {
+        Load(b, s, x);
+    } catch (...) {
+        if (fullSize != nullptr) *fullSize = {b.Width(), b.Height()};
+        throw;
+    }
+    if (fullSize != nullptr) *fullSize = {b.Width(), b.Height()};
+}
+
+void GFXFile::LoadReduced(Buffer& b, const std::string& name, GFXtra32* x, Pair<int> atLeast,
+                          Pair<int>* fullSize) {
+    // Opened without waiting, so that a FIFO is refused rather than waited on.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + std::strerror(errno));
+    TFileStream s(fd, name);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw EFOpenError("Cannot open file \"" + name + "\". Not a regular file.");
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    GFXFile* f = Detect(s, name, nullptr);
+    if (f == nullptr) throw EInvalidImage();
+    CallStart();
+    try {
+        f->LoadReduced(b, &s, x, atLeast, fullSize);
+    } catch (...) {
+        CallEnd();
+        throw;
+    }
+    CallEnd();
+}
+
 void GFXFile::Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work) {
     GFXFile* f = GetDefaultFormat(name);
     if (f == nullptr) {

@@ -212,6 +212,36 @@ TEST(Registry, ProgressBracketsLoadAndSaveEvenOnFailure) {
     }
 }
 
+// Formats without a reduced decode give the full image and its size; a
+// file cut short still reports the stored size with the rows it gave; what
+// is not a regular file is refused at once instead of being waited on.
+TEST(Registry, LoadReducedDecodesFullyAndReadsOnlyRegularFiles) {
+    TempDir t;
+    Buffer b = Sample(37, 23);
+    GFXFile::Save(b, t / "p.bmp", nullptr, nullptr);
+    Buffer full, reduced;
+    GFXFile::Load(full, t / "p.bmp", nullptr);
+    Pair<int> size{0, 0};
+    GFXFile::LoadReduced(reduced, t / "p.bmp", nullptr, {4, 3}, &size);
+    EXPECT_EQ(size, (Pair<int>{37, 23}));
+    ASSERT_EQ(reduced.Width(), 37);
+    for (int y = 0; y < 23; ++y)
+        for (int x = 0; x < 37; ++x) ASSERT_EQ(*reduced.At(x, y), *full.At(x, y));
+
+    const std::string whole = Slurp(t / "p.bmp");
+    std::ofstream(t / "cut.bmp", std::ios::binary) << whole.substr(0, whole.size() - 200);
+    Buffer part;
+    size = {0, 0};
+    EXPECT_THROW(GFXFile::LoadReduced(part, t / "cut.bmp", nullptr, {4, 3}, &size), EReadError);
+    EXPECT_EQ(size, (Pair<int>{37, 23}));
+
+    ASSERT_EQ(::mkfifo((t / "pipe.bmp").c_str(), 0600), 0);
+    Buffer none;
+    EXPECT_THROW(GFXFile::LoadReduced(none, t / "pipe.bmp", nullptr, {4, 3}, &size), EFOpenError);
+    EXPECT_THROW(GFXFile::LoadReduced(none, t / "gone.bmp", nullptr, {4, 3}, &size), EFOpenError);
+    EXPECT_TRUE(none.Empty());
+}
+
 TEST(Registry, FailedSaveKeepsTheOldFile) {
     TempDir t;
     Buffer b = Sample(3, 3);

@@ -81,6 +81,13 @@ class GFXFile {
     // Writes all of b's Area. Only palette formats use work.
     virtual void Save(Buffer& b, TStream* s, GFXtra32* x, Buffer* work);
     virtual int GetImgCount(TStream* s) = 0;
+    // Reads image x->Image into an empty b, at a reduced size where the
+    // format can decode one cheaply: the smallest of 1/2, 1/4 and 1/8 whose
+    // width and height are both still at least atLeast's (the full size when
+    // none is). fullSize receives the image's size as stored, also when the
+    // decode fails after b was allocated. This one decodes at full size.
+    virtual void LoadReduced(Buffer& b, TStream* s, GFXtra32* x, Pair<int> atLeast,
+                             Pair<int>* fullSize);
 
     // The registry, in registration order.
     static GFXFile* Formats();
@@ -88,6 +95,11 @@ class GFXFile {
     static GFXFile* GetDefaultFormat(const std::string& name);
     static bool Test(const std::string& name, GFXFileDesc* d);
     static void Load(Buffer& b, const std::string& name, GFXtra32* x);
+    // Loads name into an empty b as the format's LoadReduced does (thumbnails
+    // and previews). Only regular files are read: anything else (a FIFO, a
+    // device) raises EFOpenError without being waited for.
+    static void LoadReduced(Buffer& b, const std::string& name, GFXtra32* x, Pair<int> atLeast,
+                            Pair<int>* fullSize);
     // Writes to a temporary file beside name and renames it over name only
     // when the whole image was written, so a failed save keeps the old file.
     static void Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work);
