@@ -68,6 +68,8 @@ bool LoadImageFile(pixkit::Buffer& out, const std::string& name, pixkit::GFXtra3
         Report(report, key::FormNotSup);
         return false;
     }
+    if (!pixkit::LastSkippedRecords().empty())
+        LogLine(name + ": skipped records: " + pixkit::SkippedRecordsText());
     Upright(out, name);
     return true;
 }

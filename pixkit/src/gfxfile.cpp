@@ -67,6 +67,8 @@ void EnsureRegistry() {
 // background decode never reaches the program's progress display.
 thread_local int quietProgress = 0;
 
+thread_local std::vector<SkippedRecord> skippedRecords;
+
 void CallStart() {
     if (quietProgress > 0) return;
     if (auto f = progStart.load()) f();
@@ -168,6 +170,7 @@ bool GFXFile::Test(const std::string& name, GFXFileDesc* d) {
 }
 
 void GFXFile::Load(Buffer& b, const std::string& name, GFXtra32* x) {
+    ClearSkippedRecords();
     TFileStream s(name, TFileStream::Mode::OpenRead);
     GFXFile* f = Detect(s, name, nullptr);
     if (f == nullptr) throw EInvalidImage();
@@ -222,7 +225,9 @@ void GFXFile::Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work) {
         name += mask.substr(1, mask.find(';') == std::string::npos ? std::string::npos
                                                                    : mask.find(';') - 1);
     }
-    if (!f->CanSave) throw EInvalidImage();
+    // An empty image would make a file that no loader reads back (sizes of
+    // 0 are refused everywhere): it is refused before anything is written.
+    if (!f->CanSave || b.Empty()) throw EInvalidImage();
 
     // The image goes to a temporary file in the same directory, which then
     // replaces the target in one rename.
@@ -264,6 +269,30 @@ int GFXFile::GetImgCount(const std::string& name) {
     } catch (const EFOpenError&) {
         return 0;
     }
+}
+
+const std::vector<SkippedRecord>& LastSkippedRecords() {
+    return skippedRecords;
+}
+
+std::string SkippedRecordsText() {
+    std::string text;
+    for (const SkippedRecord& r : skippedRecords)
+        text += (text.empty() ? "" : ", ") + r.Name + " x" + std::to_string(r.Count);
+    return text.empty() ? "none" : text;
+}
+
+void ClearSkippedRecords() {
+    skippedRecords.clear();
+}
+
+void NoteSkippedRecord(const std::string& name) {
+    for (SkippedRecord& r : skippedRecords)
+        if (r.Name == name) {
+            ++r.Count;
+            return;
+        }
+    skippedRecords.push_back({name, 1});
 }
 
 void GFXFile::SetProgFunc(ProgStartFunc start, ProgStepFunc progress, ProgEndFunc end) {

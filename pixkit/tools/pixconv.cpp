@@ -1,5 +1,6 @@
 // pixconv: the graphics file registry from the command line.
-//   pixconv info FILE...                  format, description fields, image count
+//   pixconv info FILE...                  format, description fields, image count;
+//                                         for metafiles the records not drawn
 //   pixconv convert IN OUT [--image N] [--progress] [--keep-orientation]
 //                                         a photo is turned upright as its EXIF
 //                                         orientation asks unless kept as stored;
@@ -49,6 +50,12 @@ bool Info(const std::string& name) {
                     "Images %d\n",
                     name.c_str(), f->Desc.c_str(), d.Width, d.Height, d.Color, d.WithPal, d.BPP,
                     d.BPCC, GFXFile::GetImgCount(name));
+        // A metafile is played to find the records it would be drawn without.
+        if (f->PlaysRecords) {
+            Buffer b;
+            GFXFile::Load(b, name, nullptr);
+            std::printf("  skipped records: %s\n", SkippedRecordsText().c_str());
+        }
         return true;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());

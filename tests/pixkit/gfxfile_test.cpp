@@ -62,14 +62,36 @@ struct Progress {
 
 } // namespace
 
-TEST(Registry, FrameFormatFirstAndBitmapSecond) {
-    GFXFile* first = GFXFile::Formats();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->Desc, "Tavrix Frame");
-    EXPECT_EQ(first->Mask, "*.FRM");
-    ASSERT_NE(first->Next, nullptr);
-    EXPECT_EQ(first->Next->Desc, "Windows Bitmap");
-    EXPECT_TRUE(first->CanSave && first->Next->CanSave);
+// Every codec is registered, in detection order, with its description,
+// mask and ability to save: a codec missing from the library would
+// otherwise vanish from every file dialog without a word.
+TEST(Registry, HoldsEveryFormatInOrder) {
+    struct Entry {
+        const char* desc;
+        const char* mask;
+        bool canSave;
+    };
+    const Entry expected[] = {
+        {"Tavrix Frame", "*.FRM", true},
+        {"Windows Bitmap", "*.BMP", true},
+        {"PC PaintBrush PCX", "*.PCX", true},
+        {"JPEG", "*.JPG;*.JPEG;*.JFIF", true},
+        {"Amiga IFF", "*.IFF;*.LBM;*.ILB;*.ILBM", true},
+        {"CompuServe's GIF", "*.GIF", true},
+        {"Windows Metafile", "*.WMF", true},
+        {"Enhanced Metafile", "*.EMF", true},
+        {"Icon", "*.ICO", false},
+        {"PNG", "*.PNG", true},
+    };
+    GFXFile* f = GFXFile::Formats();
+    for (const Entry& e : expected) {
+        ASSERT_NE(f, nullptr) << "missing: " << e.desc;
+        EXPECT_EQ(f->Desc, e.desc);
+        EXPECT_EQ(f->Mask, e.mask) << e.desc;
+        EXPECT_EQ(f->CanSave, e.canSave) << e.desc;
+        f = f->Next;
+    }
+    EXPECT_EQ(f, nullptr) << "unexpected format: " << f->Desc;
 }
 
 TEST(Registry, ExtensionLookup) {

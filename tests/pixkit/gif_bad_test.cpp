@@ -67,14 +67,27 @@ TEST(GifBadInput, ImpossibleSizes) {
     struct Case {
         int Sw, Sh, W, H;
     };
-    for (const Case c : {Case{2, 2, 3, 2}, Case{2, 2, 2, 3}, Case{4, 4, 0, 2}, Case{4, 4, 2, 0},
-                         Case{0, 0, 0, 0}, Case{65535, 65535, 65535, 65535}}) {
+    for (const Case c :
+         {Case{4, 4, 0, 2}, Case{4, 4, 2, 0}, Case{0, 0, 0, 0}, Case{65535, 65535, 65535, 65535}}) {
         const Bytes g = OneImageGif(c.Sw, c.Sh, c.W, c.H, 2, 2, data);
         Buffer b;
         EXPECT_THROW(LoadBytes(b, g), EInvalidImage) << c.W << "x" << c.H;
         EXPECT_TRUE(b.Empty()) << "nothing is allocated for " << c.W << "x" << c.H;
         // Recognised as GIF; only the sizes themselves tell it cannot load.
         EXPECT_EQ(TestBytes(g), c.W == 65535 ? 1 : -1) << c.W << "x" << c.H;
+    }
+    // An image larger than its logical screen loads at its own size.
+    for (const Case c : {Case{2, 2, 3, 2}, Case{2, 2, 2, 3}}) {
+        const Bytes g = OneImageGif(c.Sw, c.Sh, c.W, c.H, 2, 2, data);
+        Buffer b;
+        EXPECT_EQ(TestBytes(g), 1) << c.W << "x" << c.H;
+        try {
+            LoadBytes(b, g);
+        } catch (const EStreamError&) {
+            // The codes above cover fewer pixels than the image: a partial image.
+        }
+        EXPECT_EQ(b.Width(), c.W);
+        EXPECT_EQ(b.Height(), c.H);
     }
 }
 

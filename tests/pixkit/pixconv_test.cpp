@@ -2,12 +2,14 @@
 // through Load and Save, errors give the exception's message and a
 // non-zero status.
 #include "image_tools.h"
+#include "metafile_builders.h"
 
 #include <pixkit/gfxfile.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 using namespace pixkit;
@@ -89,4 +91,36 @@ TEST(Pixconv, FontsListsTheDefaultRasterFonts) {
          {"DejaVu Sans: 8 10 12 14 16 20 24 32\n", "DejaVu Sans Mono: 8 10 12 14 16 20 24 32\n",
           "DejaVu Serif: 8 10 12 14 16 20 24 32\n"})
         EXPECT_NE(r.out.find(family), std::string::npos) << r.out;
+}
+
+// Records the player cannot draw are counted by name and listed by info;
+// records with nothing to draw (a stretch mode) are not, and loading any
+// other file starts a new, empty list.
+TEST(Pixconv, InfoListsTheSkippedRecordsOfMetafiles) {
+    TempDir t;
+    metatest::Wmf w;
+    w.Rec(0x0419, {0, 0, 0, 5, 5}) // FLOODFILL
+        .Rec(0x0107, {3})          // SETSTRETCHBLTMODE
+        .Rec(0x0777, {1, 2})       // no such record
+        .Rec(0x0419, {0, 0, 0, 5, 5})
+        .Rec(0x041B, {8, 8, 2, 2}); // RECTANGLE
+    const metatest::Bytes wmf = w.Placeable(10, 10);
+    const std::string path = t / "skips.wmf";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(wmf.data()), std::streamsize(wmf.size()));
+    Buffer b;
+    GFXFile::Load(b, path, nullptr);
+    EXPECT_EQ(SkippedRecordsText(), "FLOODFILL x2, WMF 0x0777 x1");
+    ASSERT_EQ(LastSkippedRecords().size(), 2u);
+    EXPECT_EQ(LastSkippedRecords()[0].Count, 2);
+
+    const Result info = Pixconv("info " + Quote(path));
+    EXPECT_EQ(info.status, 0);
+    EXPECT_NE(info.out.find("skipped records: FLOODFILL x2, WMF 0x0777 x1"), std::string::npos)
+        << info.out;
+
+    GFXFile::Save(b, t / "plain.bmp", nullptr, nullptr);
+    GFXFile::Load(b, t / "plain.bmp", nullptr);
+    EXPECT_TRUE(LastSkippedRecords().empty());
+    EXPECT_EQ(SkippedRecordsText(), "none");
 }

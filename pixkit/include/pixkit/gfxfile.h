@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pixkit {
 
@@ -63,6 +64,9 @@ class GFXFile {
     // marker, and Load gives the marker for transparent pixels when Back is
     // the marker on entry.
     bool KeepsTransparency = false;
+    // True for the metafile formats, whose Load plays drawing records and
+    // lists those it could not draw (LastSkippedRecords).
+    bool PlaysRecords = false;
 
     // Stores the texts, appends this object to the registry and clears the
     // progress callbacks.
@@ -102,6 +106,7 @@ class GFXFile {
                             Pair<int>* fullSize);
     // Writes to a temporary file beside name and renames it over name only
     // when the whole image was written, so a failed save keeps the old file.
+    // An empty b is refused (EInvalidImage) and writes nothing.
     static void Save(Buffer& b, std::string name, GFXtra32* x, Buffer* work);
     static int GetImgCount(const std::string& name);
     static void SetProgFunc(ProgStartFunc start, ProgStepFunc progress, ProgEndFunc end);
@@ -126,6 +131,18 @@ class GFXFile {
     }
 };
 
+// Records of a metafile that the last Load on this thread left out of the
+// picture because the player cannot draw them, by record name in the order
+// first met, with how often each occurred. Every Load starts a new list, so
+// it is empty after loading any other file.
+struct SkippedRecord {
+    std::string Name;
+    int Count = 0;
+};
+const std::vector<SkippedRecord>& LastSkippedRecords();
+// The list as one line, "ROUNDRECT x2, SETROP2 x1", or "none".
+std::string SkippedRecordsText();
+
 // While one exists on a thread, GFXFile::ReportRows and ReportPercent
 // report nothing there: a codec decoding images nested in its own file
 // (the bitmaps of a metafile) keeps the progress of the file it reads.
@@ -136,6 +153,11 @@ class QuietProgress {
     QuietProgress(const QuietProgress&) = delete;
     QuietProgress& operator=(const QuietProgress&) = delete;
 };
+
+// For the record players: start a new list of skipped records, and count
+// one record of the given name as skipped.
+void ClearSkippedRecords();
+void NoteSkippedRecord(const std::string& name);
 
 // Allocates b to w x h for a decoder when b is empty; leaves a non-empty b
 // as it is (the decoder clips into it). Raises EInvalidImage for sizes below

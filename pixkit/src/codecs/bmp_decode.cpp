@@ -257,8 +257,9 @@ struct RleState {
     }
 };
 
-void DecodeRle(Buffer& b, const DibInfo& info, const Clip& c, TStream* s) {
-    ClearRows(b, c, c.y0, c.y1);
+// fresh: b was just allocated by us and is already clear.
+void DecodeRle(Buffer& b, const DibInfo& info, const Clip& c, TStream* s, bool fresh) {
+    if (!fresh) ClearRows(b, c, c.y0, c.y1);
     StreamBuf sb(s, 2048);
     RleState st{b, info, c};
     const bool four = info.bits == 4;
@@ -327,17 +328,18 @@ void BitmapFromStream(Buffer& b, const BITMAPINFO* bi, std::size_t infoSize, TSt
     const std::int64_t rowSize = (info.width * info.bits + 31) / 32 * 4;
     if (rowSize > INT64_MAX / info.height) throw EInvalidImage();
     const bool rle = info.compression == BI_RLE8 || info.compression == BI_RLE4;
-    if (rle)
-        AllocImage(b, info.width, info.height);
-    else
-        AllocImage(b, info.width, info.height, s, rowSize * info.height);
+    const bool fresh = b.Empty();
+    // A run packet gives at most 255 pixels for 2 bytes, so a large image
+    // whose data could not cover it with runs is refused before allocating.
+    AllocImage(b, info.width, info.height, s,
+               rle ? (info.width * info.height * 2 + 254) / 255 : rowSize * info.height);
     const Clip c{std::max<std::int64_t>(0, b.Area.Left),
                  std::min<std::int64_t>(info.width, std::int64_t(b.Area.Right) + 1),
                  std::max<std::int64_t>(0, b.Area.Top),
                  std::min<std::int64_t>(info.height, std::int64_t(b.Area.Bottom) + 1)};
     if (c.Empty()) return;
     if (rle)
-        DecodeRle(b, info, c, s);
+        DecodeRle(b, info, c, s, fresh);
     else
         DecodeRows(b, info, c, s);
 }

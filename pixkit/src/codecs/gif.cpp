@@ -117,9 +117,10 @@ bool SeekImage(StreamBuf& in, int wanted, ImageDesc& d) {
     }
 }
 
-// An image we can place: not empty and no larger than its logical screen.
-bool Loadable(const Screen& sc, const ImageDesc& d) {
-    return d.Width > 0 && d.Height > 0 && d.Width <= sc.Width && d.Height <= sc.Height;
+// An image we can load: not empty. One larger than its logical screen loads
+// at its own size (the pixel budget in Load keeps a lying header cheap).
+bool Loadable(const ImageDesc& d) {
+    return d.Width > 0 && d.Height > 0;
 }
 
 // Rows in the order an image stores them: top to bottom, or the four
@@ -389,7 +390,7 @@ std::int8_t GifFormat::Test(TStream* s, GFXFileDesc* d) {
             d->BPP = static_cast<std::uint8_t>(bits);
             d->BPCC = 8;
         }
-        return Loadable(sc, id) ? 1 : -1;
+        return Loadable(id) ? 1 : -1;
     });
 }
 
@@ -426,7 +427,7 @@ void GifFormat::Load(Buffer& b, TStream* s, GFXtra32* x) {
     if (d.HasTable()) ReadTable(in, d.TableBits(), *local);
     const ColourTable& table = d.HasTable() ? *local : *global;
     if (!d.HasTable() && !sc.HasTable()) throw EInvalidImage();
-    if (!Loadable(sc, d)) throw EInvalidImage();
+    if (!Loadable(d)) throw EInvalidImage();
     if (std::int64_t(d.Width) * d.Height > BytesLeft(s, in) * kPixelsPerByte + kPixelAllowance)
         throw EInvalidImage();
     if (x != nullptr) {

@@ -13,8 +13,10 @@ namespace pixkit {
 
 namespace {
 
-// The most pixels we decode from one PNG stream (256 MiB of RGBA).
-constexpr std::int64_t kMaxPngPixels = std::int64_t(1) << 26;
+// The most pixels we decode from a PNG inside an icon or a metafile bitmap:
+// its RGBA rows and the image together stay at 128 MiB, whatever the
+// header claims.
+constexpr std::int64_t kMaxPngPixels = kLargeImagePixels;
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 

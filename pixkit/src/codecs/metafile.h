@@ -12,7 +12,7 @@ namespace pixkit {
 
 class WmfFormat : public GFXFile {
   public:
-    WmfFormat() : GFXFile("Windows Metafile", "*.WMF", true) {}
+    WmfFormat() : GFXFile("Windows Metafile", "*.WMF", true) { PlaysRecords = true; }
     std::int8_t Test(TStream* s, GFXFileDesc* d) override;
     void Load(Buffer& b, TStream* s, GFXtra32* x) override;
     void Save(Buffer& b, TStream* s, GFXtra32* x, Buffer* work) override;
@@ -21,7 +21,7 @@ class WmfFormat : public GFXFile {
 
 class EmfFormat : public GFXFile {
   public:
-    EmfFormat() : GFXFile("Enhanced Metafile", "*.EMF", true) {}
+    EmfFormat() : GFXFile("Enhanced Metafile", "*.EMF", true) { PlaysRecords = true; }
     std::int8_t Test(TStream* s, GFXFileDesc* d) override;
     void Load(Buffer& b, TStream* s, GFXtra32* x) override;
     void Save(Buffer& b, TStream* s, GFXtra32* x, Buffer* work) override;
@@ -32,6 +32,13 @@ class EmfFormat : public GFXFile {
 // refused with EInvalidImage (Test gives -1) rather than clamped, so a
 // damaged header cannot make us allocate gigabytes.
 inline constexpr std::int64_t kMaxMetaSide = 16384;
+// The most pixels we render a picture at. A larger natural size is drawn
+// scaled down to fit (a vector picture loses nothing by it), so a tiny file
+// claiming a huge frame costs no more than this.
+inline constexpr std::int64_t kMaxMetaPixels = std::int64_t(1) << 24;
+// Shrinks w x h (both >= 1) to fit kMaxMetaPixels, keeping the aspect;
+// returns the factor applied to each side (1 when it fits).
+Pair<double> FitMetaPixels(std::int64_t& w, std::int64_t& h);
 // The largest metafile we read into memory.
 inline constexpr std::int64_t kMaxMetaBytes = std::int64_t(1) << 28;
 

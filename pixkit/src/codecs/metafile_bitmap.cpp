@@ -8,6 +8,7 @@
 #include <pixkit/bitmap.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -55,6 +56,18 @@ std::vector<std::uint8_t> ReadWholeStream(TStream* s) {
     std::vector<std::uint8_t> data(std::size_t(std::max<std::int64_t>(n, 0)));
     s->ReadBuffer(data.data(), std::int64_t(data.size()));
     return data;
+}
+
+Pair<double> FitMetaPixels(std::int64_t& w, std::int64_t& h) {
+    const double pixels = double(w) * double(h);
+    if (pixels <= double(kMaxMetaPixels)) return {1, 1};
+    const double f = std::sqrt(double(kMaxMetaPixels) / pixels);
+    const std::int64_t w2 = std::max<std::int64_t>(1, std::int64_t(double(w) * f));
+    const std::int64_t h2 = std::max<std::int64_t>(1, std::int64_t(double(h) * f));
+    const Pair<double> factor{double(w2) / double(w), double(h2) / double(h)};
+    w = w2;
+    h = h2;
+    return factor;
 }
 
 void PreparePaper(Buffer& b, int w, int h) {

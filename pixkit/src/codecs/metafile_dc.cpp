@@ -13,7 +13,7 @@ namespace {
 
 // Playback stops past this much work (pixels written plus polygon edges
 // visited): far more than any real picture of kMaxMetaSide needs.
-constexpr std::int64_t kWorkBudget = std::int64_t(1) << 29;
+constexpr std::int64_t kWorkBudget = std::int64_t(1) << 28;
 constexpr std::size_t kMaxSavedStates = 1024;
 
 // Millimetres per logical unit of the metric map modes 2..6.

@@ -69,7 +69,13 @@ bool ReadEmfInfo(const std::vector<std::uint8_t>& data, EmfInfo& info) {
         MoveFrameOntoBounds(h, info, fl, ft, fr, fb);
     }
     if (!SizeOk(info.pixelsW, info.pixelsH)) UseBounds(h, info);
-    if (!SizeOk(info.pixelsW, info.pixelsH)) info.pixelsW = info.pixelsH = 0;
+    if (!SizeOk(info.pixelsW, info.pixelsH)) {
+        info.pixelsW = info.pixelsH = 0;
+    } else {
+        const Pair<double> f = FitMetaPixels(info.pixelsW, info.pixelsH);
+        info.scale = {info.scale.x * f.x, info.scale.y * f.y};
+        info.offset = {info.offset.x * f.x, info.offset.y * f.y};
+    }
     return true;
 }
 
@@ -105,6 +111,7 @@ std::int8_t EmfFormat::Test(TStream* s, GFXFileDesc* d) {
 }
 
 void EmfFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
+    ClearSkippedRecords();
     const std::vector<std::uint8_t> data = ReadWholeStream(s);
     EmfInfo info;
     if (!ReadEmfInfo(data, info) || info.pixelsW == 0) throw EInvalidImage();

@@ -394,8 +394,9 @@ bool Objects(MetaDC& dc, std::uint32_t type, RecordView r) {
 
 void PlayEmfRecord(MetaDC& dc, std::uint32_t type, RecordView r) {
     if (Geometry(dc, type, r) || Bitmaps(dc, type, r) || State(dc, type, r) ||
-        Objects(dc, type, r) || Text(dc, type, r))
+        Objects(dc, type, r) || Text(dc, type, r) || EmfRecordDrawsNothing(type))
         return;
+    NoteSkippedRecord(EmfRecordName(type));
 }
 
 } // namespace pixkit

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pixkit/buffer.h>
+#include <pixkit/gfxfile.h>
 #include <pixkit/stream.h>
 
 #include <cstddef>
@@ -56,5 +57,13 @@ struct DibSource {
 void DecodeDib(DibSource& out, RecordView info, RecordView bits, bool palIndices);
 // The size of a packed DIB's header and colour table (WMF records).
 std::size_t DibHeaderBytes(RecordView dib, bool palIndices);
+
+// Record names ("ROUNDRECT", or the number for one we do not know), and
+// whether a record has nothing to draw in our pictures (palettes, colour
+// management, comments), so skipping it leaves nothing out.
+std::string WmfRecordName(std::uint32_t fn);
+std::string EmfRecordName(std::uint32_t type);
+bool WmfRecordDrawsNothing(std::uint32_t fn);
+bool EmfRecordDrawsNothing(std::uint32_t type);
 
 } // namespace pixkit

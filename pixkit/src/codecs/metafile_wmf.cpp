@@ -72,7 +72,10 @@ bool ReadWmfInfo(const std::vector<std::uint8_t>& data, WmfInfo& info) {
             info.pixelsH = std::int64_t(std::fabs(info.height) * 96 / inch + 0.5);
         }
     }
-    if (!SizeOk(info.pixelsW, info.pixelsH)) info.pixelsW = info.pixelsH = 0;
+    if (!SizeOk(info.pixelsW, info.pixelsH))
+        info.pixelsW = info.pixelsH = 0;
+    else
+        FitMetaPixels(info.pixelsW, info.pixelsH);
     return true;
 }
 
@@ -114,6 +117,7 @@ std::int8_t WmfFormat::Test(TStream* s, GFXFileDesc* d) {
 }
 
 void WmfFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
+    ClearSkippedRecords();
     const std::vector<std::uint8_t> data = ReadWholeStream(s);
     WmfInfo info;
     if (!ReadWmfInfo(data, info) || info.pixelsW == 0) throw EInvalidImage();

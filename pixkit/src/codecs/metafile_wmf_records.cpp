@@ -293,8 +293,9 @@ bool Objects(MetaDC& dc, std::uint32_t fn, RecordView r) {
 
 void PlayWmfRecord(MetaDC& dc, std::uint32_t fn, RecordView r) {
     if (Geometry(dc, fn, r) || Bitmaps(dc, fn, r) || State(dc, fn, r) || Objects(dc, fn, r) ||
-        Text(dc, fn, r))
+        Text(dc, fn, r) || WmfRecordDrawsNothing(fn))
         return;
+    NoteSkippedRecord(WmfRecordName(fn));
 }
 
 } // namespace pixkit
