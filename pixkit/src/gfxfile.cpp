@@ -196,6 +196,7 @@ void GFXFile::LoadReduced(Buffer& b, TStream* s, GFXtra32* x, Pair<int>, Pair<in
 
 void GFXFile::LoadReduced(Buffer& b, const std::string& name, GFXtra32* x, Pair<int> atLeast,
                           Pair<int>* fullSize) {
+    ClearSkippedRecords();
     // Opened without waiting, so that a FIFO is refused rather than waited on.
     const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + std::strerror(errno));
