@@ -3,6 +3,9 @@
 #include "jpeg_test_util.h"
 
 #include <climits>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace jpegtest;
 
@@ -255,22 +258,122 @@ TEST(JpegBadInput, TruncatedScans) {
     }
 }
 
-TEST(JpegBadInput, AbsurdSizes) {
+// The file with the frame's coding process and size changed, and a comment
+// segment of pad bytes after the frame header.
+Bytes Claiming(std::uint8_t marker, int w, int h, std::size_t pad) {
     Bytes b = SmallFile();
     const std::size_t sof = Find(b, 0xC0);
-    b[sof + 5] = b[sof + 6] = b[sof + 7] = b[sof + 8] = 0xFF; // 65535 x 65535
-    GFXFileDesc d;
-    EXPECT_EQ(TestJpegBytes(b, &d), 1);
-    EXPECT_EQ(d.Width, 65535);
-    ExpectCleanError(b); // too big to allocate, or the data runs out
-    // Into an existing buffer the decoder stops once the rows are filled.
-    Buffer small;
-    small.Alloc({16, 16});
-    TFixedMemoryStream s(b.data(), b.size());
-    try {
-        Jpeg()->Load(small, &s, nullptr);
-    } catch (const EInvalidImage&) {
-    } catch (const EReadError&) {
+    b[sof + 1] = marker;
+    b[sof + 5] = std::uint8_t(h >> 8);
+    b[sof + 6] = std::uint8_t(h);
+    b[sof + 7] = std::uint8_t(w >> 8);
+    b[sof + 8] = std::uint8_t(w);
+    Bytes comments;
+    for (; pad > 0; pad -= std::min<std::size_t>(pad, 65000)) {
+        const Bytes seg = Segment(0xFE, Bytes(std::min<std::size_t>(pad, 65000) - 4, 'x'));
+        comments.insert(comments.end(), seg.begin(), seg.end());
+    }
+    b.insert(b.begin() + std::ptrdiff_t(Find(b, 0xC4)), comments.begin(), comments.end());
+    return b;
+}
+
+// A progressive grey w x h file of endless refinement scans of the whole
+// band, each a few end-of-band runs that cover every block, up to ~950 KB.
+Bytes EndlessScans(int w, int h) {
+    Bytes b = {0xFF, 0xD8};
+    Bytes dqt(65, 1);
+    dqt[0] = 0;
+    const Bytes sof = {
+        8, std::uint8_t(h >> 8), std::uint8_t(h), std::uint8_t(w >> 8), std::uint8_t(w), 1, 1, 0x11,
+        0};
+    // One AC code, 0 for an end-of-band run with 14 more bits.
+    Bytes dht = {0x10, 1};
+    dht.resize(17);
+    dht.push_back(0xE0);
+    for (const Bytes& seg : {Segment(0xDB, dqt), Segment(0xC2, sof), Segment(0xC4, dht)})
+        b.insert(b.end(), seg.begin(), seg.end());
+    const std::int64_t blocks = std::int64_t((w + 7) / 8) * ((h + 7) / 8);
+    Bytes scan = Segment(0xDA, {1, 1, 0x00, 1, 63, 0x10});
+    // Runs of 32767 blocks: the code 0 and 14 one bits each, padded with
+    // one bits, FF bytes stuffed.
+    std::string bits;
+    for (std::int64_t covered = 0; covered < blocks; covered += 32767)
+        bits += "0" + std::string(14, '1');
+    bits += std::string((8 - bits.size() % 8) % 8, '1');
+    for (std::size_t i = 0; i < bits.size(); i += 8) {
+        scan.push_back(std::uint8_t(std::stoi(bits.substr(i, 8), nullptr, 2)));
+        if (scan.back() == 0xFF) scan.push_back(0);
+    }
+    while (b.size() + scan.size() < 950000) b.insert(b.end(), scan.begin(), scan.end());
+    b.insert(b.end(), {0xFF, 0xD9});
+    return b;
+}
+
+// Peak memory above the test's own (MB) and processor time (s) of a load
+// in a child process.
+std::pair<double, double> LoadCost(const Bytes& b) {
+    long pages = 0, resident = 0; // the child starts with the test's resident pages
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    const double before = double(resident) * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        try {
+            Buffer out;
+            LoadJpegBytes(b, out);
+        } catch (const EStreamError&) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    rusage child{};
+    wait4(pid, &status, 0, &child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const double cpu = double(child.ru_utime.tv_sec + child.ru_stime.tv_sec) +
+                       double(child.ru_utime.tv_usec + child.ru_stime.tv_usec) / 1e6;
+    return {double(child.ru_maxrss) / 1024.0 - before, cpu};
+}
+
+// A header claiming a picture its data cannot hold is refused before
+// anything is allocated (Test says so too); a file under 1 MB never costs
+// more than 256 MB or 2 s, even claiming the most it may; into an existing
+// buffer the decoder stops once the rows are filled.
+TEST(JpegBadInput, HostileSizesCostLittle) {
+    struct Case {
+        const char* what;
+        std::uint8_t marker;
+        int w, h;
+        std::size_t pad;
+        int test;
+    } const cases[] = {
+        {"baseline 65535 x 65535", 0xC0, 65535, 65535, 0, -1},
+        {"progressive 65535 x 65535", 0xC2, 65535, 65535, 0, -1},
+        {"arithmetic 65535 x 65535", 0xC9, 65535, 65535, 0, -1},
+        {"arithmetic progressive 30000 x 2000", 0xCA, 30000, 2000, 0, -1},
+        {"baseline 9000 x 9000 in 1 MB", 0xC0, 9000, 9000, 1000000, -1},
+        {"baseline 8000 x 8000 in 1 MB", 0xC0, 8000, 8000, 1000000, 1},
+        {"progressive 4500 x 4500 in 1 MB", 0xC2, 4500, 4500, 1000000, 1},
+        {"baseline 4000 x 4000, no data", 0xC0, 4000, 4000, 0, 1},
+        {"progressive 4500 x 4500, endless scans", 0, 4500, 4500, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes b =
+            c.marker == 0 ? EndlessScans(c.w, c.h) : Claiming(c.marker, c.w, c.h, c.pad);
+        ASSERT_LT(b.size(), 1u << 20);
+        GFXFileDesc d;
+        EXPECT_EQ(TestJpegBytes(b, &d), c.test);
+        EXPECT_EQ(d.Width, c.w);
+        if (c.test < 0) ExpectInvalid(b);
+        const auto [mb, seconds] = LoadCost(b);
+        EXPECT_LT(mb, 256.0);
+        EXPECT_LT(seconds, 2.0);
+        Buffer small;
+        small.Alloc({16, 16});
+        TFixedMemoryStream s(b.data(), b.size());
+        try {
+            Jpeg()->Load(small, &s, nullptr);
+        } catch (const EStreamError&) {
+        }
     }
 }
 

@@ -169,8 +169,15 @@ TEST(JpegFormat, PartialBlocksArePaddedWithBlack) {
 }
 
 TEST(JpegFormat, SaveLimitsAndEmptyBuffers) {
+    // An empty image is refused, and a file of that name keeps its bytes.
     Buffer empty;
-    EXPECT_TRUE(SaveJpegBytes(empty).empty());
+    TMemoryStream none;
+    EXPECT_THROW(Jpeg()->Save(empty, &none, nullptr, nullptr), EInvalidImage);
+    EXPECT_EQ(none.Size(), 0);
+    const fs::path kept = Scratch() / "kept.jpg";
+    WriteBytes(kept, {1, 2, 3});
+    EXPECT_THROW(GFXFile::Save(empty, kept.string(), nullptr, nullptr), EInvalidImage);
+    EXPECT_EQ(ReadBytes(kept), (std::vector<std::uint8_t>{1, 2, 3}));
     Buffer wide;
     wide.Alloc({65536, 1});
     for (int x = 0; x < 65536; ++x) *wide.At(x, 0) = 0;

@@ -86,10 +86,11 @@ struct Frame {
     // Three components that hold R, G and B themselves (an Adobe APP14
     // segment with colour transform 0) rather than Y, Cb and Cr.
     bool Rgb = false;
-    bool Progressive = false; // SOF2 or SOF10
-    bool Arithmetic = false;  // SOF9 or SOF10
-    bool Complete = false;    // every component read, table numbers valid
-    int Adobe = -1;           // the Adobe APP14 colour transform, -1 without one
+    bool Progressive = false;   // SOF2 or SOF10
+    bool Arithmetic = false;    // SOF9 or SOF10
+    bool Complete = false;      // every component read, table numbers valid
+    int Adobe = -1;             // the Adobe APP14 colour transform, -1 without one
+    std::int64_t DataBytes = 0; // bytes in the stream after the frame header
 };
 
 // Sets the coding process of a frame from its marker.
@@ -102,6 +103,17 @@ bool ReadFrame(StreamBuf& in, Frame& f);
 // looks ahead in the stream for it and sets the frame's height, keeping the
 // read position.
 void HeightFromDnl(StreamBuf& in, Frame& f);
+// The bytes left in the stream from the read position on.
+std::int64_t BytesLeft(const StreamBuf& in);
+// Whether decoding the frame into a new picture (newPicture) or into an
+// existing buffer stays within what a file of its size may cost. Up to
+// 64 MB of picture, coefficients and samples are always granted (truncated files
+// still load what they hold); beyond that the data after the frame header
+// must be able to hold every block (a Huffman-coded block costs at least
+// 2 bits, 1 in a progressive file's first scan), and the cost is at most
+// 256 bytes per byte of data, with 256 MB granted to any file. Arithmetic
+// coding can hold a block in almost nothing: it gets 16 MB free.
+bool WithinBudget(const Frame& f, bool newPicture, bool multiScan);
 // Whether the scan-by-scan decoder takes a frame ReadFrame filled: 8-bit
 // samples (or 12-bit outside baseline frames), 1, 3 or 4 components with sampling factors 1..4, at
 // most 10 blocks in an interleaved MCU.
@@ -119,6 +131,9 @@ struct Scan {
 };
 // Reads a scan header after SOS and sets the components' Huffman tables.
 void ReadScan(StreamBuf& in, Frame& f, Scan& s);
+// Whether a scan codes every component of the frame, in frame order, with
+// the full spectrum: the single-scan decoder's kind.
+bool WholeInOneScan(const Frame& f, const Scan& s);
 
 // Returns the next marker code: skips bytes up to an FF, fill bytes FF and
 // stuffed FF 00 pairs.

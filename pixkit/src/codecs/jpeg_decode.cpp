@@ -207,15 +207,6 @@ void ScanDecoder::Run(Buffer& b) {
     }
 }
 
-// The single-scan decoder takes one interleaved scan of every component,
-// in frame order, with the full spectrum.
-bool WholeInOneScan(const Frame& f, const Scan& s) {
-    if (s.Count != f.Count || s.Ss != 0 || s.Se != 63 || s.Ah != 0 || s.Al != 0) return false;
-    for (int i = 0; i < s.Count; ++i)
-        if (s.Comp[i] != i) return false;
-    return true;
-}
-
 } // namespace
 
 void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
@@ -237,6 +228,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             SetFrameType(f, m);
             singleScan = ReadFrame(in, f) && !f.Progressive && !f.Arithmetic;
             HeightFromDnl(in, f);
+            f.DataBytes = BytesLeft(in);
             if (!singleScan && !MultiScanAccepted(f)) throw EInvalidImage();
             haveFrame = true;
             break;
@@ -269,6 +261,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
                 return;
             }
             f.Rgb = f.Count == 3 && transform == 0;
+            if (!WithinBudget(f, b.Empty(), false)) throw EInvalidImage();
             AllocImage(b, f.Width, f.Height);
             ScanDecoder(in, f, *tables).Run(b);
             return;

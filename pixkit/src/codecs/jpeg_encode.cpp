@@ -220,7 +220,9 @@ void LoadBlock(const Pixel* p, int pitch, int w, int h, std::int32_t* y, std::in
 } // namespace
 
 void JpegFormat::Save(Buffer& b, TStream* s, GFXtra32*, Buffer*) {
-    if (b.Empty()) return;
+    // A JPEG file holds at least one pixel: writing nothing would leave a
+    // file no loader takes, reported as saved.
+    if (b.Empty() || b.Area.Empty()) throw EInvalidImage();
     const int width = b.Width(), height = b.Height();
     if (width > 65535 || height > 65535) throw EInvalidImage();
     const Quantizer luma(kStdLumaQuant), chroma(kStdChromaQuant);

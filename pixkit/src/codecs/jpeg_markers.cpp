@@ -116,6 +116,32 @@ bool MultiScanAccepted(const Frame& f) {
     return f.Count == 1 || blocks <= 10;
 }
 
+std::int64_t BytesLeft(const StreamBuf& in) {
+    return in.Stream->Size() - in.Stream->Position() + (in.Count - in.Pos);
+}
+
+bool WithinBudget(const Frame& f, bool newPicture, bool multiScan) {
+    constexpr std::int64_t MB = std::int64_t(1) << 20;
+    int hMax = 1, vMax = 1;
+    for (int i = 0; i < f.Count; ++i) {
+        hMax = std::max(hMax, f.Comp[i].H);
+        vMax = std::max(vMax, f.Comp[i].V);
+    }
+    if (f.Count == 1) hMax = vMax = 1;
+    const std::int64_t mcus = ((std::int64_t(f.Width) + 8 * hMax - 1) / (8 * hMax)) *
+                              ((std::int64_t(f.Height) + 8 * vMax - 1) / (8 * vMax));
+    std::int64_t blocks = 0;
+    for (int i = 0; i < f.Count; ++i)
+        blocks += f.Count == 1 ? mcus : mcus * f.Comp[i].H * f.Comp[i].V;
+    // The scan-by-scan decoder holds every block's coefficients, then its
+    // samples.
+    const std::int64_t cost =
+        (newPicture ? std::int64_t(f.Width) * f.Height * 4 : 0) + (multiScan ? blocks * 192 : 0);
+    if (cost <= (f.Arithmetic ? 16 : 64) * MB) return true;
+    const std::int64_t needed = f.Arithmetic ? 0 : f.Progressive ? blocks / 8 : blocks / 4;
+    return f.DataBytes >= needed && cost <= 256 * std::max(f.DataBytes, MB);
+}
+
 void HeightFromDnl(StreamBuf& in, Frame& f) {
     if (f.Height != 0 || !f.Complete) return;
     TStream* s = in.Stream;
@@ -143,6 +169,13 @@ void HeightFromDnl(StreamBuf& in, Frame& f) {
 void SetFrameType(Frame& f, std::uint8_t marker) {
     f.Progressive = marker == SOF2 || marker == SOF10;
     f.Arithmetic = marker == SOF9 || marker == SOF10;
+}
+
+bool WholeInOneScan(const Frame& f, const Scan& s) {
+    if (s.Count != f.Count || s.Ss != 0 || s.Se != 63 || s.Ah != 0 || s.Al != 0) return false;
+    for (int i = 0; i < s.Count; ++i)
+        if (s.Comp[i] != i) return false;
+    return true;
 }
 
 bool RgbComponents(const Frame& f, int adobeTransform) {
@@ -260,6 +293,29 @@ void ReadDAC(StreamBuf& in, Tables& t) {
 
 using namespace jpeg;
 
+namespace {
+
+// Whether the frame's first scan is one the single-scan decoder takes; true
+// when the data ends or breaks before it (Load fails there either way).
+bool FirstScanWhole(StreamBuf& in, Frame f) {
+    try {
+        for (;;) {
+            const std::uint8_t m = NextMarker(in);
+            if (m == SOS) {
+                Scan s;
+                ReadScan(in, f, s);
+                return WholeInOneScan(f, s);
+            }
+            if (m == EOI || DecodableFrame(m)) return true;
+            if (m != SOI && (m < RST0 || m > RST7)) SkipSegment(in);
+        }
+    } catch (const EStreamError&) {
+        return true;
+    }
+}
+
+} // namespace
+
 std::int8_t JpegFormat::Test(TStream* s, GFXFileDesc* d) {
     return GuardedTest(s, [&]() -> std::int8_t {
         try {
@@ -283,9 +339,14 @@ std::int8_t JpegFormat::TestMarkers(TStream* s, GFXFileDesc* d) {
         if (DecodableFrame(m)) {
             Frame f;
             SetFrameType(f, m);
-            const bool single = ReadFrame(in, f) && !f.Progressive && !f.Arithmetic;
+            bool single = ReadFrame(in, f) && !f.Progressive && !f.Arithmetic;
             HeightFromDnl(in, f);
-            const bool ok = single || MultiScanAccepted(f);
+            f.DataBytes = BytesLeft(in);
+            bool ok = single || MultiScanAccepted(f);
+            // As Load: a frame the single-scan decoder takes whose first
+            // scan is not one whole goes to the scan-by-scan decoder.
+            if (ok && single) single = FirstScanWhole(in, f);
+            ok = ok && WithinBudget(f, true, !single);
             if (d != nullptr) {
                 d->Width = f.Width;
                 d->Height = f.Height;

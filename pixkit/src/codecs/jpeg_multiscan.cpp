@@ -44,6 +44,7 @@ class MultiScanDecoder {
     void DecodeScan(const Scan& s);
     template <typename Entropy> void DecodeScanWith(Entropy& e, const Scan& s);
     void CheckScan(const Scan& s) const;
+    void ChargeScan(const Scan& s);
     void Sequential(BitReader& br, CompCoefs& c, const Component& k, std::int16_t* blk);
     void AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
     void AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
@@ -58,6 +59,9 @@ class MultiScanDecoder {
     int eobRun_ = 0;
     // The largest DC difference category and DC value of the precision.
     int dcBits_ = 11, dcLimit_ = 2047;
+    // Work charged for the scans so far (see ChargeScan).
+    static constexpr int kBlockWork = 8, kWorkPerBlock = 1024;
+    std::int64_t work_ = 0;
     std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
     bool damaged_ = false;     // a scan's data ended early
 };
@@ -74,15 +78,7 @@ void MultiScanDecoder::Setup(Buffer& b) {
     }
     mcusX_ = (f_.Width + 8 * hMax_ - 1) / (8 * hMax_);
     mcusY_ = (f_.Height + 8 * vMax_ - 1) / (8 * vMax_);
-    std::int64_t blocks = 0;
-    for (int i = 0; i < f_.Count; ++i)
-        blocks += std::int64_t(mcusX_) * mcusY_ * f_.Comp[i].H * f_.Comp[i].V;
-    // Every block costs at least one bit in the first DC scan: a short file
-    // cannot claim a huge picture (whose coefficients are held also when b
-    // is an existing buffer it is clipped to).
-    const std::int64_t left = in_.Stream->Size() - in_.Stream->Position() + (in_.Count - in_.Pos);
-    if (std::int64_t(f_.Width) * f_.Height > kLargeImagePixels && left < blocks / 8)
-        throw EInvalidImage();
+    if (!WithinBudget(f_, b.Empty(), true)) throw EInvalidImage();
     AllocImage(b, f_.Width, f_.Height);
     try {
         for (int i = 0; i < f_.Count; ++i) {
@@ -255,6 +251,7 @@ void MultiScanDecoder::ResetPredictions() {
 
 void MultiScanDecoder::DecodeScan(const Scan& s) {
     CheckScan(s);
+    ChargeScan(s);
     if (f_.Arithmetic) {
         ArithScan e(in_, f_, t_, s);
         DecodeScanWith(e, s);
@@ -310,6 +307,24 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, co
             }
     }
     scanEnd_ = e.EndMarker();
+}
+
+// Every scan visits all its blocks, however little data it has (an end of
+// band run covers thousands): the work of all scans together, per block
+// and coefficient of their bands, is held to what a file refining every
+// coefficient bit by bit needs, so that a small file of endless scans ends
+// in an error after bounded time, with the picture decoded so far.
+void MultiScanDecoder::ChargeScan(const Scan& s) {
+    std::int64_t blocks = 0, allBlocks = 0;
+    for (int i = 0; i < f_.Count; ++i)
+        allBlocks += std::int64_t(comp_[i].BlocksW) * comp_[i].BlocksH;
+    for (int i = 0; i < s.Count; ++i) {
+        const CompCoefs& c = comp_[s.Comp[i]];
+        blocks +=
+            s.Count == 1 ? std::int64_t(c.UsedW) * c.UsedH : std::int64_t(c.BlocksW) * c.BlocksH;
+    }
+    work_ += blocks * (s.Se - s.Ss + 1 + kBlockWork);
+    if (work_ > kWorkPerBlock * allBlocks) throw EInvalidImage();
 }
 
 // Reads the segments after a scan: tables for the next scan up to its
