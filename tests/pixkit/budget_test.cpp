@@ -210,8 +210,8 @@ TEST(Budget, TinyFilesClaimingHugePicturesCostLittle) {
         {"icon with a DIB of 16384 x 16384", ".ico", IcoWithDib(16384, 16384)},
         {"WMF of 16384 x 16384 pixels", ".wmf", Wmf(16384)},
         {"EMF of 16384 x 16384 pixels", ".emf", Emf(16384)},
-        // JPEG: the declared size is allocated before the scan until the
-        // JPEG decoder gets its own budget.
+        // JPEG: refused before the scan, its data cannot hold the blocks
+        // (more cases in jpeg_bad_input_test.cpp).
         {"JPEG 65535 x 65535", ".jpg", jpg},
     };
     for (const Case& c : cases) {
