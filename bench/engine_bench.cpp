@@ -4,6 +4,8 @@
 // copies and scaling, source pixels for the rotation.
 #include <pixkit/buffer.h>
 
+#include "pixman_scale.h"
+
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -40,10 +42,7 @@ Buffer MakeTarget(int w, int h) {
     return b;
 }
 
-pixman_image_t* Wrap(Buffer& b) {
-    return pixman_image_create_bits(PIXMAN_x8r8g8b8, b.Width(), b.Height(),
-                                    reinterpret_cast<std::uint32_t*>(b.Data), b.Pitch * 4);
-}
+using benchpeer::Wrap;
 
 // ---- Copy -----------------------------------------------------------------
 
@@ -97,23 +96,7 @@ void ScalePixkit(benchmark::State& state, int w, int h, int mode) {
 
 void ScalePixman(benchmark::State& state, int w, int h, pixman_filter_t filter) {
     Buffer src = MakeSource(kW, kH), dst = MakeTarget(w, h);
-    pixman_image_t* s = Wrap(src);
-    pixman_image_t* d = Wrap(dst);
-    pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(double(kW) / w),
-                                pixman_double_to_fixed(double(kH) / h));
-    pixman_image_set_transform(s, &t);
-    pixman_image_set_filter(s, filter, nullptr, 0);
-    // Padding lets the bilinear filter take its fast path at the edges.
-    pixman_image_set_repeat(s, filter == PIXMAN_FILTER_BILINEAR ? PIXMAN_REPEAT_PAD
-                                                                : PIXMAN_REPEAT_NONE);
-    for (auto _ : state) {
-        pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, 0, 0, 0, 0, 0, 0, w, h);
-        benchmark::ClobberMemory();
-    }
-    pixman_image_unref(s);
-    pixman_image_unref(d);
-    state.SetItemsProcessed(state.iterations() * std::int64_t(w) * h);
+    benchpeer::PixmanScale(state, src, dst, filter, std::int64_t(w) * h);
 }
 
 BENCHMARK_CAPTURE(ScalePixkit, down, 2000, 1500, 0)

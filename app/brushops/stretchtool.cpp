@@ -80,31 +80,20 @@ void P_stretch_brush::Hide() {
 // under it was saved.
 void P_stretch_brush::Preview() {
     Painting& paint = *Paint();
-    Buffer& image = paint.Image();
     const Pair<int> size = NewSize();
     const Rect r = StretchRect({AnchorX, AnchorY}, size);
-    const Rect c{std::max(r.Left, image.Area.Left), std::max(r.Top, image.Area.Top),
-                 std::min(r.Right, image.Area.Right), std::min(r.Bottom, image.Area.Bottom)};
     paint.ShowOffset({0, 0}, size);
-    if (c.Right < c.Left || c.Bottom < c.Top) return;
-    saved_.Alloc(Pair<int>{c.Right - c.Left + 1, c.Bottom - c.Top + 1});
-    if (saved_.Empty()) return;
-    saved_.Copy(image, {-c.Left, -c.Top}, kCopyAll);
-    savedAt_ = {c.Left, c.Top};
-    hasSaved_ = true;
+    if (!saved_.Save(paint, r)) return;
     paint.ClipView().Scale(paint.Brush.Painting, size, {r.Left, r.Top}, kBrushTransparent,
                            ScaleMode());
-    paint.Invalidate(c);
+    const Buffer& image = paint.Image();
+    paint.Invalidate({std::max(r.Left, image.Area.Left), std::max(r.Top, image.Area.Top),
+                      std::min(r.Right, image.Area.Right), std::min(r.Bottom, image.Area.Bottom)});
     paint.UpdateNow();
 }
 
 void P_stretch_brush::PutBack() {
-    if (!hasSaved_) return;
-    hasSaved_ = false;
-    Painting& paint = *Paint();
-    paint.Image().Copy(saved_, savedAt_, kCopyAll);
-    paint.Invalidate({savedAt_.x, savedAt_.y, savedAt_.x + saved_.Width() - 1,
-                      savedAt_.y + saved_.Height() - 1});
+    saved_.PutBack(*Paint());
 }
 
 void P_stretch_brush::Press() {

@@ -5,6 +5,7 @@
 // pixel the brush comes out mirrored.
 #pragma once
 
+#include "brushops/savedarea.h"
 #include "tools/icon.h"
 
 #include <pixkit/buffer.h>
@@ -34,9 +35,7 @@ class P_stretch_brush : public P_icon {
     void PutBack();
     void Apply();
 
-    pixkit::Buffer saved_; // the image under the preview
-    pixkit::Pair<int> savedAt_{0, 0};
-    bool hasSaved_ = false;
+    SavedArea saved_; // the image under the preview
 };
 
 // Width only: the height stays.

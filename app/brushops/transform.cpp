@@ -13,6 +13,9 @@ using pixkit::Pair;
 using pixkit::Pixel;
 
 namespace {
+// Pixels in one band of ScaleBrushTo: 256 KB, well inside a core's cache.
+constexpr int kBandPixels = 1 << 16;
+
 // A side times a factor, truncated toward zero and kept in int range (a
 // side that large is refused by the limit check anyway).
 int ScaledSide(int side, double factor) {
@@ -55,16 +58,39 @@ ScaleOutcome ScaleBrushTo(Buffer& brush, Pair<int> size, Pixel background, int m
     Buffer scaled;
     scaled.Alloc(newSize);
     if (scaled.Empty()) return ScaleOutcome::TooBig;
-    if (mode == 0) {
-        // Nearest samples cover every target pixel once: copying every
-        // sample, transparent ones included, gives what drawing the opaque
-        // ones over the background does, in one pass less.
-        scaled.Scale(brush, size, {0, 0}, kCopyAll, 0);
-    } else {
-        scaled.Box(scaled.Area, background);
-        scaled.Scale(brush, size, {0, 0}, kBrushTransparent, mode);
+    const int w = scaled.Width(), h = scaled.Height();
+    // Nearest samples cover every target pixel once: copying every sample,
+    // transparent ones included, gives what drawing the opaque ones over the
+    // background does, in one pass less. Anti-aliased samples that are
+    // transparent take the background; when the brush grows, giving its
+    // transparent pixels the background colour first is cheaper than
+    // testing each of the many more samples, and repeated rows are copied.
+    // The brush is replaced anyway, so its own pixels are changed, unless
+    // it is a view of pixels someone else keeps.
+    Buffer remapped;
+    Buffer* from = &brush;
+    Pixel key = mode == 0 ? kCopyAll : kBrushTransparent;
+    if (key != kCopyAll && std::int64_t(w) * h > std::int64_t(brush.Width()) * brush.Height()) {
+        if (brush.Owned == 1) {
+            CloneBuffer(remapped, brush);
+            from = &remapped;
+        }
+        if (!from->Empty()) {
+            from->ChColor(kBrushTransparent, background);
+            key = kCopyAll;
+        }
     }
-    scaled.ChColor(background, kBrushTransparent);
+    // The block is made in bands of rows small enough to stay in the cache,
+    // so the background fill, the scaling and the change to transparent
+    // each find the rows the step before them wrote. Clipping to a band
+    // does not move the samples.
+    const int rows = std::max(1, kBandPixels / w);
+    for (int top = 0; top < h; top += rows) {
+        Buffer band(scaled, pixkit::Rect{0, top, w - 1, std::min(top + rows, h) - 1}, true);
+        if (key != kCopyAll) band.Box(band.Area, background);
+        band.Scale(*from, size, {0, 0}, key, mode);
+        band.ChColor(background, kBrushTransparent);
+    }
     brush = scaled;
     return ScaleOutcome::Done;
 }

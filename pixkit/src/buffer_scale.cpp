@@ -7,6 +7,7 @@
 
 #include "clip.h"
 #include "mean4.h"
+#include "vector_clones.h"
 
 #include <cstdint>
 #include <cstring>
@@ -60,14 +61,35 @@ bool UseSupersampling(const AxisMap& x, const AxisMap& y, int mode) {
     return !(near(x) && near(y));
 }
 
+// v, or under when v is the key. Without a branch: with half the samples
+// transparent a branch would guess wrong every other pixel.
+Pixel Pick(Pixel v, Pixel key, Pixel under) {
+    const Pixel isKey = Pixel(0) - Pixel(v == key);
+    return (v & ~isKey) | (under & isKey);
+}
+
 void PlainRow(Pixel* d, const Pixel* s, const std::ptrdiff_t* xt, std::size_t w, Pixel key) {
     if (key == NoKey) {
         for (std::size_t j = 0; j < w; ++j) d[j] = s[xt[j]];
     } else {
-        for (std::size_t j = 0; j < w; ++j) {
-            const Pixel v = s[xt[j]];
-            d[j] = v == key ? d[j] : v;
-        }
+        for (std::size_t j = 0; j < w; ++j) d[j] = Pick(s[xt[j]], key, d[j]);
+    }
+}
+
+// Every second source pixel, as halving samples them.
+bool EverySecond(const Offsets& xs) {
+    for (std::size_t j = 1; j < xs.size(); ++j)
+        if (xs[j] != xs[j - 1] + 2) return false;
+    return true;
+}
+
+// PlainRow for every second pixel, s pointing at the first sample.
+PIXKIT_VECTOR_CLONES void EverySecondRow(Pixel* __restrict d, const Pixel* __restrict s,
+                                         std::size_t w, Pixel key) {
+    if (key == NoKey) {
+        for (std::size_t j = 0; j < w; ++j) d[j] = s[2 * j];
+    } else {
+        for (std::size_t j = 0; j < w; ++j) d[j] = Pick(s[2 * j], key, d[j]);
     }
 }
 
@@ -78,11 +100,14 @@ void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
     const Offsets xs = x.Table(x.Step() >> 1, 1);
     const Offsets ys = y.Table(y.Step() >> 1, sPitch);
     const std::size_t w = xs.size();
+    const bool halving = EverySecond(xs);
     for (std::size_t r = 0; r < ys.size(); ++r, d += dPitch) {
         // Without a key a row sampled from the same source row as the row
         // above it repeats that row.
         if (key == NoKey && r > 0 && ys[r] == ys[r - 1])
             std::memcpy(d, d - dPitch, w * sizeof(Pixel));
+        else if (halving)
+            EverySecondRow(d, s + ys[r] + xs[0], w, key);
         else
             PlainRow(d, s + ys[r], xs.data(), w, key);
     }
@@ -91,6 +116,21 @@ void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
 struct SuperTables {
     Offsets x0, x1, y0, y1;
 };
+
+// The 2 x 2 samples of every target pixel lie side by side and each pair
+// starts two source pixels after the one before: an exact halving, which
+// reads the rows in order instead of through the tables.
+bool AdjacentPairs(const Offsets& a, const Offsets& b) {
+    for (std::size_t j = 0; j < a.size(); ++j)
+        if (b[j] != a[j] + 1 || (j > 0 && a[j] != a[j - 1] + 2)) return false;
+    return true;
+}
+
+// Enlarging by two or more: both samples of every target pixel are the same
+// source pixel, so the mean is that pixel (with the top byte cleared).
+bool SameSamples(const SuperTables& t) {
+    return t.x0 == t.x1 && t.y0 == t.y1;
+}
 
 void SuperRow(Pixel* d, const Pixel* s0, const Pixel* s1, const SuperTables& t, Pixel key) {
     const std::size_t w = t.x0.size();
@@ -104,10 +144,35 @@ void SuperRow(Pixel* d, const Pixel* s0, const Pixel* s1, const SuperTables& t, 
     // A key sample takes the target pixel, so the edge blends with what
     // lies below.
     for (std::size_t j = 0; j < w; ++j) {
-        const Pixel under = d[j];
-        const auto pick = [&](Pixel v) { return v == key ? under : v; };
-        d[j] = detail::Mean4(pick(s0[a[j]]), pick(s0[b[j]]), pick(s1[a[j]]), pick(s1[b[j]]));
+        const Pixel u = d[j];
+        d[j] = detail::Mean4(Pick(s0[a[j]], key, u), Pick(s0[b[j]], key, u), Pick(s1[a[j]], key, u),
+                             Pick(s1[b[j]], key, u));
     }
+}
+
+// SuperRow for adjacent pairs; s0 and s1 point at the first pair.
+PIXKIT_VECTOR_CLONES void HalvingRow(Pixel* __restrict d, const Pixel* __restrict s0,
+                                     const Pixel* __restrict s1, std::size_t w, Pixel key) {
+    if (key == NoKey) {
+        for (std::size_t j = 0; j < w; ++j)
+            d[j] = detail::Mean4(s0[2 * j], s0[2 * j + 1], s1[2 * j], s1[2 * j + 1]);
+        return;
+    }
+    for (std::size_t j = 0; j < w; ++j) {
+        const Pixel u = d[j];
+        d[j] = detail::Mean4(Pick(s0[2 * j], key, u), Pick(s0[2 * j + 1], key, u),
+                             Pick(s1[2 * j], key, u), Pick(s1[2 * j + 1], key, u));
+    }
+}
+
+// SuperRow when all four samples are one pixel.
+void SameSampleRow(Pixel* d, const Pixel* s, const std::ptrdiff_t* xt, std::size_t w, Pixel key) {
+    constexpr Pixel kColour = 0xFFFFFFu;
+    if (key == NoKey) {
+        for (std::size_t j = 0; j < w; ++j) d[j] = s[xt[j]] & kColour;
+        return;
+    }
+    for (std::size_t j = 0; j < w; ++j) d[j] = Pick(s[xt[j]], key, d[j]) & kColour;
 }
 
 // Target pixel i samples floor((i + 1/4) * step) and floor((i + 3/4) * step):
@@ -118,9 +183,15 @@ void ScaleSuper(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
     const SuperTables t{x.Table(sx >> 2, 1), x.Table((sx >> 2) + (sx >> 1), 1),
                         y.Table(sy >> 2, sPitch), y.Table((sy >> 2) + (sy >> 1), sPitch)};
     const std::size_t w = t.x0.size();
+    const bool pairs = AdjacentPairs(t.x0, t.x1);
+    const bool same = !pairs && SameSamples(t);
     for (std::size_t r = 0; r < t.y0.size(); ++r, d += dPitch) {
         if (key == NoKey && r > 0 && t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1])
             std::memcpy(d, d - dPitch, w * sizeof(Pixel));
+        else if (pairs)
+            HalvingRow(d, s + t.y0[r] + t.x0[0], s + t.y1[r] + t.x0[0], w, key);
+        else if (same)
+            SameSampleRow(d, s + t.y0[r], t.x0.data(), w, key);
         else
             SuperRow(d, s + t.y0[r], s + t.y1[r], t, key);
     }
