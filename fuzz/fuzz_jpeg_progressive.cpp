@@ -1,7 +1,7 @@
 // The scan-by-scan JPEG decoder on arbitrary bytes (seeded with progressive,
-// per-component, 4:1:1, arithmetic-coded and 12-bit files): Test, then Load into a fresh buffer when
-// the declared size is modest and into an existing small one. Clean errors
-// are expected; a file cut short or damaged must still leave the frame's
+// per-component, 4:1:1, arithmetic-coded and 12-bit files): Test, then Load into a fresh buffer
+// when the declared size is modest and into an existing small one, and the reduced decodes for
+// thumbnails. Clean errors are expected; a file cut short or damaged must still leave the frame's
 // size in a fresh buffer.
 #include "codec_fuzz.h"
 
@@ -26,5 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!b.Empty() && (b.Width() != d.Width || b.Height() != d.Height)) std::abort();
     FuzzFormat(jpeg, data, size);
+    for (const int scale : {2, 8}) {
+        Buffer r;
+        Pair<int> full{0, 0};
+        try {
+            s.SetPosition(0);
+            jpeg->LoadReduced(r, &s, nullptr, {d.Width / scale, d.Height / scale}, &full);
+        } catch (const EStreamError&) {
+        }
+        if (!r.Empty() && (full.x != d.Width || r.Width() > d.Width)) std::abort();
+    }
     return 0;
 }

@@ -16,11 +16,17 @@ class JpegFormat : public GFXFile {
     JpegFormat() : GFXFile("JPEG", "*.JPG;*.JPEG;*.JFIF", true) {}
     std::int8_t Test(TStream* s, GFXFileDesc* d) override;
     void Load(Buffer& b, TStream* s, GFXtra32* x) override;
+    // Decodes at 1/2, 1/4 or 1/8 of the size through a scaled inverse
+    // transform, chroma included (no upsampling at those sizes).
+    void LoadReduced(Buffer& b, TStream* s, GFXtra32* x, Pair<int> atLeast,
+                     Pair<int>* fullSize) override;
     void Save(Buffer& b, TStream* s, GFXtra32* x, Buffer* work) override;
     int GetImgCount(TStream*) override { return 1; }
 
   private:
     static std::int8_t TestMarkers(TStream* s, GFXFileDesc* d);
+    // Load, at the largest reduction still at least atLeast when given.
+    static void Decode(Buffer& b, TStream* s, const Pair<int>* atLeast, Pair<int>* fullSize);
 };
 
 namespace jpeg {
@@ -91,7 +97,23 @@ struct Frame {
     bool Complete = false;      // every component read, table numbers valid
     int Adobe = -1;             // the Adobe APP14 colour transform, -1 without one
     std::int64_t DataBytes = 0; // bytes in the stream after the frame header
+    // Decoded at 1 / Scale of the size (1, 2, 4 or 8): each component's
+    // blocks give fewer samples, as many as make it full resolution at that
+    // size (see BlockSamples), so no component needs upsampling.
+    int Scale = 1;
 };
+
+// The samples across (horizontal) or down one block of component c gives:
+// 8, or at a reduced scale 8 / Scale times the component's subsampling.
+int BlockSamples(const Frame& f, int c, bool horizontal);
+// The largest of the scales 8, 4 and 2 at which the frame's picture is
+// still at least atLeast in both directions (1 when none is) and every
+// component's blocks hold at most 8 x 8 samples.
+int ChooseScale(const Frame& f, Pair<int> atLeast);
+// The picture's size at the frame's scale (rounded up).
+inline int ScaledSize(int size, int scale) {
+    return (size + scale - 1) / scale;
+}
 
 // Sets the coding process of a frame from its marker.
 void SetFrameType(Frame& f, std::uint8_t marker);
@@ -219,6 +241,11 @@ void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride);
 // The same for 12-bit samples (coefficients within +-32768), each sample
 // rounded to 8 bits.
 void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride);
+// Inverse DCT to w x h samples (each 1, 2, 4 or 8): every sample is the
+// mean of the 8 / w x 8 / h samples of the full transform it stands for;
+// 12-bit samples (precision 12) are rounded to 8 bits.
+void ScaledIDCT(const std::int32_t* coef, std::uint8_t* out, int stride, int w, int h,
+                int precision);
 // Forward DCT of 8 x 8 level-shifted samples; the results are 8 times the
 // T.81 coefficients (natural order).
 void ForwardDCT(const std::int32_t* in, std::int32_t* out);

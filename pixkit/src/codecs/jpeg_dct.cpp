@@ -8,6 +8,8 @@
 #include "jpeg.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace pixkit::jpeg {
 
@@ -129,6 +131,61 @@ void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride) {
             out[c] = static_cast<std::uint8_t>(std::min<std::int64_t>((v + 8) >> 4, 255));
         }
     }
+}
+
+namespace {
+
+// Row i of kBasis[k] weighs the 8 frequencies for output sample i of
+// n = 1 << k: the mean of the 8-point inverse basis over the 8 / n samples
+// the output stands for.
+using Basis = std::array<std::array<float, 8>, 8>;
+const std::array<Basis, 4> kBasis = [] {
+    std::array<Basis, 4> b{};
+    for (int k = 0; k < 4; ++k) {
+        const int n = 1 << k, span = 8 / n;
+        for (int i = 0; i < n; ++i)
+            for (int u = 0; u < 8; ++u) {
+                double sum = 0;
+                for (int x = span * i; x < span * (i + 1); ++x)
+                    sum += std::cos((2 * x + 1) * u * M_PI / 16);
+                const double c = u == 0 ? std::sqrt(0.5) : 1.0;
+                b[std::size_t(k)][std::size_t(i)][std::size_t(u)] = float(0.5 * c * sum / span);
+            }
+    }
+    return b;
+}();
+
+int Log2(int n) {
+    return n == 8 ? 3 : n == 4 ? 2 : n == 2 ? 1 : 0;
+}
+
+} // namespace
+
+void ScaledIDCT(const std::int32_t* coef, std::uint8_t* out, int stride, int w, int h,
+                int precision) {
+    const float scale = precision > 8 ? 1.0f / 16 : 1.0f;
+    if (w == 1 && h == 1) {
+        // The DC term alone, rounded as the full transform's DC-only blocks.
+        const std::int32_t dc = precision > 8 ? (coef[0] + 64) >> 7 : (coef[0] + 4) >> 3;
+        *out = static_cast<std::uint8_t>(std::clamp(dc + 128, 0, 255));
+        return;
+    }
+    const Basis& rows = kBasis[std::size_t(Log2(h))];
+    const Basis& cols = kBasis[std::size_t(Log2(w))];
+    float tmp[8][8];
+    for (int i = 0; i < h; ++i)
+        for (int v = 0; v < 8; ++v) {
+            float sum = 0;
+            for (int u = 0; u < 8; ++u)
+                sum += rows[std::size_t(i)][std::size_t(u)] * float(coef[u * 8 + v]);
+            tmp[i][v] = sum * scale;
+        }
+    for (int i = 0; i < h; ++i, out += stride)
+        for (int j = 0; j < w; ++j) {
+            float sum = 128.5f;
+            for (int v = 0; v < 8; ++v) sum += tmp[i][v] * cols[std::size_t(j)][std::size_t(v)];
+            out[j] = static_cast<std::uint8_t>(std::clamp(int(std::floor(sum)), 0, 255));
+        }
 }
 
 namespace {

@@ -21,6 +21,7 @@ struct CompState {
     std::int32_t Q[64]; // natural order
     int Pred = 0;
     int H = 1, V = 1;
+    int BlockW = 8, BlockH = 8;       // samples of one block (fewer at a reduced scale)
     int Stride = 0;                   // samples per plane row
     std::vector<std::uint8_t> Set[2]; // two MCU rows of samples, 8 V rows each
     std::vector<std::uint8_t> Above;  // last row of the MCU row before the previous one
@@ -71,14 +72,15 @@ bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
     return ac;
 }
 
-void FillBlock(std::int32_t dc, std::uint8_t* out, int stride) {
+// A block of its DC term alone: w x h equal samples.
+void FillBlock(std::int32_t dc, std::uint8_t* out, int stride, int w = 8, int h = 8) {
     const auto v = static_cast<std::uint8_t>(std::clamp(((dc * 4 + 16) >> 5) + 128, 0, 255));
-    for (int r = 0; r < 8; ++r, out += stride) std::memset(out, v, 8);
+    for (int r = 0; r < h; ++r, out += stride) std::memset(out, v, std::size_t(w));
 }
 
 class ScanDecoder {
   public:
-    ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t) : br_(in), f_(f), t_(t) {}
+    ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t) : br_(in), f_(f), t_(t), out_(f) {}
     void Run(Buffer& b);
 
   private:
@@ -89,6 +91,7 @@ class ScanDecoder {
     BitReader br_;
     const Frame& f_;
     const Tables& t_;
+    Frame out_; // the frame as output: at a reduced scale, full resolution at that size
     CompState comp_[3];
     int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0;
     bool smooth2x2_ = false; // 2 x 2 luminance: rows need their neighbours
@@ -100,10 +103,15 @@ class ScanDecoder {
 void ScanDecoder::Setup() {
     const Component& luma = f_.Comp[0];
     const int mcuW = 8 * luma.H;
-    mcuH_ = 8 * luma.V;
     mcusX_ = (f_.Width + mcuW - 1) / mcuW;
-    mcusY_ = (f_.Height + mcuH_ - 1) / mcuH_;
-    smooth2x2_ = f_.Count == 3 && luma.V == 2;
+    mcusY_ = (f_.Height + 8 * luma.V - 1) / (8 * luma.V);
+    mcuH_ = BlockSamples(f_, 0, false) * luma.V;
+    smooth2x2_ = f_.Count == 3 && luma.V == 2 && f_.Scale == 1;
+    if (f_.Scale > 1) {
+        out_.Width = ScaledSize(f_.Width, f_.Scale);
+        out_.Height = ScaledSize(f_.Height, f_.Scale);
+        for (int i = 0; i < f_.Count; ++i) out_.Comp[i].H = out_.Comp[i].V = 1;
+    }
     for (int i = 0; i < f_.Count; ++i) {
         const Component& src = f_.Comp[i];
         CompState& c = comp_[i];
@@ -115,8 +123,10 @@ void ScanDecoder::Setup() {
         for (int k = 0; k < 64; ++k) c.Q[k] = t_.Quant[src.Quant][k];
         c.H = src.H;
         c.V = src.V;
-        c.Stride = mcusX_ * 8 * c.H;
-        const std::size_t bytes = std::size_t(c.Stride) * 8 * c.V;
+        c.BlockW = BlockSamples(f_, i, true);
+        c.BlockH = BlockSamples(f_, i, false);
+        c.Stride = mcusX_ * c.BlockW * c.H;
+        const std::size_t bytes = std::size_t(c.Stride) * c.BlockH * c.V;
         c.Set[0].resize(bytes);
         if (smooth2x2_) {
             c.Set[1].resize(bytes);
@@ -136,14 +146,16 @@ void ScanDecoder::DecodeRow(int set) {
         }
         for (int i = 0; i < f_.Count; ++i) {
             CompState& c = comp_[i];
-            std::uint8_t* base = c.Set[set].data() + mx * 8 * c.H;
+            std::uint8_t* base = c.Set[set].data() + mx * c.BlockW * c.H;
             for (int v = 0; v < c.V; ++v)
                 for (int h = 0; h < c.H; ++h) {
-                    std::uint8_t* out = base + v * 8 * c.Stride + h * 8;
-                    if (DecodeBlock(br_, c, coef))
-                        InverseDCT(coef, out, c.Stride);
+                    std::uint8_t* out = base + v * c.BlockH * c.Stride + h * c.BlockW;
+                    if (!DecodeBlock(br_, c, coef))
+                        FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
+                    else if (f_.Scale > 1)
+                        ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
                     else
-                        FillBlock(coef[0], out, c.Stride);
+                        InverseDCT(coef, out, c.Stride);
                 }
         }
         br_.CheckNotOverrun();
@@ -154,7 +166,7 @@ void ScanDecoder::DecodeRow(int set) {
 void ScanDecoder::Output(Buffer& b, int row, bool last) {
     McuRows m{};
     m.Top = row * mcuH_;
-    m.Rows = std::min(mcuH_, f_.Height - m.Top);
+    m.Rows = std::min(mcuH_, out_.Height - m.Top);
     const int set = smooth2x2_ ? row & 1 : 0;
     for (int i = 0; i < f_.Count; ++i) {
         const CompState& c = comp_[i];
@@ -165,8 +177,8 @@ void ScanDecoder::Output(Buffer& b, int row, bool last) {
         const int validRows = (m.Rows + 1) / 2;
         m.Below[i] = last ? m.Plane[i] + (validRows - 1) * c.Stride : comp_[i].Set[set ^ 1].data();
     }
-    OutputRows(f_, m, b, scratch_.data(), sums_.data());
-    GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
+    OutputRows(out_, m, b, scratch_.data(), sums_.data());
+    GFXFile::ReportRows(m.Top + m.Rows, out_.Height);
 }
 
 void ScanDecoder::Run(Buffer& b) {
@@ -210,6 +222,15 @@ void ScanDecoder::Run(Buffer& b) {
 } // namespace
 
 void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
+    Decode(b, s, nullptr, nullptr);
+}
+
+void JpegFormat::LoadReduced(Buffer& b, TStream* s, GFXtra32*, Pair<int> atLeast,
+                             Pair<int>* fullSize) {
+    Decode(b, s, &atLeast, fullSize);
+}
+
+void JpegFormat::Decode(Buffer& b, TStream* s, const Pair<int>* atLeast, Pair<int>* fullSize) {
     StreamBuf in(s, 65536);
     if (in.Get() != 0xFF || in.Get() != SOI) throw EInvalidImage();
     Frame f;
@@ -230,6 +251,8 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             HeightFromDnl(in, f);
             f.DataBytes = BytesLeft(in);
             if (!singleScan && !MultiScanAccepted(f)) throw EInvalidImage();
+            if (fullSize != nullptr) *fullSize = {f.Width, f.Height};
+            if (atLeast != nullptr) f.Scale = ChooseScale(f, *atLeast);
             haveFrame = true;
             break;
         case DQT:
@@ -262,7 +285,7 @@ void JpegFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
             }
             f.Rgb = f.Count == 3 && transform == 0;
             if (!WithinBudget(f, b.Empty(), false)) throw EInvalidImage();
-            AllocImage(b, f.Width, f.Height);
+            AllocImage(b, ScaledSize(f.Width, f.Scale), ScaledSize(f.Height, f.Scale));
             ScanDecoder(in, f, *tables).Run(b);
             return;
         }

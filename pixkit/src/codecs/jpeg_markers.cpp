@@ -116,6 +116,27 @@ bool MultiScanAccepted(const Frame& f) {
     return f.Count == 1 || blocks <= 10;
 }
 
+int BlockSamples(const Frame& f, int c, bool horizontal) {
+    if (f.Scale == 1 || f.Count == 1) return 8 / f.Scale;
+    int most = 1;
+    for (int i = 0; i < f.Count; ++i) most = std::max(most, horizontal ? f.Comp[i].H : f.Comp[i].V);
+    return 8 / f.Scale * most / (horizontal ? f.Comp[c].H : f.Comp[c].V);
+}
+
+int ChooseScale(const Frame& f, Pair<int> atLeast) {
+    for (int scale = 8; scale > 1; scale /= 2) {
+        if (ScaledSize(f.Width, scale) < atLeast.x || ScaledSize(f.Height, scale) < atLeast.y)
+            continue;
+        Frame g = f;
+        g.Scale = scale;
+        bool fits = true;
+        for (int i = 0; i < f.Count; ++i)
+            fits = fits && BlockSamples(g, i, true) <= 8 && BlockSamples(g, i, false) <= 8;
+        if (fits) return scale;
+    }
+    return 1;
+}
+
 std::int64_t BytesLeft(const StreamBuf& in) {
     return in.Stream->Size() - in.Stream->Position() + (in.Count - in.Pos);
 }

@@ -79,7 +79,7 @@ void MultiScanDecoder::Setup(Buffer& b) {
     mcusX_ = (f_.Width + 8 * hMax_ - 1) / (8 * hMax_);
     mcusY_ = (f_.Height + 8 * vMax_ - 1) / (8 * vMax_);
     if (!WithinBudget(f_, b.Empty(), true)) throw EInvalidImage();
-    AllocImage(b, f_.Width, f_.Height);
+    AllocImage(b, ScaledSize(f_.Width, f_.Scale), ScaledSize(f_.Height, f_.Scale));
     try {
         for (int i = 0; i < f_.Count; ++i) {
             const Component& k = f_.Comp[i];
@@ -361,10 +361,11 @@ bool MultiScanDecoder::NextScan(Scan& s) {
 }
 
 // One component's samples: every block dequantized and transformed.
+// At a reduced scale each block gives w x h samples.
 std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q,
-                                  int precision) {
-    const int stride = c.BlocksW * 8;
-    std::vector<std::uint8_t> plane(std::size_t(stride) * std::size_t(c.BlocksH) * 8);
+                                  int precision, int w, int h) {
+    const int stride = c.BlocksW * w;
+    std::vector<std::uint8_t> plane(std::size_t(stride) * std::size_t(c.BlocksH) * h);
     alignas(32) std::int32_t coef[64];
     const std::int32_t limit = precision > 8 ? 32768 : 2048;
     for (int by = 0; by < c.BlocksH; ++by)
@@ -375,8 +376,10 @@ std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 
                 coef[k] = std::clamp(std::int32_t(blk[k]) * q[std::size_t(k)], -limit, limit);
                 ac |= k > 0 && blk[k] != 0;
             }
-            std::uint8_t* out = plane.data() + std::size_t(by) * 8 * stride + bx * 8;
-            if (precision > 8) {
+            std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
+            if (w < 8 || h < 8) {
+                ScaledIDCT(coef, out, stride, w, h, precision);
+            } else if (precision > 8) {
                 InverseDCT12(coef, out, stride);
             } else if (ac) {
                 InverseDCT(coef, out, stride);
@@ -437,16 +440,23 @@ void MultiScanDecoder::Output(Buffer& b) {
     int strides[4];
     Frame g = f_;
     const Component* k = f_.Comp;
+    // At a reduced scale every plane is full resolution at that size.
+    if (f_.Scale > 1) {
+        g.Width = ScaledSize(f_.Width, f_.Scale);
+        g.Height = ScaledSize(f_.Height, f_.Scale);
+        for (int i = 0; i < f_.Count; ++i) g.Comp[i].H = g.Comp[i].V = 1;
+    }
     // Luminance 1 x 1, 2 x 1 or 2 x 2 over full-size chroma: the rows go to
     // the single-scan decoder's smooth upsampling as they are; any other
     // sampling is first repeated up to full size.
-    const bool smooth =
-        f_.Count == 1 || (f_.Count == 3 && k[1].H == 1 && k[1].V == 1 && k[2].H == 1 &&
-                          k[2].V == 1 && (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
+    const bool smooth = f_.Scale > 1 || f_.Count == 1 ||
+                        (f_.Count == 3 && k[1].H == 1 && k[1].V == 1 && k[2].H == 1 &&
+                         k[2].V == 1 && (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
     for (int i = 0; i < f_.Count; ++i) {
         if (!t_.QuantDefined[k[i].Quant]) throw EInvalidImage();
-        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant], f_.Precision);
-        strides[i] = comp_[i].BlocksW * 8;
+        const int w = BlockSamples(f_, i, true), h = BlockSamples(f_, i, false);
+        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant], f_.Precision, w, h);
+        strides[i] = comp_[i].BlocksW * w;
         if (smooth) continue;
         planes[i] =
             Replicate(planes[i], strides[i], comp_[i].BlocksH * 8, hMax_ / k[i].H, vMax_ / k[i].V);
@@ -454,18 +464,18 @@ void MultiScanDecoder::Output(Buffer& b) {
         g.Comp[i].H = g.Comp[i].V = 1;
     }
     if (f_.Count == 4) {
-        OutputCmyk(f_, planes, strides[0], b);
+        OutputCmyk(g, planes, strides[0], b);
         return;
     }
     const int mcuH = smooth ? 8 * g.Comp[0].V : 8;
-    const int bands = (f_.Height + mcuH - 1) / mcuH;
+    const int bands = (g.Height + mcuH - 1) / mcuH;
     const bool twoByTwo = smooth && f_.Count == 3 && g.Comp[0].V == 2;
     std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
     std::vector<std::int16_t> sums(std::size_t(f_.Width) / 2 + 16);
     for (int band = 0; band < bands; ++band) {
         McuRows m{};
         m.Top = band * mcuH;
-        m.Rows = std::min(mcuH, f_.Height - m.Top);
+        m.Rows = std::min(mcuH, g.Height - m.Top);
         for (int i = 0; i < f_.Count; ++i) {
             const int rows = 8 * g.Comp[i].V;
             m.Plane[i] = planes[i].data() + std::size_t(band) * rows * strides[i];
@@ -476,7 +486,7 @@ void MultiScanDecoder::Output(Buffer& b) {
                                           : m.Plane[i] + ((m.Rows + 1) / 2 - 1) * strides[i];
         }
         OutputRows(g, m, b, scratch.data(), sums.data());
-        GFXFile::ReportRows(m.Top + m.Rows, f_.Height);
+        GFXFile::ReportRows(m.Top + m.Rows, g.Height);
     }
 }
 
