@@ -4,10 +4,11 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all setup configure build run check test asan bench fuzz format clean deb
+.PHONY: all setup configure build run check test asan tsan bench fuzz format clean deb
 
 all: build
 
@@ -34,7 +35,14 @@ asan: setup
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j $(JOBS) -L pixkit
 
-check: test asan fuzz
+# Work split over threads (pixkit's bands), under ThreadSanitizer.
+tsan: setup
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DVM_SANITIZE_THREAD=ON -DVM_BUILD_APP=OFF -DVM_BUILD_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_threads
+	$(TSAN_BUILD)/tests/test_threads
+
+check: test asan tsan fuzz
 
 bench: build
 	bash bench/run_all.sh $(BUILD)
@@ -59,4 +67,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -5,6 +5,7 @@
 // inner loops only index the source.
 #include <pixkit/buffer.h>
 
+#include "bands.h"
 #include "clip.h"
 #include "mean4.h"
 #include "vector_clones.h"
@@ -101,16 +102,20 @@ void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
     const Offsets ys = y.Table(y.Step() >> 1, sPitch);
     const std::size_t w = xs.size();
     const bool halving = EverySecond(xs);
-    for (std::size_t r = 0; r < ys.size(); ++r, d += dPitch) {
-        // Without a key a row sampled from the same source row as the row
-        // above it repeats that row.
-        if (key == NoKey && r > 0 && ys[r] == ys[r - 1])
-            std::memcpy(d, d - dPitch, w * sizeof(Pixel));
-        else if (halving)
-            EverySecondRow(d, s + ys[r] + xs[0], w, key);
-        else
-            PlainRow(d, s + ys[r], xs.data(), w, key);
-    }
+    const int rows = int(ys.size());
+    detail::ForBands(rows, std::int64_t(w) * rows, [&](int first, int last) {
+        Pixel* row = d + first * dPitch;
+        for (int r = first; r < last; ++r, row += dPitch) {
+            // Without a key a row sampled from the same source row as the
+            // row above it repeats that row.
+            if (key == NoKey && r > first && ys[r] == ys[r - 1])
+                std::memcpy(row, row - dPitch, w * sizeof(Pixel));
+            else if (halving)
+                EverySecondRow(row, s + ys[r] + xs[0], w, key);
+            else
+                PlainRow(row, s + ys[r], xs.data(), w, key);
+        }
+    });
 }
 
 struct SuperTables {
@@ -185,16 +190,20 @@ void ScaleSuper(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
     const std::size_t w = t.x0.size();
     const bool pairs = AdjacentPairs(t.x0, t.x1);
     const bool same = !pairs && SameSamples(t);
-    for (std::size_t r = 0; r < t.y0.size(); ++r, d += dPitch) {
-        if (key == NoKey && r > 0 && t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1])
-            std::memcpy(d, d - dPitch, w * sizeof(Pixel));
-        else if (pairs)
-            HalvingRow(d, s + t.y0[r] + t.x0[0], s + t.y1[r] + t.x0[0], w, key);
-        else if (same)
-            SameSampleRow(d, s + t.y0[r], t.x0.data(), w, key);
-        else
-            SuperRow(d, s + t.y0[r], s + t.y1[r], t, key);
-    }
+    const int rows = int(t.y0.size());
+    detail::ForBands(rows, std::int64_t(w) * rows, [&](int first, int last) {
+        Pixel* row = d + first * dPitch;
+        for (int r = first; r < last; ++r, row += dPitch) {
+            if (key == NoKey && r > first && t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1])
+                std::memcpy(row, row - dPitch, w * sizeof(Pixel));
+            else if (pairs)
+                HalvingRow(row, s + t.y0[r] + t.x0[0], s + t.y1[r] + t.x0[0], w, key);
+            else if (same)
+                SameSampleRow(row, s + t.y0[r], t.x0.data(), w, key);
+            else
+                SuperRow(row, s + t.y0[r], s + t.y1[r], t, key);
+        }
+    });
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 // per-pixel test, the rare others test every sample.
 #include <pixkit/buffer.h>
 
+#include "bands.h"
+
 #include "mean4.h"
 
 #include <algorithm>
@@ -292,21 +294,26 @@ void Buffer::XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel ke
     Mapping mp{};
     if (!MakeMapping(m, offset, origin, super ? 0.25 : 0.5, src.Area, mp)) return;
     const Source s{src.Data, src.Pitch, i128(src.Width()) << 16, i128(src.Height()) << 16};
-    Pixel* row = At(origin.x, origin.y);
-    for (int y = 0; y < rows; ++y, row += Pitch) {
-        const Vec at = mp.start + mp.row * y;
-        if (super) {
-            const std::int32_t* e = &spans[std::size_t(y) * 4];
-            const std::int64_t o2 = 2 * std::int64_t(origin.x);
-            SuperRow(row, at, SubSpans{e[0] - o2, e[1] - o2, e[2] - o2, e[3] - o2}, mp, s, key);
-        } else {
-            const std::int32_t* e = &spans[std::size_t(y) * 2];
-            if (e[0] <= e[1])
-                PlainSpan(
-                    RowJob{row, at, e[0] - std::int64_t(origin.x), std::int64_t(e[1]) - e[0] + 1},
-                    mp, s, key);
+    Pixel* const top = At(origin.x, origin.y);
+    const std::ptrdiff_t pitch = Pitch;
+    // Rows are independent: bands of them go to separate threads.
+    detail::ForBands(rows, std::int64_t(rows) * Width(), [&](int first, int last) {
+        Pixel* row = top + first * pitch;
+        for (int y = first; y < last; ++y, row += pitch) {
+            const Vec at = mp.start + mp.row * y;
+            if (super) {
+                const std::int32_t* e = &spans[std::size_t(y) * 4];
+                const std::int64_t o2 = 2 * std::int64_t(origin.x);
+                SuperRow(row, at, SubSpans{e[0] - o2, e[1] - o2, e[2] - o2, e[3] - o2}, mp, s, key);
+            } else {
+                const std::int32_t* e = &spans[std::size_t(y) * 2];
+                if (e[0] <= e[1])
+                    PlainSpan(RowJob{row, at, e[0] - std::int64_t(origin.x),
+                                     std::int64_t(e[1]) - e[0] + 1},
+                              mp, s, key);
+            }
         }
-    }
+    });
 }
 
 } // namespace pixkit

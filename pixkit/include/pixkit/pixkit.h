@@ -8,4 +8,5 @@
 #include <pixkit/geometry.h>
 #include <pixkit/gfxfile.h>
 #include <pixkit/stream.h>
+#include <pixkit/threads.h>
 #include <pixkit/types.h>

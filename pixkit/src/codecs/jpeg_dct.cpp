@@ -6,6 +6,7 @@
 // never exceeds, and the column results are clamped to a bound valid data
 // stays below, so that damaged data cannot overflow 32 bits.
 #include "jpeg.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 #include <array>
@@ -102,8 +103,7 @@ inline void Transpose(const std::int32_t* in, std::int32_t* out) {
 
 // Columns, then rows by transposing: both passes run on 8 lanes. The level
 // shift of 128 joins the DC input of the row pass.
-__attribute__((target_clones("avx2", "default"))) void InverseDCT(const std::int32_t* coef,
-                                                                  std::uint8_t* out, int stride) {
+PIXKIT_VECTOR_CLONES void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
     alignas(32) std::int32_t a[64], b[64];
     IdctLanes(coef, a, kConstBits - kPass1Bits, kPass1Limit);
     Transpose(a, b);
@@ -231,8 +231,7 @@ template <bool First> inline void FdctLanes(const std::int32_t* in, std::int32_t
 } // namespace
 
 // Columns, then rows by transposing, then back to natural order.
-__attribute__((target_clones("avx2", "default"))) void ForwardDCT(const std::int32_t* in,
-                                                                  std::int32_t* out) {
+PIXKIT_VECTOR_CLONES void ForwardDCT(const std::int32_t* in, std::int32_t* out) {
     alignas(32) std::int32_t a[64], b[64];
     FdctLanes<true>(in, a);
     Transpose(a, b);

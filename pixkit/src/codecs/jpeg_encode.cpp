@@ -1,6 +1,7 @@
 // The encoder: a baseline JFIF file with 4:4:4 YCbCr, the example tables of
 // ITU-T T.81 Annex K (quantization halved), one interleaved scan.
 #include "jpeg.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 #include <cstring>
@@ -89,8 +90,7 @@ struct Quantizer {
 };
 
 // Quantizes a block (natural order), rounding halves away from zero.
-__attribute__((target_clones("avx2", "default"))) void
-Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
+PIXKIT_VECTOR_CLONES void Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
     for (int k = 0; k < 64; ++k) {
         const float x = float(dct[k]) * recip[k];
         out[k] = static_cast<std::int32_t>(x + (x < 0 ? -0.5f : 0.5f));
@@ -189,8 +189,8 @@ void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
 
 // Converts 8 x 8 pixels to level-shifted Y, Cb and Cr with the JFIF
 // equations in 7-bit fixed point.
-__attribute__((target_clones("avx2", "default"))) void
-ConvertBlock(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb, std::int32_t* cr) {
+PIXKIT_VECTOR_CLONES void ConvertBlock(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb,
+                                       std::int32_t* cr) {
     for (int r = 0; r < 8; ++r, p += pitch) {
         for (int c = 0; c < 8; ++c) {
             const Pixel v = p[c];

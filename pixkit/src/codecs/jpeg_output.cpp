@@ -2,6 +2,7 @@
 // upsampling and the JFIF YCbCr to RGB conversion, row by row, clipped to
 // the target buffer.
 #include "jpeg.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 
@@ -14,10 +15,8 @@ namespace {
 // with Cb' = Cb - 128 and Cr' = Cr - 128, each product rounded once. Plain
 // arithmetic without tables, so the compiler can vectorize the loop; an
 // AVX2 variant is chosen at load time where the processor has it.
-__attribute__((target_clones("avx2", "default"))) void ConvertYCbCr(const std::uint8_t* y,
-                                                                    const std::uint8_t* cb,
-                                                                    const std::uint8_t* cr,
-                                                                    Pixel* out, int n) {
+PIXKIT_VECTOR_CLONES void ConvertYCbCr(const std::uint8_t* y, const std::uint8_t* cb,
+                                       const std::uint8_t* cr, Pixel* out, int n) {
     constexpr std::int32_t half = 1 << 15;
     for (int i = 0; i < n; ++i) {
         const std::int32_t Y = y[i], Cb = cb[i] - 128, Cr = cr[i] - 128;
@@ -54,12 +53,10 @@ template <int Shift> inline void Widen(const std::int16_t* s, int w, std::uint8_
 }
 
 // The vector variants of both widenings (templates cannot be cloned).
-__attribute__((target_clones("avx2", "default"))) void WidenSamples(const std::int16_t* s, int w,
-                                                                    std::uint8_t* out) {
+PIXKIT_VECTOR_CLONES void WidenSamples(const std::int16_t* s, int w, std::uint8_t* out) {
     Widen<2>(s, w, out);
 }
-__attribute__((target_clones("avx2", "default"))) void WidenSums(const std::int16_t* s, int w,
-                                                                 std::uint8_t* out) {
+PIXKIT_VECTOR_CLONES void WidenSums(const std::int16_t* s, int w, std::uint8_t* out) {
     Widen<4>(s, w, out);
 }
 
