@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -86,7 +87,15 @@ class Wmf {
         Put16(b, 0x0300);
         Put32(b, std::uint32_t(9 + rec_.size() / 2 + 3));
         Put16(b, std::uint32_t(objects));
-        Put32(b, 0);
+        // The largest record in words (other players check it).
+        std::uint32_t largest = 3;
+        for (std::size_t at = 0; at + 4 <= rec_.size();) {
+            const std::uint32_t words = rec_[at] | (rec_[at + 1] << 8) | (rec_[at + 2] << 16);
+            if (words == 0) break; // a broken record of a test
+            largest = std::max(largest, words);
+            at += std::size_t(words) * 2;
+        }
+        Put32(b, largest);
         Put16(b, 0);
         b.insert(b.end(), rec_.begin(), rec_.end());
         Put32(b, 3);

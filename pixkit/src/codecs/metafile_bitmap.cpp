@@ -1,6 +1,7 @@
 // What the metafile players share: reading the file into memory, the
 // paper the picture is drawn on, and DIBs held in bitmap records.
 #include "metafile.h"
+#include "metafile_dc.h"
 #include "metafile_records.h"
 
 #include "ico.h"
@@ -89,6 +90,36 @@ std::size_t DibHeaderBytes(RecordView dib, bool palIndices) {
     else if (used != 0 && used <= 256)
         table = std::size_t(used) * 4;
     return hs + table;
+}
+
+MetaBrush SolidOrHatchBrush(std::uint32_t style, Pixel colour, std::uint32_t hatch) {
+    MetaBrush b{style != 0 && style != 2, colour, nullptr};
+    if (style == 2) {
+        b.pattern = HatchPattern(hatch, colour);
+        b.hollow = b.pattern == nullptr;
+    }
+    return b;
+}
+
+MetaBrush PatternBrush(RecordView info, RecordView bits, bool palIndices, bool mono) {
+    DibSource src;
+    try {
+        DecodeDib(src, info, bits, palIndices);
+    } catch (const EStreamError&) {
+        return {true, 0, nullptr};
+    }
+    if (src.pixels.Empty()) return {true, 0, nullptr};
+    auto p = std::make_shared<BrushPattern>();
+    p->w = src.pixels.Width();
+    p->h = src.pixels.Height();
+    p->mono = mono;
+    for (int y = src.pixels.Area.Top; y <= src.pixels.Area.Bottom; ++y)
+        for (int x = src.pixels.Area.Left; x <= src.pixels.Area.Right; ++x) {
+            const Pixel c = *src.pixels.At(x, y) & 0x00FFFFFF;
+            const int grey = int(((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255));
+            p->px.push_back(mono ? Pixel(grey >= 384) : c);
+        }
+    return {false, 0, p};
 }
 
 void DecodeDib(DibSource& out, RecordView info, RecordView bits, bool palIndices) {

@@ -15,6 +15,8 @@ namespace {
 // visited): far more than any real picture of kMaxMetaSide needs.
 constexpr std::int64_t kWorkBudget = std::int64_t(1) << 28;
 constexpr std::size_t kMaxSavedStates = 1024;
+// A clip of more rectangles than this ends playback (EInvalidImage).
+constexpr std::size_t kMaxClipRects = std::size_t(1) << 16;
 
 // Millimetres per logical unit of the metric map modes 2..6.
 double MetricUnit(int mode) {
@@ -50,7 +52,13 @@ MetaXform Multiply(const MetaXform& a, const MetaXform& b) {
 }
 
 MetaDC::MetaDC(Buffer& out, Pair<double> scale, Pair<double> offset)
-    : out_(out), scale_(scale), offset_(offset) {}
+    : out_(out), scale_(scale), offset_(offset) {
+    SetBrushOrigin(0, 0);
+}
+
+void MetaDC::SetBrushOrigin(double x, double y) {
+    st.brushOrg = {PixelOf(x * scale_.x + offset_.x), PixelOf(y * scale_.y + offset_.y)};
+}
 
 void MetaDC::SetTableSize(std::size_t n) {
     objects_.assign(n, MetaObject{});
@@ -78,6 +86,11 @@ void MetaDC::SelectObject(std::size_t index) {
         st.font = o.font;
 }
 
+const MetaObject& MetaDC::Object(std::size_t index) const {
+    if (index >= objects_.size()) throw EInvalidImage();
+    return objects_[index];
+}
+
 void MetaDC::DeleteObject(std::size_t index) {
     if (index >= objects_.size()) throw EInvalidImage();
     objects_[index] = MetaObject{};
@@ -86,9 +99,9 @@ void MetaDC::DeleteObject(std::size_t index) {
 void MetaDC::SelectStock(std::uint32_t id) {
     static const Pixel greys[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000};
     if (id <= 4)
-        st.brush = {false, greys[id]};
+        st.brush = {false, greys[id], nullptr};
     else if (id == 5)
-        st.brush = {true, 0};
+        st.brush = {true, 0, nullptr};
     else if (id == 6 || id == 7)
         st.pen = {0, 0, id == 6 ? 0xFFFFFFu : 0u};
     else if (id == 8)
@@ -96,7 +109,7 @@ void MetaDC::SelectStock(std::uint32_t id) {
     else if (id >= 10 && id <= 17)
         st.font = MetaFont{};
     else if (id == 18)
-        st.brush = {false, 0xFFFFFF};
+        st.brush = {false, 0xFFFFFF, nullptr};
     else if (id == 19)
         st.pen = {0, 0, 0};
 }
@@ -144,27 +157,64 @@ Pair<double> MetaDC::ToOutput(double x, double y) const {
     return {d.x * scale_.x + offset_.x, d.y * scale_.y + offset_.y};
 }
 
-void MetaDC::IntersectClip(double l, double t, double r, double b) {
-    const Pair<double> a = ToOutput(l, t), c = ToOutput(r, b);
-    Rect n{PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
-           PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1};
-    if (st.clipSet) {
-        n.Left = std::max(n.Left, st.clip.Left);
-        n.Top = std::max(n.Top, st.clip.Top);
-        n.Right = std::min(n.Right, st.clip.Right);
-        n.Bottom = std::min(n.Bottom, st.clip.Bottom);
-    }
-    st.clip = n;
-    st.clipSet = true;
+Pair<double> MetaDC::FromOutput(Pair<double> p) const {
+    const Pair<double> o = ToOutput(0, 0), x = ToOutput(1, 0), y = ToOutput(0, 1);
+    const Pair<double> ex{x.x - o.x, x.y - o.y}, ey{y.x - o.x, y.y - o.y};
+    const double det = ex.x * ey.y - ey.x * ex.y;
+    if (!(std::fabs(det) > 1e-12)) return {0, 0};
+    const double dx = p.x - o.x, dy = p.y - o.y;
+    return {(dx * ey.y - ey.x * dy) / det, (ex.x * dy - dx * ex.y) / det};
 }
 
-void MetaDC::Target(Buffer& view) {
-    if (!st.clipSet) {
-        view.Alloc(out_, out_.Area, true);
+MetaRegion MetaDC::LogicalRectRegion(double l, double t, double r, double b) const {
+    const Pair<double> a = ToOutput(l, t), c = ToOutput(r, b);
+    return RectRegion({PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
+                       PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1});
+}
+
+Rect MetaDC::DeviceRect(double l, double t, double r, double b) const {
+    const Pair<double> a{l * scale_.x + offset_.x, t * scale_.y + offset_.y};
+    const Pair<double> c{r * scale_.x + offset_.x, b * scale_.y + offset_.y};
+    return {PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
+            PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1};
+}
+
+void MetaDC::SetClip(MetaRegion region) {
+    if (region.rects.size() > kMaxClipRects) throw EInvalidImage();
+    st.clip = std::make_shared<const MetaRegion>(std::move(region));
+}
+
+// Without a clip every pixel of the output may be drawn.
+void MetaDC::SelectClip(const MetaRegion* region, int mode) {
+    if (mode == 5 && region == nullptr) {
+        st.clip.reset();
         return;
     }
-    if (st.clip.Empty()) return;
-    view.Alloc(out_, st.clip, true);
+    if (region == nullptr) return;
+    const MetaRegion whole = RectRegion(out_.Area);
+    const MetaRegion& current = st.clip != nullptr ? *st.clip : whole;
+    std::int64_t work = 0;
+    MetaRegion next = CombineRegions(current, *region, mode, work);
+    Charge(work);
+    SetClip(std::move(next));
+}
+
+void MetaDC::IntersectClip(double l, double t, double r, double b) {
+    const MetaRegion rect = LogicalRectRegion(l, t, r, b);
+    SelectClip(&rect, 1);
+}
+
+void MetaDC::ExcludeClip(double l, double t, double r, double b) {
+    const MetaRegion rect = LogicalRectRegion(l, t, r, b);
+    SelectClip(&rect, 4);
+}
+
+void MetaDC::OffsetClip(double dx, double dy) {
+    if (st.clip == nullptr) return;
+    const Pair<double> a = ToOutput(0, 0), c = ToOutput(dx, dy);
+    const int ox = ClampToInt(c.x - a.x, -1 << 24, 1 << 24);
+    const int oy = ClampToInt(c.y - a.y, -1 << 24, 1 << 24);
+    SetClip(OffsetRegion(*st.clip, ox, oy));
 }
 
 void MetaDC::Charge(std::int64_t units) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 namespace pixkit {
@@ -45,11 +46,22 @@ std::vector<Pair<double>> EllipsePoints(double l, double t, double r, double b, 
 }
 
 // A line that leaves out its last pixel (GDI's LineTo).
-void ThinLine(Buffer& t, Pair<int> a, Pair<int> b, Pixel c) {
-    const bool keep = t.Contains(b);
-    const Pixel old = keep ? *t.At(b.x, b.y) : 0;
-    t.Line(a, b, c);
-    if (keep) *t.At(b.x, b.y) = old;
+void ThinLine(Buffer& t, Pair<int> a, Pair<int> b, const MetaPaint& paint) {
+    if (paint.rop2 == 13) {
+        const bool keep = t.Contains(b);
+        const Pixel old = keep ? *t.At(b.x, b.y) : 0;
+        t.Line(a, b, paint.colour);
+        if (keep) *t.At(b.x, b.y) = old;
+        return;
+    }
+    // Other raster operations read each pixel once: a plain walk.
+    const std::int64_t dx = std::int64_t(b.x) - a.x, dy = std::int64_t(b.y) - a.y;
+    const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
+    for (std::int64_t i = 0; i < n; ++i) {
+        const Pair<int> p{int(a.x + (2 * dx * i + (dx >= 0 ? n : -n)) / (2 * n)),
+                          int(a.y + (2 * dy * i + (dy >= 0 ? n : -n)) / (2 * n))};
+        if (t.Contains(p)) PaintSpan(t, p.y, p.x, p.x, paint);
+    }
 }
 
 } // namespace
@@ -59,10 +71,26 @@ double MetaDC::PenPixels() const {
     return std::hypot(b.x - a.x, b.y - a.y);
 }
 
+MetaPaint MetaDC::BrushPaint() const {
+    MetaPaint p;
+    p.colour = st.brush.colour;
+    p.rop2 = st.rop2;
+    p.pattern = st.brush.pattern.get();
+    p.opaqueBackground = st.opaqueBk;
+    p.backgroundColour = st.bkColour;
+    p.textColour = st.textColour;
+    p.origin = st.brushOrg;
+    return p;
+}
+
+void MetaDC::FillPolygons(const std::vector<std::vector<Pair<double>>>& devPolys) {
+    const MetaPaint paint = BrushPaint();
+    ForEachTarget([&](Buffer& t) { Charge(FillPolygonsInto(t, devPolys, st.fill, paint)); });
+}
+
 void MetaDC::FillPolygons(const std::vector<std::vector<Pair<double>>>& devPolys, Pixel c) {
-    Buffer t;
-    Target(t);
-    Charge(FillPolygonsInto(t, devPolys, st.fill, c & 0x00FFFFFF));
+    ForEachTarget(
+        [&](Buffer& t) { Charge(FillPolygonsInto(t, devPolys, st.fill, c & 0x00FFFFFF)); });
 }
 
 // Strokes a path of output points (already on the pixel grid) with the
@@ -70,12 +98,16 @@ void MetaDC::FillPolygons(const std::vector<std::vector<Pair<double>>>& devPolys
 // segment quads with round joins.
 void MetaDC::StrokePath(const std::vector<Pair<double>>& pts, bool closed) {
     if ((st.pen.style & 15) == kPenNull || pts.empty()) return;
-    const Pixel c = st.pen.colour & 0x00FFFFFF;
+    MetaPaint c;
+    c.colour = st.pen.colour & 0x00FFFFFF;
+    c.rop2 = st.rop2;
     const double w = PenPixels();
+    ForEachTarget([&](Buffer& t) { StrokeInto(t, pts, closed, c, w); });
+}
+
+void MetaDC::StrokeInto(Buffer& t, const std::vector<Pair<double>>& pts, bool closed,
+                        const MetaPaint& c, double w) {
     const std::size_t segments = closed ? pts.size() : pts.size() - 1;
-    Buffer t;
-    Target(t);
-    if (t.Empty()) return;
     if (w < 1.5) {
         for (std::size_t i = 0; i < segments; ++i) {
             const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
@@ -138,7 +170,7 @@ void MetaDC::PolyPolygon(const std::vector<std::vector<Pair<double>>>& polys) {
     }
     std::vector<std::vector<Pair<double>>> dev(polys.size());
     for (std::size_t i = 0; i < polys.size(); ++i) dev[i] = ToGrid(polys[i]);
-    if (!st.brush.hollow) FillPolygons(dev, st.brush.colour);
+    if (!st.brush.hollow) FillPolygons(dev);
     for (const auto& poly : dev) StrokePath(poly, true);
 }
 
@@ -148,16 +180,17 @@ void MetaDC::Rectangle(double l, double t, double r, double b) {
     const double L = std::min(p.x, q.x), R = std::max(p.x, q.x);
     const double T = std::min(p.y, q.y), B = std::max(p.y, q.y);
     if (R <= L || B <= T) return;
-    if (!st.brush.hollow) FillPolygons({{{L, T}, {R, T}, {R, B}, {L, B}}}, st.brush.colour);
+    if (!st.brush.hollow) FillPolygons({{{L, T}, {R, T}, {R, B}, {L, B}}});
     StrokePath({{L, T}, {R - 1, T}, {R - 1, B - 1}, {L, B - 1}}, true);
 }
 
 void MetaDC::Ellipse(double l, double t, double r, double b) {
+    if (inPath_) return Arc(ArcKind::Chord, l, t, r, b, {r, (t + b) / 2}, {r, (t + b) / 2});
     const Pair<double> p = Round(ToOutput(l, t)), q = Round(ToOutput(r, b));
     const double L = std::min(p.x, q.x), R = std::max(p.x, q.x);
     const double T = std::min(p.y, q.y), B = std::max(p.y, q.y);
     if (R <= L || B <= T) return;
-    if (!st.brush.hollow) FillPolygons({EllipsePoints(L, T, R, B, 0)}, st.brush.colour);
+    if (!st.brush.hollow) FillPolygons({EllipsePoints(L, T, R, B, 0)});
     std::vector<Pair<double>> outline = EllipsePoints(L, T, R, B, 0.5);
     for (Pair<double>& o : outline) o = Round({o.x - 0.5, o.y - 0.5});
     StrokePath(outline, true);
@@ -165,45 +198,15 @@ void MetaDC::Ellipse(double l, double t, double r, double b) {
 
 void MetaDC::SetPixel(double x, double y, Pixel c) {
     const Pair<double> p = ToOutput(x, y);
-    Buffer t;
-    Target(t);
     const Pair<int> at{PixelOf(p.x), PixelOf(p.y)};
-    if (!t.Empty() && t.Contains(at)) *t.At(at.x, at.y) = c & 0x00FFFFFF;
+    ForEachTarget([&](Buffer& t) {
+        if (t.Contains(at)) *t.At(at.x, at.y) = c & 0x00FFFFFF;
+    });
 }
 
 void MetaDC::FillRect(double l, double t, double r, double b, Pixel c) {
     const Pair<double> p = Round(ToOutput(l, t)), q = Round(ToOutput(r, b));
     FillPolygons({{{p.x, p.y}, {q.x, p.y}, {q.x, q.y}, {p.x, q.y}}}, c);
-}
-
-void MetaDC::StretchBitmap(Buffer& src, double x, double y, double w, double h, int sx, int sy,
-                           int sw, int sh) {
-    if (src.Empty() || sw == 0 || sh == 0) return;
-    const Pair<double> a = ToOutput(x, y), b = ToOutput(x + w, y + h);
-    if (!(std::fabs(b.x - a.x) >= 0.5 && std::fabs(b.y - a.y) >= 0.5)) return;
-    Buffer t;
-    Target(t);
-    if (t.Empty()) return;
-    const Rect& r = t.Area;
-    const int x0 = ClampToInt(std::ceil(std::min(a.x, b.x) - 0.5), r.Left, r.Right + 1);
-    const int x1 = ClampToInt(std::ceil(std::max(a.x, b.x) - 0.5) - 1, r.Left - 1, r.Right);
-    const int y0 = ClampToInt(std::ceil(std::min(a.y, b.y) - 0.5), r.Top, r.Bottom + 1);
-    const int y1 = ClampToInt(std::ceil(std::max(a.y, b.y) - 0.5) - 1, r.Top - 1, r.Bottom);
-    if (x0 > x1 || y0 > y1) return;
-    Charge(std::int64_t(x1 - x0 + 1) * (y1 - y0 + 1));
-    std::vector<int> cols(std::size_t(x1 - x0 + 1));
-    for (int px = x0; px <= x1; ++px) {
-        const double u = (px + 0.5 - a.x) / (b.x - a.x);
-        cols[std::size_t(px - x0)] =
-            ClampToInt(std::floor(sx + u * double(sw)), src.Area.Left, src.Area.Right);
-    }
-    for (int py = y0; py <= y1; ++py) {
-        const double v = (py + 0.5 - a.y) / (b.y - a.y);
-        const int row = ClampToInt(std::floor(sy + v * double(sh)), src.Area.Top, src.Area.Bottom);
-        const Pixel* s = src.At(src.Area.Left, row) - src.Area.Left;
-        Pixel* d = t.At(x0, py);
-        for (int px = x0; px <= x1; ++px) *d++ = s[cols[std::size_t(px - x0)]] & 0x00FFFFFF;
-    }
 }
 
 } // namespace pixkit

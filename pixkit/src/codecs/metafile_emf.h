@@ -25,5 +25,9 @@ void PlayEmfRecords(MetaDC& dc, const std::vector<std::uint8_t>& data);
 // Plays one record; r covers the whole record, its 8-byte type and size
 // included (offsets inside records count from there).
 void PlayEmfRecord(MetaDC& dc, std::uint32_t type, RecordView r);
+// The bitmap and gradient records, and the region and clip records; false
+// for other types.
+bool PlayEmfBitmapRecord(MetaDC& dc, std::uint32_t type, RecordView r);
+bool PlayEmfRegionRecord(MetaDC& dc, std::uint32_t type, RecordView r);
 
 } // namespace pixkit

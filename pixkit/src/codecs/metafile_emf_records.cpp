@@ -38,19 +38,14 @@ std::vector<std::vector<Pair<double>>> PolyPoints(RecordView r, bool small) {
     return polys;
 }
 
-// Cubic Bézier segments (start, two controls, end) as line points.
-std::vector<Pair<double>> Flatten(Pair<double> start, const std::vector<Pair<double>>& pts) {
-    std::vector<Pair<double>> out{start};
-    for (std::size_t i = 0; i + 2 < pts.size(); i += 3) {
-        const Pair<double> p0 = out.back(), p1 = pts[i], p2 = pts[i + 1], p3 = pts[i + 2];
-        for (int k = 1; k <= 16; ++k) {
-            const double t = k / 16.0, u = 1 - t;
-            const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
-            out.push_back({a * p0.x + b * p1.x + c * p2.x + d * p3.x,
-                           a * p0.y + b * p1.y + c * p2.y + d * p3.y});
-        }
-    }
-    return out;
+// POLYDRAW and POLYDRAW16: bounds, point count, the points, then one type
+// byte per point.
+void PolyDraw(MetaDC& dc, RecordView r, bool small) {
+    const std::size_t n = r.U32(24);
+    const std::vector<Pair<double>> pts = Points(r, 28, n, small);
+    const std::size_t typesAt = 28 + n * (small ? 4 : 8);
+    r.Need(typesAt, n);
+    dc.PolyDraw(pts, std::vector<std::uint8_t>(r.p + typesAt, r.p + typesAt + n));
 }
 
 void Bezier(MetaDC& dc, RecordView r, bool to, bool small) {
@@ -61,7 +56,7 @@ void Bezier(MetaDC& dc, RecordView r, bool to, bool small) {
         start = pts.front();
         pts.erase(pts.begin());
     }
-    const std::vector<Pair<double>> line = Flatten(start, pts);
+    const std::vector<Pair<double>> line = FlattenBeziers(start, pts);
     if (to)
         dc.PolylineTo(std::vector<Pair<double>>(line.begin() + 1, line.end()));
     else
@@ -93,10 +88,10 @@ void CreateFont(MetaDC& dc, RecordView r) {
     dc.PutObject(r.U32(8), o);
 }
 
-void Brush(MetaDC& dc, std::size_t index, bool hollow, Pixel colour) {
+void Brush(MetaDC& dc, std::size_t index, const MetaBrush& brush) {
     MetaObject o;
     o.kind = MetaObject::Kind::Brush;
-    o.brush = {hollow, colour};
+    o.brush = brush;
     dc.PutObject(index, o);
 }
 
@@ -129,51 +124,6 @@ void ModifyWorld(MetaDC& dc, RecordView r) {
         break;
     default:
         break;
-    }
-}
-
-// A bitmap record: the DIB header block and bits at the given offsets,
-// or no DIB at all (cbBmi 0), which fills with the raster operation.
-void Blit(MetaDC& dc, RecordView r, std::size_t infoAt, std::uint32_t usage, double x, double y,
-          double w, double h, int sx, int sy, int sw, int sh, bool fromBottom, std::uint32_t rop) {
-    const std::uint32_t offBmi = r.U32(infoAt), cbBmi = r.U32(infoAt + 4);
-    const std::uint32_t offBits = r.U32(infoAt + 8), cbBits = r.U32(infoAt + 12);
-    if (cbBmi == 0) {
-        if (rop == 0x00F00021 && !dc.st.brush.hollow)
-            dc.FillRect(x, y, x + w, y + h, dc.st.brush.colour);
-        else if (rop == 0x00000042)
-            dc.FillRect(x, y, x + w, y + h, 0);
-        else if (rop == 0x00FF0062)
-            dc.FillRect(x, y, x + w, y + h, 0xFFFFFF);
-        return;
-    }
-    DibSource src;
-    DecodeDib(src, r.Sub(offBmi, cbBmi), r.Sub(offBits, cbBits), usage == 1);
-    if (fromBottom && src.bottomUp) sy = src.pixels.Height() - (sy + sh);
-    dc.StretchBitmap(src.pixels, x, y, w, h, sx, sy, sw, sh);
-}
-
-bool Bitmaps(MetaDC& dc, std::uint32_t type, RecordView r) {
-    switch (type) {
-    case 76: // BITBLT
-    case 77: // STRETCHBLT
-    {
-        const int cx = r.S32(32), cy = r.S32(36);
-        const int sw = type == 77 ? r.S32(100) : cx, sh = type == 77 ? r.S32(104) : cy;
-        Blit(dc, r, 84, r.U32(80), r.S32(24), r.S32(28), cx, cy, r.S32(44), r.S32(48), sw, sh,
-             false, r.U32(40));
-        return true;
-    }
-    case 80: // SETDIBITSTODEVICE
-        Blit(dc, r, 48, r.U32(64), r.S32(24), r.S32(28), r.S32(40), r.S32(44), r.S32(32), r.S32(36),
-             r.S32(40), r.S32(44), true, 0x00CC0020);
-        return true;
-    case 81: // STRETCHDIBITS
-        Blit(dc, r, 48, r.U32(64), r.S32(24), r.S32(28), r.S32(72), r.S32(76), r.S32(32), r.S32(36),
-             r.S32(40), r.S32(44), true, r.U32(68));
-        return true;
-    default:
-        return false;
     }
 }
 
@@ -214,8 +164,27 @@ bool Geometry(MetaDC& dc, std::uint32_t type, RecordView r) {
         Bezier(dc, r, true, type == 88);
         return true;
     case 43:
-    case 44:
         dc.Rectangle(r.S32(8), r.S32(12), r.S32(16), r.S32(20));
+        return true;
+    case 44:
+        dc.RoundRect(r.S32(8), r.S32(12), r.S32(16), r.S32(20), r.S32(24), r.S32(28));
+        return true;
+    case 45: // ARC, CHORD, PIE, ARCTO: box, start point, end point
+    case 46:
+    case 47:
+    case 55: {
+        const ArcKind kinds[] = {ArcKind::Arc, ArcKind::Chord, ArcKind::Pie};
+        dc.Arc(type == 55 ? ArcKind::ArcTo : kinds[type - 45], r.S32(8), r.S32(12), r.S32(16),
+               r.S32(20), {double(r.S32(24)), double(r.S32(28))},
+               {double(r.S32(32)), double(r.S32(36))});
+        return true;
+    }
+    case 41: // ANGLEARC: centre, radius, start and sweep in degrees
+        dc.AngleArc(r.S32(8), r.S32(12), r.U32(16), r.F32(20), r.F32(24));
+        return true;
+    case 56:
+    case 92:
+        PolyDraw(dc, r, type == 92);
         return true;
     case 42:
         dc.Ellipse(r.S32(8), r.S32(12), r.S32(16), r.S32(20));
@@ -243,6 +212,11 @@ bool Geometry(MetaDC& dc, std::uint32_t type, RecordView r) {
         return true;
     case 64:
         dc.DrawPath(false, true);
+        return true;
+    case 65: // FLATTENPATH: our paths hold lines only
+        return true;
+    case 67: // SELECTCLIPPATH: region mode
+        dc.SelectClipPath(int(r.U32(8)));
         return true;
     default:
         return false;
@@ -314,11 +288,27 @@ bool State(MetaDC& dc, std::uint32_t type, RecordView r) {
     case 17:
         st.mapMode = int(r.U32(8));
         return true;
+    case 31: // SCALEVIEWPORTEXTEX, SCALEWINDOWEXTEX: x and y numerator, denominator
+    case 32: {
+        Pair<double>& ext = type == 31 ? st.vpExt : st.winExt;
+        if (r.S32(12) != 0 && r.S32(20) != 0)
+            ext = {ext.x * r.S32(8) / r.S32(12), ext.y * r.S32(16) / r.S32(20)};
+        return true;
+    }
     case 18:
         st.opaqueBk = r.U32(8) == 2;
         return true;
     case 19:
         st.fill = r.U32(8) == 2 ? FillMode::Winding : FillMode::Alternate;
+        return true;
+    case 20:
+        st.rop2 = int(r.U32(8));
+        return true;
+    case 13: // SETBRUSHORGEX, in device units
+        dc.SetBrushOrigin(r.S32(8), r.S32(12));
+        return true;
+    case 57: // SETARCDIRECTION: 1 counter-clockwise, 2 clockwise
+        st.arcClockwise = r.U32(8) == 2;
         return true;
     case 22:
         st.textAlign = r.U32(8);
@@ -367,14 +357,14 @@ bool Objects(MetaDC& dc, std::uint32_t type, RecordView r) {
     case 95:
         ExtCreatePen(dc, r);
         return true;
-    case 39: {
-        const std::uint32_t style = r.U32(12);
-        Brush(dc, r.U32(8), style != 0 && style != 2, FromColorRef(r.U32(16)));
+    case 39: // CREATEBRUSHINDIRECT: index, style, colour, hatch
+        Brush(dc, r.U32(8), SolidOrHatchBrush(r.U32(12), FromColorRef(r.U32(16)), r.U32(20)));
         return true;
-    }
-    case 93: // CREATEMONOBRUSH
-    case 94: // CREATEDIBPATTERNBRUSHPT: patterns are not drawn
-        Brush(dc, r.U32(8), true, 0);
+    case 93: // CREATEMONOBRUSH, CREATEDIBPATTERNBRUSHPT: index, usage, the DIB
+    case 94:
+        Brush(dc, r.U32(8),
+              PatternBrush(r.Sub(r.U32(16), r.U32(20)), r.Sub(r.U32(24), r.U32(28)), r.U32(12) == 1,
+                           type == 93));
         return true;
     case 82:
         CreateFont(dc, r);
@@ -393,8 +383,9 @@ bool Objects(MetaDC& dc, std::uint32_t type, RecordView r) {
 } // namespace
 
 void PlayEmfRecord(MetaDC& dc, std::uint32_t type, RecordView r) {
-    if (Geometry(dc, type, r) || Bitmaps(dc, type, r) || State(dc, type, r) ||
-        Objects(dc, type, r) || Text(dc, type, r) || EmfRecordDrawsNothing(type))
+    if (Geometry(dc, type, r) || PlayEmfBitmapRecord(dc, type, r) ||
+        PlayEmfRegionRecord(dc, type, r) || State(dc, type, r) || Objects(dc, type, r) ||
+        Text(dc, type, r) || EmfRecordDrawsNothing(type))
         return;
     NoteSkippedRecord(EmfRecordName(type));
 }

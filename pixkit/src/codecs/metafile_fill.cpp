@@ -41,16 +41,17 @@ std::vector<Edge> BuildEdges(const std::vector<std::vector<Pair<double>>>& polys
 }
 
 // Fills the pixels whose centres lie in [xa, xb) on row y.
-std::int64_t Span(Buffer& t, int y, double xa, double xb, Pixel c) {
+std::int64_t Span(Buffer& t, int y, double xa, double xb, const MetaPaint& c) {
     const double first = std::ceil(xa - 0.5), last = std::ceil(xb - 0.5) - 1;
     const int l = ClampToInt(first, t.Area.Left, t.Area.Right + 1);
     const int r = ClampToInt(last, t.Area.Left - 1, t.Area.Right);
     if (l > r) return 0;
-    std::fill(t.At(l, y), t.At(l, y) + (r - l + 1), c);
+    PaintSpan(t, y, l, r, c);
     return r - l + 1;
 }
 
-std::int64_t FillRow(Buffer& t, int y, std::vector<Crossing>& xs, FillMode mode, Pixel c) {
+std::int64_t FillRow(Buffer& t, int y, std::vector<Crossing>& xs, FillMode mode,
+                     const MetaPaint& c) {
     std::sort(xs.begin(), xs.end(), [](const Crossing& p, const Crossing& q) { return p.x < q.x; });
     std::int64_t work = std::int64_t(xs.size());
     int winding = 0;
@@ -66,6 +67,13 @@ std::int64_t FillRow(Buffer& t, int y, std::vector<Crossing>& xs, FillMode mode,
 
 std::int64_t FillPolygonsInto(Buffer& target, const std::vector<std::vector<Pair<double>>>& polys,
                               FillMode mode, Pixel c) {
+    MetaPaint paint;
+    paint.colour = c;
+    return FillPolygonsInto(target, polys, mode, paint);
+}
+
+std::int64_t FillPolygonsInto(Buffer& target, const std::vector<std::vector<Pair<double>>>& polys,
+                              FillMode mode, const MetaPaint& c) {
     if (target.Empty()) return 0;
     const std::vector<Edge> edges = BuildEdges(polys);
     if (edges.empty()) return 0;

@@ -58,6 +58,15 @@ void DecodeDib(DibSource& out, RecordView info, RecordView bits, bool palIndices
 // The size of a packed DIB's header and colour table (WMF records).
 std::size_t DibHeaderBytes(RecordView dib, bool palIndices);
 
+struct MetaBrush;
+// A brush of a LOGBRUSH: BS_SOLID 0, BS_NULL 1, BS_HATCHED 2 with a hatch
+// style; other styles in such records are hollow.
+MetaBrush SolidOrHatchBrush(std::uint32_t style, Pixel colour, std::uint32_t hatch);
+// A pattern brush from a DIB; mono: a monochrome brush, drawn in the text
+// colour where its bits are 0 and the background colour where they are 1.
+// A DIB that does not decode gives a hollow brush.
+MetaBrush PatternBrush(RecordView info, RecordView bits, bool palIndices, bool mono);
+
 // Record names ("ROUNDRECT", or the number for one we do not know), and
 // whether a record has nothing to draw in our pictures (palettes, colour
 // management, comments), so skipping it leaves nothing out.

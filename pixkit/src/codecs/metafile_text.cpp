@@ -157,33 +157,32 @@ void MetaDC::TextOut(double x, double y, const MetaText& text) {
             st.pos.x += logical;
     }
 
-    Buffer t;
-    Target(t);
-    if (t.Empty()) return;
-    if (text.options & MetaText::kClipped) {
-        const Pair<double> a = ToOutput(text.rect[0], text.rect[1]);
-        const Pair<double> c = ToOutput(text.rect[2], text.rect[3]);
-        const Rect r{PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
-                     PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1};
-        Buffer clipped;
-        clipped.Alloc(t, r, true);
-        t = clipped;
-        if (t.Empty()) return;
-    }
-    const int x0 = PixelOf(left), y0 = PixelOf(top);
-    if (st.opaqueBk && !(text.options & MetaText::kOpaque)) {
-        const auto edge = [](double v) { return int(std::clamp(v, -2e9, 2e9)); };
-        t.Box({x0, y0, edge(x0 + run.advance - 1), edge(y0 + double(run.height) - 1)},
-              st.bkColour & 0x00FFFFFF);
-    }
-    const Pixel ink = st.textColour & 0x00FFFFFF;
-    if (run.origins.empty()) {
-        t.OutText(font, {PixelOf(left - double(run.start)), y0}, Utf8(text.chars), ink);
-        return;
-    }
-    for (std::size_t i = 0; i < text.chars.size(); ++i)
-        t.OutText(font, {PixelOf(left + run.origins[i] - double(run.starts[i])), y0},
-                  Utf8(text.chars.substr(i, 1)), ink);
+    ForEachTarget([&](Buffer& t) {
+        if (text.options & MetaText::kClipped) {
+            const Pair<double> a = ToOutput(text.rect[0], text.rect[1]);
+            const Pair<double> c = ToOutput(text.rect[2], text.rect[3]);
+            const Rect r{PixelOf(std::min(a.x, c.x)), PixelOf(std::min(a.y, c.y)),
+                         PixelOf(std::max(a.x, c.x)) - 1, PixelOf(std::max(a.y, c.y)) - 1};
+            Buffer clipped;
+            clipped.Alloc(t, r, true);
+            t = clipped;
+            if (t.Empty()) return;
+        }
+        const int x0 = PixelOf(left), y0 = PixelOf(top);
+        if (st.opaqueBk && !(text.options & MetaText::kOpaque)) {
+            const auto edge = [](double v) { return int(std::clamp(v, -2e9, 2e9)); };
+            t.Box({x0, y0, edge(x0 + run.advance - 1), edge(y0 + double(run.height) - 1)},
+                  st.bkColour & 0x00FFFFFF);
+        }
+        const Pixel ink = st.textColour & 0x00FFFFFF;
+        if (run.origins.empty()) {
+            t.OutText(font, {PixelOf(left - double(run.start)), y0}, Utf8(text.chars), ink);
+            return;
+        }
+        for (std::size_t i = 0; i < text.chars.size(); ++i)
+            t.OutText(font, {PixelOf(left + run.origins[i] - double(run.starts[i])), y0},
+                      Utf8(text.chars.substr(i, 1)), ink);
+    });
 }
 
 } // namespace pixkit

@@ -123,12 +123,15 @@ void WmfFormat::Load(Buffer& b, TStream* s, GFXtra32*) {
     if (!ReadWmfInfo(data, info) || info.pixelsW == 0) throw EInvalidImage();
     ReportPercent(50);
     PreparePaper(b, int(info.pixelsW), int(info.pixelsH));
-    MetaDC dc(b, {1, 1}, {0, 0});
+    // The frame is in the metafile's device units, which the window and
+    // viewport records map logical units onto; the frame is then scaled
+    // onto the output pixels.
+    const Pair<double> scale{double(info.pixelsW) / info.width, double(info.pixelsH) / info.height};
+    MetaDC dc(b, scale, {-info.left * scale.x, -info.top * scale.y});
     dc.wmfMapping = true;
     dc.st.mapMode = 8;
-    dc.st.winOrg = {info.left, info.top};
-    dc.st.winExt = {info.width, info.height};
-    dc.st.vpExt = {double(info.pixelsW), double(info.pixelsH)};
+    dc.st.winOrg = dc.st.vpOrg = {info.left, info.top};
+    dc.st.winExt = dc.st.vpExt = {info.width, info.height};
     dc.SetTableSize(info.objects);
     PlayWmfRecords(dc, data, info.recordsAt);
 }

@@ -26,5 +26,9 @@ bool ReadWmfInfo(const std::vector<std::uint8_t>& data, WmfInfo& info);
 void PlayWmfRecords(MetaDC& dc, const std::vector<std::uint8_t>& data, std::size_t at);
 // Plays one record (function fn, parameters r) onto dc.
 void PlayWmfRecord(MetaDC& dc, std::uint32_t fn, RecordView r);
+// The bitmap records, and the region and clip records; false for other
+// functions.
+bool PlayWmfBitmapRecord(MetaDC& dc, std::uint32_t fn, RecordView r);
+bool PlayWmfRegionRecord(MetaDC& dc, std::uint32_t fn, RecordView r);
 
 } // namespace pixkit

@@ -27,16 +27,23 @@ void CreatePen(MetaDC& dc, RecordView r) {
     dc.PutObject(dc.FreeSlot(), o);
 }
 
-// BS_SOLID and BS_HATCHED draw in the brush colour (hatch lines are not
-// drawn); BS_NULL and the pattern brushes are hollow.
-MetaBrush BrushOf(std::uint32_t style, std::uint32_t colour) {
-    return {style != 0 && style != 2, FromColorRef(colour)};
-}
-
+// LOGBRUSH: style, colour, hatch.
 void CreateBrush(MetaDC& dc, RecordView r) {
     MetaObject o;
     o.kind = MetaObject::Kind::Brush;
-    o.brush = BrushOf(r.U16(0), r.U32(2));
+    o.brush = SolidOrHatchBrush(r.U16(0), FromColorRef(r.U32(2)), r.U16(6));
+    dc.PutObject(dc.FreeSlot(), o);
+}
+
+// DIBCREATEPATTERNBRUSH: style, colour usage, then a packed DIB.
+void CreateDibPatternBrush(MetaDC& dc, RecordView r) {
+    MetaObject o;
+    o.kind = MetaObject::Kind::Brush;
+    const bool palIndices = r.U16(2) == 1;
+    const RecordView dib = r.Sub(4, r.n - std::min<std::size_t>(r.n, 4));
+    const std::size_t block = DibHeaderBytes(dib, palIndices);
+    o.brush = PatternBrush(dib.Sub(0, block), dib.Sub(block, dib.n - std::min(dib.n, block)),
+                           palIndices, false);
     dc.PutObject(dc.FreeSlot(), o);
 }
 
@@ -71,30 +78,6 @@ void PolyPolygon(MetaDC& dc, RecordView r) {
     dc.PolyPolygon(polys);
 }
 
-// Fills without a source bitmap (PatBlt and the bitmap records that carry
-// none): PATCOPY with the brush, BLACKNESS and WHITENESS; other raster
-// operations are not drawn.
-void PatBlt(MetaDC& dc, std::uint32_t rop, double x, double y, double w, double h) {
-    if (rop == 0x00F00021 && !dc.st.brush.hollow)
-        dc.FillRect(x, y, x + w, y + h, dc.st.brush.colour);
-    else if (rop == 0x00000042)
-        dc.FillRect(x, y, x + w, y + h, 0);
-    else if (rop == 0x00FF0062)
-        dc.FillRect(x, y, x + w, y + h, 0xFFFFFF);
-}
-
-// Draws a packed DIB starting at word dibWord; the source rectangle is in
-// DIB pixels, counted from the bottom row for bottom-up DIBs as GDI does.
-void DrawDib(MetaDC& dc, RecordView r, std::size_t dibWord, bool palIndices, int sx, int sy, int sw,
-             int sh, double x, double y, double w, double h) {
-    const RecordView dib = r.Sub(dibWord * 2, r.n - std::min(r.n, dibWord * 2));
-    const std::size_t block = DibHeaderBytes(dib, palIndices);
-    DibSource src;
-    DecodeDib(src, dib.Sub(0, block), dib.Sub(block, dib.n - std::min(dib.n, block)), palIndices);
-    if (src.bottomUp) sy = src.pixels.Height() - (sy + sh);
-    dc.StretchBitmap(src.pixels, x, y, w, h, sx, sy, sw, sh);
-}
-
 bool Geometry(MetaDC& dc, std::uint32_t fn, RecordView r) {
     switch (fn) {
     case 0x0214:
@@ -112,48 +95,25 @@ bool Geometry(MetaDC& dc, std::uint32_t fn, RecordView r) {
     case 0x0538:
         PolyPolygon(dc, r);
         return true;
-    case 0x041B: // RECTANGLE
-    case 0x061C: // ROUNDRECT, drawn with square corners
-        dc.Rectangle(W(r, fn == 0x041B ? 3 : 5), W(r, fn == 0x041B ? 2 : 4),
-                     W(r, fn == 0x041B ? 1 : 3), W(r, fn == 0x041B ? 0 : 2));
+    case 0x041B:
+        dc.Rectangle(W(r, 3), W(r, 2), W(r, 1), W(r, 0));
+        return true;
+    case 0x061C: // ROUNDRECT: box, then the corner ellipse's width and height
+        dc.RoundRect(W(r, 5), W(r, 4), W(r, 3), W(r, 2), W(r, 1), W(r, 0));
+        return true;
+    case 0x0817: // ARC, PIE, CHORD: box, start point, end point (reversed)
+    case 0x081A:
+    case 0x0830:
+        dc.Arc(fn == 0x0817   ? ArcKind::Arc
+               : fn == 0x081A ? ArcKind::Pie
+                              : ArcKind::Chord,
+               W(r, 7), W(r, 6), W(r, 5), W(r, 4), {W(r, 3), W(r, 2)}, {W(r, 1), W(r, 0)});
         return true;
     case 0x0418:
         dc.Ellipse(W(r, 3), W(r, 2), W(r, 1), W(r, 0));
         return true;
     case 0x041F:
         dc.SetPixel(W(r, 3), W(r, 2), FromColorRef(r.U32(0)));
-        return true;
-    case 0x061D:
-        PatBlt(dc, r.U32(0), W(r, 5), W(r, 4), W(r, 3), W(r, 2));
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool Bitmaps(MetaDC& dc, std::uint32_t fn, RecordView r) {
-    switch (fn) {
-    case 0x0F43: // STRETCHDIB
-        DrawDib(dc, r, 11, r.U16(4) == 1, r.S16(12), r.S16(10), r.S16(8), r.S16(6), W(r, 10),
-                W(r, 9), W(r, 8), W(r, 7));
-        return true;
-    case 0x0B41: // DIBSTRETCHBLT
-        if (r.n <= 22)
-            PatBlt(dc, r.U32(0), W(r, 10), W(r, 9), W(r, 8), W(r, 7));
-        else
-            DrawDib(dc, r, 10, false, r.S16(10), r.S16(8), r.S16(6), r.S16(4), W(r, 9), W(r, 8),
-                    W(r, 7), W(r, 6));
-        return true;
-    case 0x0940: // DIBBITBLT
-        if (r.n <= 18)
-            PatBlt(dc, r.U32(0), W(r, 8), W(r, 7), W(r, 6), W(r, 5));
-        else
-            DrawDib(dc, r, 8, false, r.S16(6), r.S16(4), r.S16(10), r.S16(8), W(r, 7), W(r, 6),
-                    W(r, 5), W(r, 4));
-        return true;
-    case 0x0D33: // SETDIBTODEVICE
-        DrawDib(dc, r, 9, r.U16(0) == 1, r.S16(8), r.S16(6), r.S16(12), r.S16(10), W(r, 8), W(r, 7),
-                W(r, 6), W(r, 5));
         return true;
     default:
         return false;
@@ -225,12 +185,27 @@ bool State(MetaDC& dc, std::uint32_t fn, RecordView r) {
     case 0x020F:
         st.winOrg = {st.winOrg.x + W(r, 1), st.winOrg.y + W(r, 0)};
         return true;
-    case 0x0410: // SCALEWINDOWEXT: x num, x den, y num, y den (stored reversed)
+    case 0x0410: // SCALEWINDOWEXT, SCALEVIEWPORTEXT: x num, x den, y num, y den (reversed)
+    case 0x0412: {
+        Pair<double>& ext = fn == 0x0410 ? st.winExt : st.vpExt;
         if (W(r, 2) != 0 && W(r, 0) != 0)
-            st.winExt = {st.winExt.x * W(r, 3) / W(r, 2), st.winExt.y * W(r, 1) / W(r, 0)};
+            ext = {ext.x * W(r, 3) / W(r, 2), ext.y * W(r, 1) / W(r, 0)};
+        return true;
+    }
+    case 0x020D: // SETVIEWPORTORG, SETVIEWPORTEXT, OFFSETVIEWPORTORG: device units
+        st.vpOrg = {W(r, 1), W(r, 0)};
+        return true;
+    case 0x020E:
+        st.vpExt = {W(r, 1), W(r, 0)};
+        return true;
+    case 0x0211:
+        st.vpOrg = {st.vpOrg.x + W(r, 1), st.vpOrg.y + W(r, 0)};
         return true;
     case 0x0103:
         st.mapMode = int(r.U16(0));
+        return true;
+    case 0x0104:
+        st.rop2 = int(r.U16(0));
         return true;
     case 0x0106:
         st.fill = r.U16(0) == 2 ? FillMode::Winding : FillMode::Alternate;
@@ -272,11 +247,13 @@ bool Objects(MetaDC& dc, std::uint32_t fn, RecordView r) {
     case 0x02FB:
         CreateFont(dc, r);
         return true;
+    case 0x0142:
+        CreateDibPatternBrush(dc, r);
+        return true;
     case 0x00F7: // CREATEPALETTE
     case 0x01F9: // CREATEPATTERNBRUSH
-    case 0x0142: // DIBCREATEPATTERNBRUSH
-    case 0x06FF: // CREATEREGION
         CreateOther(dc);
+        if (fn == 0x01F9) NoteSkippedRecord("CREATEPATTERNBRUSH");
         return true;
     case 0x012D:
         dc.SelectObject(r.U16(0));
@@ -292,8 +269,8 @@ bool Objects(MetaDC& dc, std::uint32_t fn, RecordView r) {
 } // namespace
 
 void PlayWmfRecord(MetaDC& dc, std::uint32_t fn, RecordView r) {
-    if (Geometry(dc, fn, r) || Bitmaps(dc, fn, r) || State(dc, fn, r) || Objects(dc, fn, r) ||
-        Text(dc, fn, r) || WmfRecordDrawsNothing(fn))
+    if (Geometry(dc, fn, r) || PlayWmfBitmapRecord(dc, fn, r) || PlayWmfRegionRecord(dc, fn, r) ||
+        State(dc, fn, r) || Objects(dc, fn, r) || Text(dc, fn, r) || WmfRecordDrawsNothing(fn))
         return;
     NoteSkippedRecord(WmfRecordName(fn));
 }
