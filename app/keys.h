@@ -62,6 +62,9 @@ inline constexpr char Size[] = "Size";
 inline constexpr char Pixels[] = "Pixels";
 inline constexpr char BPP[] = "BPP";
 inline constexpr char BPCC[] = "BPCC";
+// The image browser.
+inline constexpr char ImgBr[] = "ImgBr";
+inline constexpr char KBytes[] = "KBytes";
 
 // Colours and palette.
 inline constexpr char SelDrawCol[] = "SelDrawCol";
@@ -115,9 +118,9 @@ inline constexpr std::string_view kMessageKeys[] = {
     LoadCustomFilter, SaveCustomFilter, RasterFontMark,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
-    "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", "ImgBr",
-    "EffBr", Pixels, "KBytes", SizeInB, Date, "Image", "Color", "Grayscale", WithPal, Size, BPP,
-    BPCC, "ErrPrn"};
+    "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", ImgBr,
+    "EffBr", Pixels, KBytes, SizeInB, Date, "Image", "Color", "Grayscale", WithPal, Size, BPP, BPCC,
+    "ErrPrn"};
 
 // Status texts of the tools.
 inline constexpr std::string_view kStatusKeys[] = {

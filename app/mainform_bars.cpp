@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QThread>
 #include <QToolBar>
 
 namespace kv {
@@ -219,18 +220,30 @@ void TMainForm::ProgressEnd() {
     statusBar()->repaint();
 }
 
+namespace {
+
+// Only the GUI thread reaches the status bar; a decode on another thread
+// (the browser's worker, a preview) reports nothing there.
+TMainForm* ProgressForm() {
+    return gProgressForm != nullptr && QThread::currentThread() == gProgressForm->thread()
+               ? gProgressForm
+               : nullptr;
+}
+
+} // namespace
+
 void InstallProgressCallbacks(TMainForm* form) {
     gProgressForm = form;
     pixkit::GFXFile::SetProgFunc(
         [] {
-            if (gProgressForm != nullptr) gProgressForm->ProgressStart(100);
+            if (TMainForm* f = ProgressForm()) f->ProgressStart(100);
         },
         [](int percent) {
-            if (gProgressForm != nullptr) gProgressForm->ProgressStep(percent);
+            if (TMainForm* f = ProgressForm()) f->ProgressStep(percent);
             return true;
         },
         [] {
-            if (gProgressForm != nullptr) gProgressForm->ProgressEnd();
+            if (TMainForm* f = ProgressForm()) f->ProgressEnd();
         });
 }
 

@@ -1,6 +1,7 @@
 // The File menu, and the helpers every menu is built with.
 #include "mainform.h"
 
+#include "files/browseform.h"
 #include "files/filecommands.h"
 #include "files/printing.h"
 #include "history.h"
@@ -20,6 +21,24 @@
 #include <QMenuBar>
 
 namespace kv {
+
+namespace {
+
+// "&Browse...": the image browser, modal and centred over the image area,
+// in the remembered folder; the folder it ends in is remembered, and a
+// picked file opens into the current slot.
+void Browse(TMainForm& form, FileCommands& files, bool cacheThumbs) {
+    const std::string start =
+        files.LastDirectory().empty() ? QDir::currentPath().toStdString() : files.LastDirectory();
+    TBrowseForm box(&form, start, cacheThumbs);
+    QWidget* area = form.centralWidget() != nullptr ? form.centralWidget() : &form;
+    box.move(area->mapToGlobal(area->rect().center()) - box.rect().center());
+    box.exec();
+    files.SetLastDirectory(box.Folder());
+    if (!box.Picked().empty()) files.OpenFile(box.Picked());
+}
+
+} // namespace
 
 // Commands are owned by the main window, so that window sections of the
 // language file reach them by name. A command is created disabled; it is
@@ -110,6 +129,7 @@ void TMainForm::ConnectFileCommands() {
     };
     bind("New1", [this] { files_->New(); });
     bind("Open1", [this] { files_->Open(); });
+    bind("Browse1", [this] { Browse(*this, *files_, prefs_.CacheThumbs); });
     bind("Save1", [this] { files_->Save(); });
     bind("SaveAs1", [this] { files_->SaveAs(); });
     bind("UpdateExit1", [this] {

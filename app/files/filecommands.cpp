@@ -140,6 +140,12 @@ bool FileCommands::Reopen(const std::string& entry) {
     return LoadIntoSlot(docs_.Current, e.Name, e.ImageNo);
 }
 
+bool FileCommands::OpenFile(const std::string& name) {
+    if (!AskUnsaved(docs_.Current)) return false;
+    lastDir_ = DirectoryOf(FullPath(name));
+    return LoadIntoSlot(docs_.Current, name, 1);
+}
+
 bool FileCommands::LoadIntoSlot(int slot, const std::string& name, int imageNo) {
     const auto [draw, back] = CurrentColors();
     pixkit::GFXtra32 extra{0, 0, draw, back, imageNo};

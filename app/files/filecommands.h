@@ -84,6 +84,7 @@ class FileCommands {
     RecentFiles& Recent() { return recent_; }
     pixkit::Pair<int> NewSize() const { return newSize_; }
     const std::string& LastDirectory() const { return lastDir_; }
+    void SetLastDirectory(std::string folder) { lastDir_ = std::move(folder); }
     int OpenFilterIndex() const { return openIndex_; }
 
     // Update mode: the file "&Update && Exit" writes slot 1 to.
@@ -93,6 +94,8 @@ class FileCommands {
     bool New();
     bool Open();
     bool Reopen(const std::string& entry);
+    // Opens image 1 of name into the current slot, as picked in the browser.
+    bool OpenFile(const std::string& name);
     bool Save();
     bool SaveAs();
     bool ExportToClipboard();
