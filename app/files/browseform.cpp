@@ -160,7 +160,6 @@ TBrowseForm::TBrowseForm(QWidget* parent, const std::string& folder, bool cacheT
     connect(scroll_, &QScrollBar::valueChanged, this, &TBrowseForm::ScrollBar1Scroll);
     connect(drives_, &QComboBox::activated, this, &TBrowseForm::DriveComboBoxChange);
     if (Lang() != nullptr) TranslateSection(*Lang(), "[BrowseForm]");
-    setWindowTitle(QString::fromStdString(Translate(key::ImgBr)));
     const QColor background = palette().color(QPalette::Window);
     GlyphBuffer("FOLDER", background, folderGlyph_);
     GlyphBuffer("PARENTF", background, parentGlyph_);
@@ -207,6 +206,7 @@ void TBrowseForm::Enter(const std::string& folder) {
     folder_ = full.string();
     while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
     items_ = ListFolder(folder_);
+    setWindowTitle(QString::fromStdString(Translate(key::ImgBr) + " - " + folder_));
     const int generation = ++generation_;
     BuildPlaces();
 
@@ -373,7 +373,7 @@ TBuffer* TBrowseForm::PictureOf(int index) const {
 void TBrowseForm::wheelEvent(QWheelEvent* event) {
     const QPoint pixels = event->pixelDelta();
     const int dy =
-        !pixels.isNull() ? pixels.y() : event->angleDelta().y() * kBrowseRowPitch / 3 / 120;
+        !pixels.isNull() ? pixels.y() : event->angleDelta().y() * kBrowseRowPitch / 2 / 120;
     scroll_->setValue(scroll_->value() - dy / 4);
     event->accept();
 }

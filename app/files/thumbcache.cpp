@@ -46,6 +46,7 @@ bool WriteAll(int fd, const void* data, std::int64_t n, std::int64_t at) {
 // Reads up to n bytes at offset at; what lies past the file's end is zero.
 std::int64_t ReadUpTo(int fd, void* data, std::int64_t n, std::int64_t at) {
     auto* p = static_cast<std::uint8_t*>(data);
+    std::memset(p, 0, std::size_t(n));
     std::int64_t got = 0;
     while (got < n) {
         const ssize_t r = ::pread(fd, p + got, std::size_t(n - got), at + got);
@@ -53,7 +54,6 @@ std::int64_t ReadUpTo(int fd, void* data, std::int64_t n, std::int64_t at) {
         if (r <= 0) break;
         got += r;
     }
-    std::memset(p + got, 0, std::size_t(n - got));
     return got;
 }
 

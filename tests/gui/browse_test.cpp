@@ -141,7 +141,7 @@ TEST_F(BrowseTest, FolderItemsSizesAndAFileClickThatAsksThenOpens) {
         EXPECT_EQ(names, (std::vector<std::string>{"..", "Big.bmp", "c.pcx", "d.bmp", "e.frm",
                                                    "small.bmp"}));
         EXPECT_EQ(panel, 240);
-        EXPECT_EQ(title, "Image Browser");
+        EXPECT_EQ(title, "Image Browser - " + pics.string());
         EXPECT_EQ(folder, (pixkit::Pair<int>{102, 89}));
         EXPECT_EQ(thumb, (pixkit::Pair<int>{120, 90}));
         EXPECT_TRUE(same);
@@ -149,7 +149,7 @@ TEST_F(BrowseTest, FolderItemsSizesAndAFileClickThatAsksThenOpens) {
                             std::to_string((fs::file_size(pics / "small.bmp") + 1023) / 1024) +
                             " KBytes");
         ASSERT_EQ(shown_.size(), 1u);
-        EXPECT_NE(shown_[0].Text.find("Changed"), std::string::npos);
+        EXPECT_NE(shown_[0].Text.find("has been changed. Save it?"), std::string::npos);
         EXPECT_EQ(form.Docs().CurrentImage().FileName, (pics / "small.bmp").string());
         EXPECT_EQ(form.Docs().CurrentImage().Width(), 60);
         EXPECT_EQ(form.Files().LastDirectory(), pics.string());
