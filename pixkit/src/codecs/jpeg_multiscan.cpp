@@ -145,6 +145,17 @@ void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& 
         return;
     }
     for (int k = s.Ss; k <= s.Se; ++k) {
+        // A short code and its value bits in one look-up, as in the
+        // single-scan decoder.
+        if (br.Count() < 16) br.Fill();
+        const std::int32_t fast = ac.FastAc[br.Peek(HuffDecoder::kFastBits)];
+        if (fast != 0) {
+            br.Consume(fast & 0xFF);
+            k += (fast >> 8) & 15;
+            if (k > s.Se) throw EInvalidImage();
+            blk[kZigZag[k]] = Clamp16((fast >> 16) * (1 << s.Al));
+            continue;
+        }
         const int rs = DecodeSymbol(br, ac);
         const int run = rs >> 4, size = rs & 15;
         if (size == 0) {
@@ -361,6 +372,23 @@ bool MultiScanDecoder::NextScan(Scan& s) {
 }
 
 // One component's samples: every block dequantized and transformed.
+// Whether a block has any AC coefficient: its 128 bytes as 64-bit words,
+// the DC term masked out of the first.
+bool HasAc(const std::int16_t* blk) {
+    std::uint64_t words[16];
+    std::memcpy(words, blk, sizeof words);
+    std::uint64_t any = words[0] & ~std::uint64_t(0xFFFF);
+    for (int i = 1; i < 16; ++i) any |= words[i];
+    return any != 0;
+}
+
+__attribute__((target_clones("avx2", "default"))) void Dequantize(const std::int16_t* blk,
+                                                                  const std::uint16_t* q,
+                                                                  std::int32_t limit,
+                                                                  std::int32_t* coef) {
+    for (int k = 0; k < 64; ++k) coef[k] = std::clamp(std::int32_t(blk[k]) * q[k], -limit, limit);
+}
+
 // At a reduced scale each block gives w x h samples.
 std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q,
                                   int precision, int w, int h) {
@@ -371,11 +399,11 @@ std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 
     for (int by = 0; by < c.BlocksH; ++by)
         for (int bx = 0; bx < c.BlocksW; ++bx) {
             const std::int16_t* blk = c.Block(bx, by);
-            bool ac = false;
-            for (int k = 0; k < 64; ++k) {
-                coef[k] = std::clamp(std::int32_t(blk[k]) * q[std::size_t(k)], -limit, limit);
-                ac |= k > 0 && blk[k] != 0;
-            }
+            const bool ac = HasAc(blk);
+            if (ac || precision > 8 || w < 8 || h < 8)
+                Dequantize(blk, q.data(), limit, coef);
+            else
+                coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
             std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
             if (w < 8 || h < 8) {
                 ScaledIDCT(coef, out, stride, w, h, precision);
