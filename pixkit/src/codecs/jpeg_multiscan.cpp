@@ -3,6 +3,7 @@
 // every sampling factor. Each scan adds to the quantized coefficients of the
 // whole image; after the last scan (or where the data ends) the blocks are
 // transformed and turned into pixels.
+#include "huge_pages.h"
 #include "jpeg.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -22,12 +24,12 @@ std::int16_t Clamp16(std::int32_t v) {
 }
 
 struct CompCoefs {
-    int BlocksW = 0, BlocksH = 0;   // allocated: whole MCUs
-    int UsedW = 0, UsedH = 0;       // blocks with image data (non-interleaved scans)
-    std::vector<std::int16_t> Coef; // 64 per block, natural order, quantized
+    int BlocksW = 0, BlocksH = 0;         // allocated: whole MCUs
+    int UsedW = 0, UsedH = 0;             // blocks with image data (non-interleaved scans)
+    std::unique_ptr<std::int16_t[]> Coef; // 64 per block, natural order, quantized
     int Pred = 0;
     std::int16_t* Block(int bx, int by) {
-        return Coef.data() + (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
+        return Coef.get() + (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
     }
 };
 
@@ -90,7 +92,11 @@ void MultiScanDecoder::Setup(Buffer& b) {
             const int samplesH = (f_.Height * k.V + vMax_ - 1) / vMax_;
             c.UsedW = (samplesW + 7) / 8;
             c.UsedH = (samplesH + 7) / 8;
-            c.Coef.assign(std::size_t(c.BlocksW) * std::size_t(c.BlocksH) * 64, 0);
+            // Huge pages asked for before the clearing touches them.
+            const std::size_t n = std::size_t(c.BlocksW) * std::size_t(c.BlocksH) * 64;
+            c.Coef.reset(new std::int16_t[n]);
+            AdviseHugePages(c.Coef.get(), n * sizeof(std::int16_t));
+            std::memset(c.Coef.get(), 0, n * sizeof(std::int16_t));
         }
     } catch (const std::bad_alloc&) {
         throw EInvalidImage();
@@ -390,10 +396,23 @@ __attribute__((target_clones("avx2", "default"))) void Dequantize(const std::int
 }
 
 // At a reduced scale each block gives w x h samples.
-std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q,
-                                  int precision, int w, int h) {
+// A component's samples, left uninitialised (every byte is written) and on
+// huge pages where the kernel has them.
+class Plane {
+  public:
+    explicit Plane(std::size_t n = 0) : bytes_(n != 0 ? new std::uint8_t[n] : nullptr) {
+        AdviseHugePages(bytes_.get(), n);
+    }
+    std::uint8_t* data() const { return bytes_.get(); }
+    std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
+
+  private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+};
+
+Plane Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q, int precision, int w, int h) {
     const int stride = c.BlocksW * w;
-    std::vector<std::uint8_t> plane(std::size_t(stride) * std::size_t(c.BlocksH) * h);
+    Plane plane(std::size_t(stride) * std::size_t(c.BlocksH) * h);
     alignas(32) std::int32_t coef[64];
     const std::int32_t limit = precision > 8 ? 32768 : 2048;
     for (int by = 0; by < c.BlocksH; ++by)
@@ -421,9 +440,8 @@ std::vector<std::uint8_t> Samples(CompCoefs& c, const std::array<std::uint16_t, 
 }
 
 // Repeats each sample fx times across and fy times down.
-std::vector<std::uint8_t> Replicate(const std::vector<std::uint8_t>& in, int w, int h, int fx,
-                                    int fy) {
-    std::vector<std::uint8_t> out(std::size_t(w) * fx * std::size_t(h) * fy);
+Plane Replicate(const Plane& in, int w, int h, int fx, int fy) {
+    Plane out(std::size_t(w) * fx * std::size_t(h) * fy);
     std::uint8_t* o = out.data();
     for (int y = 0; y < h * fy; ++y) {
         const std::uint8_t* row = in.data() + std::size_t(y / fy) * w;
@@ -436,7 +454,7 @@ std::vector<std::uint8_t> Replicate(const std::vector<std::uint8_t>& in, int w, 
 // complements of C, M and Y as YCbCr; Adobe files store every ink
 // complemented (255 is no ink), others plain. Each colour is then what
 // remains of white under its ink and the black ink.
-void OutputCmyk(const Frame& f, const std::vector<std::uint8_t>* planes, int stride, Buffer& b) {
+void OutputCmyk(const Frame& f, const Plane* planes, int stride, Buffer& b) {
     const int x0 = std::max(0, b.Area.Left), x1 = std::min(f.Width - 1, b.Area.Right);
     const int y1 = std::min(f.Height - 1, b.Area.Bottom);
     const bool complemented = f.Adobe >= 0;
@@ -464,7 +482,7 @@ void OutputCmyk(const Frame& f, const std::vector<std::uint8_t>* planes, int str
 }
 
 void MultiScanDecoder::Output(Buffer& b) {
-    std::vector<std::uint8_t> planes[4];
+    Plane planes[4];
     int strides[4];
     Frame g = f_;
     const Component* k = f_.Comp;
