@@ -145,6 +145,26 @@ void Decode420p(benchmark::State& state) {
 }
 BENCHMARK(Decode420p)->Name("jpeg_decode_420p/pixkit")->Unit(benchmark::kMillisecond);
 
+// The thumbnail decode: 4:2:0 at 1/8 of the size (the rate counts the
+// full picture's pixels, as tjbench -scale 1/8 does).
+void Decode420Eighth(benchmark::State& state) {
+    const std::vector<std::uint8_t>& file = Data().Jpeg420;
+    if (file.empty()) {
+        state.SkipWithError("cjpeg is not installed");
+        return;
+    }
+    const WallRate rate;
+    for (auto _ : state) {
+        TFixedMemoryStream s(file.data(), file.size());
+        Buffer b;
+        Pair<int> full;
+        Jpeg()->LoadReduced(b, &s, nullptr, {kW / 8, kH / 8}, &full);
+        benchmark::ClobberMemory();
+    }
+    rate.Report(state);
+}
+BENCHMARK(Decode420Eighth)->Name("jpeg_decode_420_eighth/pixkit")->Unit(benchmark::kMillisecond);
+
 void Encode444(benchmark::State& state) {
     Buffer& photo = Data().Photo;
     TMemoryStream m;

@@ -1,6 +1,7 @@
 """libjpeg-turbo's tjbench on the files of bench/jpeg_bench.cpp, in memory.
 
-Decodes jpeg_444.jpg, jpeg_420.jpg and jpeg_420p.jpg (progressive) and encodes jpeg_source.ppm (quality
+Decodes jpeg_444.jpg, jpeg_420.jpg (also at 1/8 of the size, -scale 1/8) and
+jpeg_420p.jpg (progressive) and encodes jpeg_source.ppm (quality
 75, 4:4:4) into BGRX pixels, our own layout, once with SIMD and once with
 JSIMD_FORCENONE=1. Runs jpeg_bench first when the files are missing.
 Usage: tjbench.py <build dir>
@@ -44,6 +45,8 @@ def main():
                 rate = tjbench([os.path.join(tmp, "jpeg_%s.jpg" % case)], scalar)[0]
                 results.append({"name": "jpeg_decode_%s/%s" % (case, who),
                                 "items_per_second": rate})
+            eighth = tjbench([os.path.join(tmp, "jpeg_420.jpg"), "-scale", "1/8"], scalar)[0]
+            results.append({"name": "jpeg_decode_420_eighth/%s" % who, "items_per_second": eighth})
             compress = tjbench([os.path.join(tmp, "jpeg_source.ppm"), "75", "-subsamp", "444"],
                                scalar)
             results.append({"name": "jpeg_encode_444/%s" % who, "items_per_second": compress[0]})
