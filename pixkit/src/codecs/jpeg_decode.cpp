@@ -32,9 +32,10 @@ std::int32_t ClampCoef(std::int32_t v) {
 }
 
 // Decodes one block into coef (natural order, dequantized) and returns
-// whether any AC coefficient is present.
-bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
-    std::memset(coef, 0, 64 * sizeof *coef);
+// whether any AC coefficient is present. DcOnly reads past the AC terms
+// without storing them (a block that gives one sample needs its DC alone).
+template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
+    if constexpr (!DcOnly) std::memset(coef, 0, 64 * sizeof *coef);
     const int s = DecodeSymbol(br, *c.Dc);
     if (s > 11) throw EInvalidImage();
     const int diff = s ? Extend(br.Bits(s), s) : 0;
@@ -49,8 +50,10 @@ bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
             br.Consume(fast & 0xFF);
             k += (fast >> 8) & 15;
             if (k > 63) throw EInvalidImage();
-            const int z = kZigZag[k];
-            coef[z] = ClampCoef((fast >> 16) * c.Q[z]);
+            if constexpr (!DcOnly) {
+                const int z = kZigZag[k];
+                coef[z] = ClampCoef((fast >> 16) * c.Q[z]);
+            }
             ac = true;
             ++k;
             continue;
@@ -64,8 +67,11 @@ bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
         }
         k += run;
         if (k > 63 || size > 10) throw EInvalidImage();
-        const int z = kZigZag[k];
-        coef[z] = ClampCoef(Extend(br.Bits(size), size) * c.Q[z]);
+        const int value = Extend(br.Bits(size), size);
+        if constexpr (!DcOnly) {
+            const int z = kZigZag[k];
+            coef[z] = ClampCoef(value * c.Q[z]);
+        }
         ac = true;
         ++k;
     }
@@ -150,7 +156,10 @@ void ScanDecoder::DecodeRow(int set) {
             for (int v = 0; v < c.V; ++v)
                 for (int h = 0; h < c.H; ++h) {
                     std::uint8_t* out = base + v * c.BlockH * c.Stride + h * c.BlockW;
-                    if (!DecodeBlock(br_, c, coef))
+                    if (c.BlockW == 1 && c.BlockH == 1) {
+                        DecodeBlock<true>(br_, c, coef);
+                        FillBlock(coef[0], out, c.Stride, 1, 1);
+                    } else if (!DecodeBlock(br_, c, coef))
                         FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
                     else if (f_.Scale > 1)
                         ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
