@@ -295,14 +295,29 @@ TEST(MetafileRecords, FamiliesAtKnownPixels) {
         return (In(x, 2, 9) && In(y, 2, 9)) || (In(x, 20, 29) && In(y, 5, 14)) ? kGreen : kWhite;
     }));
 
+    // TRANSPARENTBLT leaves out the key colour; ALPHABLEND at constant
+    // alpha 128 mixes with the paper. Both share STRETCHBLT's layout.
+    const Bytes quad = Dib24(2, 2, Quadrant);
+    const auto blit = [&](std::int32_t type, std::int32_t how) {
+        Emf e;
+        e.Rec(type,
+              {0, 0, 1, 1, 0, 0, 2, 2, how, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 108, 40, 148, 16, 2, 2},
+              quad);
+        return Render("emf", e.Build(2, 2));
+    };
+    EXPECT_TRUE(Pixels(blit(116, std::int32_t(Ref(kRed))),
+                       [](int x, int y) { return x + y == 0 ? kWhite : Quadrant(x, y); }));
+    const Buffer blend = blit(114, 128 << 16);
+    EXPECT_NEAR(int(*blend.At(0, 1) >> 16), 0x7F, 1);
+    EXPECT_EQ(*blend.At(0, 1) & 0xFF, 0xFFu);
+
     // A path as the clip: only its inside is filled.
     Emf clipPath;
     clipPath.Rec(39, {1, 0, std::int32_t(Ref(kGreen)), 0}).Rec(37, {1}).Rec(37, {kNullPen});
     clipPath.Rec(59, {}).Rec(43, {4, 2, 12, 6}).Rec(60, {}).Rec(67, {5});
     clipPath.Rec(43, {0, 0, 40, 20});
-    EXPECT_TRUE(Pixels(Render("emf", clipPath.Build(40, 20)), [](int x, int y) {
-        return In(x, 4, 11) && In(y, 2, 5) ? kGreen : kWhite;
-    }));
+    EXPECT_TRUE(Pixels(Render("emf", clipPath.Build(40, 20)),
+                       [](int x, int y) { return In(x, 4, 11) && In(y, 2, 5) ? kGreen : kWhite; }));
 
     // A hatched brush (vertical lines) on an opaque background: every
     // eighth column of the pattern is the hatch colour, the rest the
