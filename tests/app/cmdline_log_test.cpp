@@ -1,5 +1,6 @@
 // The command line, the log line format and where the log goes.
 #include "cmdline.h"
+#include "files/imageio.h"
 #include "log.h"
 #include "progdir.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 using Kind = kv::CommandLine::Kind;
@@ -99,6 +101,29 @@ TEST(Log, FallsBackToTheStateDirectoryAndDropsLinesQuietly) {
     EXPECT_FALSE(fs::exists(state / "missing"));
     kv::StopLog();
     fs::remove_all(state);
+}
+
+// A metafile drawn without some of its records says which in the log.
+TEST(Log, LoadingAMetafileLogsTheRecordsItIsDrawnWithout) {
+    const fs::path dir = fs::temp_directory_path() / ("kvskip_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // A plain WMF: header, window extent 8 x 8, one FLOODFILL, the end.
+    const std::uint16_t words[] = {1, 9, 0x300,  24, 0, 0, 7, 0, 0, // header
+                                   5, 0, 0x020C, 8,  8,             // SETWINDOWEXT
+                                   7, 0, 0x0419, 0,  0, 4, 4,       // FLOODFILL
+                                   3, 0, 0};                        // end
+    std::ofstream(dir / "skips.wmf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(words), sizeof words);
+    kv::StartLog((dir / "KV.LOG").string());
+    pixkit::Buffer b;
+    pixkit::GFXtra32 extra{};
+    extra.Image = 1;
+    EXPECT_TRUE(kv::LoadImageFile(b, (dir / "skips.wmf").string(), extra, kv::LoadReport::Quiet));
+    kv::StopLog();
+    std::ifstream in(dir / "KV.LOG");
+    const std::string log((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(log.find("skips.wmf: skipped records: FLOODFILL x1"), std::string::npos) << log;
+    fs::remove_all(dir);
 }
 
 } // namespace
