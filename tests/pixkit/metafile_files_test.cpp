@@ -252,7 +252,10 @@ const std::set<std::string> kDrawnRecords = {"ARC",
                                              "SETPOLYFILLMODE",
                                              "SETARCDIRECTION",
                                              "SETBRUSHORGEX",
-                                             "SELECTCLIPPATH"};
+                                             "SELECTCLIPPATH",
+                                             "SMALLTEXTOUT",
+                                             "POLYTEXTOUTA",
+                                             "POLYTEXTOUTW"};
 
 TEST(MetafileCorpus, TopLevelFilesPlay) {
     const fs::path root(kCorpus);

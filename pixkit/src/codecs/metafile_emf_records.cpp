@@ -223,51 +223,91 @@ bool Geometry(MetaDC& dc, std::uint32_t type, RecordView r) {
     }
 }
 
-// EXTTEXTOUTA and EXTTEXTOUTW: bounds, graphics mode, scales, then the
-// text block: reference point, character count, string offset, options,
-// rectangle, advance offset. Offsets count from the record's start.
-bool Text(MetaDC& dc, std::uint32_t type, RecordView r) {
-    if (type != 83 && type != 84) return false;
-    constexpr unsigned kPdy = 0x2000; // advances come as (dx, dy) pairs
-    MetaText t;
-    const std::size_t n = r.U32(44), at = r.U32(48);
-    const bool wide = type == 84;
+// n characters at offset at: bytes, or UTF-16 code units whose surrogate
+// pairs join (a lone surrogate becomes U+FFFD).
+std::u32string Chars(RecordView r, std::size_t at, std::size_t n, bool wide) {
     if (n > r.n) throw EInvalidImage();
     r.Need(at, n * (wide ? 2 : 1));
+    std::u32string chars;
     for (std::size_t i = 0; i < n; ++i) {
         if (!wide) {
-            t.chars += char32_t(r.U8(at + i));
+            chars += char32_t(r.U8(at + i));
             continue;
         }
         const char32_t u = r.U16(at + 2 * i);
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
             const char32_t low = r.U16(at + 2 * i + 2);
             if (low >= 0xDC00 && low < 0xE000) {
-                t.chars += 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                chars += 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
                 ++i;
                 continue;
             }
         }
-        t.chars += (u >= 0xD800 && u < 0xE000) ? char32_t(0xFFFD) : u;
+        chars += (u >= 0xD800 && u < 0xE000) ? char32_t(0xFFFD) : u;
     }
-    t.options = r.U32(52);
-    for (int i = 0; i < 4; ++i) t.rect[i] = r.S32(56 + 4 * std::size_t(i));
-    const std::size_t dxAt = r.U32(72), step = (t.options & kPdy) ? 8 : 4;
+    return chars;
+}
+
+// A text block at block: reference point, character count, string offset,
+// options, rectangle, advance offset (offsets count from the record's
+// start).
+void TextBlock(MetaDC& dc, RecordView r, std::size_t block, bool wide) {
+    constexpr unsigned kPdy = 0x2000; // advances come as (dx, dy) pairs
+    MetaText t;
+    const std::size_t n = r.U32(block + 8);
+    t.chars = Chars(r, r.U32(block + 12), n, wide);
+    t.options = r.U32(block + 16);
+    for (int i = 0; i < 4; ++i) t.rect[i] = r.S32(block + 20 + 4 * std::size_t(i));
+    const std::size_t dxAt = r.U32(block + 36), step = (t.options & kPdy) ? 8 : 4;
     if (dxAt != 0 && dxAt <= r.n && n <= (r.n - dxAt) / step) {
         // One advance per code unit; a surrogate pair's two are summed.
-        std::vector<double> dx;
         std::size_t unit = 0;
         for (std::size_t c = 0; c < t.chars.size(); ++c) {
             double sum = r.S32(dxAt + step * unit++);
             if (t.chars[c] >= 0x10000 && wide) sum += r.S32(dxAt + step * unit++);
-            dx.push_back(sum);
+            t.dx.push_back(sum);
         }
-        t.dx = std::move(dx);
-    } else {
-        t.dx.clear();
     }
-    dc.TextOut(r.S32(36), r.S32(40), t);
-    return true;
+    dc.TextOut(r.S32(block), r.S32(block + 4), t);
+}
+
+// SMALLTEXTOUT: point, count, options, graphics mode, scales, a rectangle
+// unless ETO_NO_RECT, then the text, in bytes with ETO_SMALL_CHARS.
+void SmallTextOut(MetaDC& dc, RecordView r) {
+    constexpr unsigned kNoRect = 0x100, kSmallChars = 0x200;
+    const unsigned flags = r.U32(20);
+    MetaText t;
+    std::size_t at = 36;
+    if (!(flags & kNoRect)) {
+        for (int i = 0; i < 4; ++i) t.rect[i] = r.S32(36 + 4 * std::size_t(i));
+        t.options = flags & (MetaText::kOpaque | MetaText::kClipped);
+        at = 52;
+    }
+    t.chars = Chars(r, at, r.U32(16), !(flags & kSmallChars));
+    dc.TextOut(r.S32(8), r.S32(12), t);
+}
+
+// EXTTEXTOUTA/W hold one text block after bounds, graphics mode and
+// scales; POLYTEXTOUTA/W a count and that many blocks of 40 bytes.
+bool Text(MetaDC& dc, std::uint32_t type, RecordView r) {
+    switch (type) {
+    case 83:
+    case 84:
+        TextBlock(dc, r, 36, type == 84);
+        return true;
+    case 96:
+    case 97: {
+        const std::size_t n = r.U32(36);
+        if (n > r.n / 40) throw EInvalidImage();
+        for (std::size_t i = 0; i < n; ++i) TextBlock(dc, r, 40 + 40 * i, type == 97);
+        return true;
+    }
+    case 108:
+        SmallTextOut(dc, r);
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool State(MetaDC& dc, std::uint32_t type, RecordView r) {
