@@ -28,7 +28,7 @@ Bytes Slurp(const std::string& path) {
 }
 
 void PutLE(Bytes& s, std::size_t at, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) s[at + std::size_t(i)] = char(v >> (8 * i));
+    for (int i = 0; i < n; ++i) s[at + std::size_t(i)] = i < 4 ? char(v >> (8 * i)) : char(0);
 }
 void PutBE(Bytes& s, std::size_t at, std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) s[at + std::size_t(i)] = char(v >> (8 * (n - 1 - i)));
