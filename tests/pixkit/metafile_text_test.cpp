@@ -266,3 +266,31 @@ TEST(MetafileText, BrokenAndAbsurdRecords) {
     const Buffer b = Load("wmf", big.Placeable(kW, kH));
     EXPECT_EQ(InkCount(b, kInk), 0);
 }
+
+// Character extra space puts each character further on; justification
+// shares its extra out over the spaces only.
+TEST(MetafileText, CharacterExtraAndJustificationSpaceTheRun) {
+    const FontDesc f = Font(20);
+    const auto glyph = [&](Buffer& b, const char* s, double x) {
+        const std::u32string u(s, s + 1);
+        b.OutText(f, {int(x) - int(Measure(f, u).start), 12}, s, kInk);
+    };
+    const double a = double(Measure(f, U"a").advance), space = double(Measure(f, U" ").advance);
+    Wmf base = WmfText(-20);
+    Wmf extra = WmfText(-20);
+    extra.Rec(0x0108, {7});
+    TextOut(extra, "ab", 10, 12);
+    EXPECT_TRUE(Same(Load("wmf", extra.Placeable(kW, kH)),
+                     Expected(base.Placeable(kW, kH), "wmf", [&](Buffer& b) {
+                         glyph(b, "a", 10);
+                         glyph(b, "b", 10 + a + 7);
+                     })));
+    Wmf justified = WmfText(-20);
+    justified.Rec(0x020A, {2, 30}); // two breaks share 30 units
+    TextOut(justified, "a a", 10, 12);
+    EXPECT_TRUE(Same(Load("wmf", justified.Placeable(kW, kH)),
+                     Expected(base.Placeable(kW, kH), "wmf", [&](Buffer& b) {
+                         glyph(b, "a", 10);
+                         glyph(b, "a", 10 + a + space + 15);
+                     })));
+}

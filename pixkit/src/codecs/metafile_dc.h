@@ -109,6 +109,8 @@ struct MetaState {
     Pixel bkColour = 0xFFFFFF;
     bool opaqueBk = true;
     unsigned textAlign = 0;
+    double charExtra = 0;                  // logical units after each character
+    double breakExtra = 0, breakCount = 0; // justification over the spaces
     FillMode fill = FillMode::Alternate;
     bool arcClockwise = false;
     int rop2 = 13;                          // R2_COPYPEN

@@ -353,6 +353,10 @@ bool State(MetaDC& dc, std::uint32_t type, RecordView r) {
     case 22:
         st.textAlign = r.U32(8);
         return true;
+    case 120: // SETTEXTJUSTIFICATION: break extra, break count
+        st.breakExtra = r.S32(8);
+        st.breakCount = r.S32(12);
+        return true;
     case 24:
         st.textColour = FromColorRef(r.U32(8));
         return true;

@@ -96,7 +96,10 @@ FontDesc FontOf(const MetaDC& dc) {
     return d;
 }
 
-RunLayout Layout(const FontDesc& font, const MetaText& text, double dxScale) {
+// Without advances in the record, each character may get extra space
+// (SETTEXTCHAREXTRA) and each space a share of the justification
+// (SETTEXTJUSTIFICATION), both in logical units.
+RunLayout Layout(const FontDesc& font, const MetaText& text, double dxScale, const MetaState& st) {
     RunLayout run;
     detail::TextSession session(font);
     const detail::TextLayout whole = session.Measure(text.chars);
@@ -104,16 +107,22 @@ RunLayout Layout(const FontDesc& font, const MetaText& text, double dxScale) {
     run.height = whole.height;
     run.start = whole.start;
     const bool spaced = text.dx.size() >= text.chars.size() && !text.dx.empty();
-    if (!spaced) {
+    const bool extra = st.charExtra != 0 || (st.breakCount > 0 && st.breakExtra != 0);
+    if (!spaced && !extra) {
         run.advance = double(whole.advance);
         return run;
     }
+    const double perBreak = st.breakCount > 0 ? st.breakExtra / st.breakCount : 0;
     double pen = 0;
     for (std::size_t i = 0; i < text.chars.size(); ++i) {
         const detail::TextLayout one = session.Measure(std::u32string(1, text.chars[i]));
         run.origins.push_back(pen);
         run.starts.push_back(one.start);
-        pen += text.dx[i] * dxScale;
+        if (spaced)
+            pen += text.dx[i] * dxScale;
+        else
+            pen += double(one.advance) +
+                   (st.charExtra + (text.chars[i] == U' ' ? perBreak : 0)) * dxScale;
     }
     run.advance = pen;
     return run;
@@ -133,7 +142,7 @@ void MetaDC::TextOut(double x, double y, const MetaText& text) {
     if (text.chars.empty() || font.Height == 0) return;
     const Pair<double> o = ToOutput(0, 0), ux = ToOutput(1, 0);
     const double dxScale = std::hypot(ux.x - o.x, ux.y - o.y);
-    const RunLayout run = Layout(font, text, dxScale);
+    const RunLayout run = Layout(font, text, dxScale, st);
     Charge(std::int64_t(text.chars.size()) * font.Height * font.Height);
 
     const Pair<double> p = ToOutput(x, y);

@@ -222,6 +222,13 @@ bool State(MetaDC& dc, std::uint32_t fn, RecordView r) {
     case 0x012E:
         st.textAlign = r.U16(0);
         return true;
+    case 0x0108: // SETTEXTCHAREXTRA
+        st.charExtra = W(r, 0);
+        return true;
+    case 0x020A: // SETTEXTJUSTIFICATION: break count, break extra
+        st.breakCount = W(r, 0);
+        st.breakExtra = W(r, 1);
+        return true;
     case 0x001E:
         dc.SaveDC();
         return true;
