@@ -88,6 +88,14 @@ inline constexpr char Stop[] = "&Stop";
 inline constexpr char CustomFilterFiles[] = "Custom Filter (*.ACF)";
 inline constexpr char LoadCustomFilter[] = "Load Custom Filter";
 inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
+// Filter Factory.
+inline constexpr char NotValidFF[] = "NotValidFF";
+inline constexpr char CantSaveComp[] = "CantSaveComp";
+inline constexpr char FilterFactoryFiles[] = "Filter Factory Source (*.AFS)";
+inline constexpr char LoadFilterFactory[] = "Load Filter Factory";
+inline constexpr char SaveFilterFactory[] = "Save Filter Factory";
+inline constexpr char ComponentFiles[] = "KVC File (*.KVC)";
+inline constexpr char SaveComponent[] = "Save KVC";
 
 // Help window; "HelpFile" is the manual's contents page of the language.
 inline constexpr char HelpFile[] = "HelpFile";
@@ -115,7 +123,8 @@ inline constexpr std::string_view kMessageKeys[] = {
     // Brushes, components, filters
     "NoMem", "BrTooBig", StretchZero, "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
     "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,
-    LoadCustomFilter, SaveCustomFilter, RasterFontMark,
+    LoadCustomFilter, SaveCustomFilter, FilterFactoryFiles, LoadFilterFactory, SaveFilterFactory,
+    ComponentFiles, SaveComponent, RasterFontMark,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", ImgBr,

@@ -1,9 +1,10 @@
 // The main window's side of the effects: what the effect tools see of it,
-// and Image > Custom Filter.
+// Image > Custom Filter and Image > Filter Factory.
 #include "mainform.h"
 
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
+#include "effects/fffilter.h"
 #include "history.h"
 #include "tools/framework.h"
 #include "undo.h"
@@ -35,6 +36,9 @@ class FormEffectHost : public EffectHost {
     }
     void ReturnToPreviousTool() override { form_.ToolFw().ReturnToPreviousTool(true); }
 
+    // The Filter Factory lives as long as the window's effects.
+    P_FF_filter FilterFactory{*this};
+
   private:
     TMainForm& form_;
 };
@@ -51,6 +55,11 @@ void TMainForm::ConnectEffects() {
     command->setEnabled(true);
     connect(command, &QAction::triggered, this,
             [this] { tools_->SelectTool(customFilter_.get(), true, -1); });
+    QAction* factory = MenuCommand("FilterFactory1");
+    factory->setEnabled(true);
+    auto* host = static_cast<FormEffectHost*>(effectHost_.get());
+    connect(factory, &QAction::triggered, this,
+            [this, host] { tools_->SelectTool(&host->FilterFactory, true, -1); });
 }
 
 } // namespace kv

@@ -1,10 +1,9 @@
 #include "effects/acffile.h"
 
-#include <cerrno>
+#include "platform/atomicfile.h"
+
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
 
 namespace kv {
 
@@ -15,23 +14,6 @@ constexpr std::size_t kValues = kAcfSize / 2;
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -74,22 +56,7 @@ std::optional<FilterKernel> ReadAcfFile(const std::string& path) {
 
 bool WriteAcfFile(const std::string& path, const FilterKernel& kernel) {
     const std::array<std::uint8_t, kAcfSize> bytes = EncodeAcf(kernel);
-    std::string temp = DirectoryOf(path) + "/.acf.XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    const bool written = WriteAll(fd, bytes.data(), bytes.size());
-    const bool ok = ::close(fd) == 0 && written && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 
 } // namespace kv

@@ -5,8 +5,6 @@
 #include "effects/runguard.h"
 #include "tools/framework.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 #include <algorithm>
@@ -127,26 +125,12 @@ bool P_custom_filter::Run() {
     RestoreRect(source, image, written_);
     written_ = area;
     running_ = true;
-    stop_ = false;
     form_->SetRunning(true);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    host_.ProgressStart(area.Bottom - area.Top);
-    {
-        RunGuard guard(form_, host_.Window(), [this] { stop_ = true; });
-        std::int64_t polled = Clock();
-        for (int top = area.Top; top <= area.Bottom && !stop_; top += kBandRows) {
-            filter.FilterBand(source, image, area, top, top + kBandRows - 1);
-            if (Clock() - polled < kPollMs) continue;
-            host_.ProgressStep(std::min(top + kBandRows, area.Bottom) - area.Top);
-            QApplication::processEvents();
-            polled = Clock();
-        }
-    }
-    const bool complete = !stop_;
-    QApplication::restoreOverrideCursor();
+    const bool complete = RunInBands(
+        {host_, form_, Clock, kBandRows, kPollMs}, area.Top, area.Bottom, stop_,
+        [&](int top, int bottom) { filter.FilterBand(source, image, area, top, bottom); });
     running_ = false;
     form_->SetRunning(false);
-    host_.ProgressEnd();
     valid_ = complete && active_;
     host_.RepaintView();
     return valid_;

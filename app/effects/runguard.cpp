@@ -1,10 +1,15 @@
 #include "effects/runguard.h"
 
+#include "effects/effecthost.h"
+
 #include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace kv {
 
@@ -58,6 +63,27 @@ bool RunGuard::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return IsInput(event->type()) && !InDialog(watched);
+}
+
+bool RunInBands(const BandRun& run, int first, int last, bool& stop,
+                const std::function<void(int top, int bottom)>& band) {
+    stop = false;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    run.Host.ProgressStart(last - first);
+    {
+        RunGuard guard(run.Dialog, run.Host.Window(), [&stop] { stop = true; });
+        std::int64_t polled = run.Clock();
+        for (int top = first; top <= last && !stop; top += run.BandRows) {
+            band(top, std::min(top + run.BandRows - 1, last));
+            if (run.Clock() - polled < run.PollMs) continue;
+            run.Host.ProgressStep(std::min(top + run.BandRows, last) - first);
+            QApplication::processEvents();
+            polled = run.Clock();
+        }
+    }
+    QApplication::restoreOverrideCursor();
+    run.Host.ProgressEnd();
+    return !stop;
 }
 
 } // namespace kv

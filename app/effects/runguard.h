@@ -9,11 +9,14 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 
 class QWidget;
 
 namespace kv {
+
+class EffectHost;
 
 class RunGuard : public QObject {
   public:
@@ -33,5 +36,20 @@ class RunGuard : public QObject {
     std::function<void()> stop_;
     bool closeLater_ = false;
 };
+
+// Runs band(top, bottom) over rows first..last in bands of bandRows on the
+// user-interface thread, with the busy cursor and the progress display.
+// Between bands, at most every pollMs of clock, input is processed with a
+// RunGuard on dialog, so that its Stop button (or closing the main window)
+// can set stop. False when stop ended the run early.
+struct BandRun {
+    EffectHost& Host;
+    QWidget* Dialog;
+    const std::function<std::int64_t()>& Clock;
+    int BandRows;
+    std::int64_t PollMs;
+};
+bool RunInBands(const BandRun& run, int first, int last, bool& stop,
+                const std::function<void(int top, int bottom)>& band);
 
 } // namespace kv

@@ -64,8 +64,12 @@ void DecodePreview(const std::string& name, int index, pixkit::Buffer& preview) 
 } // namespace
 
 pixkit::Pair<int> PreviewSize(int w, int h) {
+    return PreviewSize(w, h, kPreviewWidth, kPreviewHeight);
+}
+
+pixkit::Pair<int> PreviewSize(int w, int h, int maxW, int maxH) {
     if (w < 1 || h < 1) return {1, 1};
-    const double s = std::min(double(kPreviewWidth) / w, double(kPreviewHeight) / h);
+    const double s = std::min(double(maxW) / w, double(maxH) / h);
     return {std::max(1, static_cast<int>(w * s)), std::max(1, static_cast<int>(h * s))};
 }
 

@@ -27,6 +27,8 @@ inline constexpr int kPreviewHeight = 180;
 // The preview size of a w x h image: scaled by min(240 / w, 180 / h), each
 // side truncated and at least 1.
 pixkit::Pair<int> PreviewSize(int w, int h);
+// The same for a preview of at most maxW x maxH.
+pixkit::Pair<int> PreviewSize(int w, int h, int maxW, int maxH);
 
 class TOpenPlus : public QWidget {
     Q_OBJECT

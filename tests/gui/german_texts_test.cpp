@@ -5,6 +5,7 @@
 
 #include "colors/colorsel.h"
 #include "effects/cfilterform.h"
+#include "effects/ffactform.h"
 #include "files/infoform.h"
 #include "files/newform.h"
 #include "files/openplus.h"
@@ -161,6 +162,8 @@ TEST_F(KvTest, GermanWindowsShowNoEnglishText) {
         Walk(&newForm, english, found);
         kv::TCFilterForm filter(&form);
         Walk(&filter, english, found);
+        kv::TFFactForm factory(&form);
+        Walk(&factory, english, found);
         QPrinter printer;
         kv::TPrintForm print(&form, printer, {{"Drucker", true}},
                              {QImage(8, 8, QImage::Format_RGB32), "Titel", "/tmp/x.pdf"});

@@ -1,0 +1,54 @@
+// The filter step of the Filter Factory: runs the three channel programs
+// once per pixel over a source image into a destination of the same size.
+// No Qt and no pixkit: the dialog, the component template of Make, the
+// fuzzer and the benchmark share it.
+//
+// Every program reads the unchanged source: r, g, b and src() come from the
+// source pixel, never from what an earlier channel wrote. X and Y are the
+// source's size, M the distance m of a corner pixel. The scratch cells of
+// put and get start at 0 for every run. Each result is clamped to 0..255;
+// the written pixel is 0x00RRGGBB (the top byte 0). Pixels are visited row
+// by row, left to right, and red, green, blue within a pixel, which fixes
+// what rnd, put and get see.
+#pragma once
+
+#include "effects/ffcompile.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace kv::ff {
+
+using Channels = std::array<Program, 3>;
+using Sliders = std::array<std::int32_t, kSliders>;
+
+// Pixels of 32 bits, rows of stride pixels.
+struct PixelRows {
+    std::uint32_t* First = nullptr;
+    std::ptrdiff_t Stride = 0;
+};
+
+class FilterStep {
+  public:
+    // source and destination are width x height and must not overlap.
+    FilterStep(const Channels& programs, const Sliders& sliders, const std::uint32_t* source,
+               std::ptrdiff_t sourceStride, int width, int height, PixelRows destination);
+
+    // Filters rows top..bottom (inclusive), which callers run in order.
+    void Rows(int top, int bottom);
+    int Height() const { return env_->H; }
+
+  private:
+    const Channels& programs_;
+    std::uint32_t uses_ = 0;
+    PixelRows destination_;
+    std::unique_ptr<Env> env_;
+};
+
+// The whole image in one go.
+void Filter(const Channels& programs, const Sliders& sliders, const std::uint32_t* source,
+            std::ptrdiff_t sourceStride, int width, int height, PixelRows destination);
+
+} // namespace kv::ff
