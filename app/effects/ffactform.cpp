@@ -86,13 +86,15 @@ QWidget* TFFactForm::BuildMemos() {
         marker->setText(QStringLiteral("!"));
         marker->setAutoRaise(true);
         marker->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+        QSizePolicy keepPlace = marker->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true);
+        marker->setSizePolicy(keepPlace);
         marker->setVisible(false);
         auto* label = Label(box, name + "Label", "&" + name);
         label->setBuddy(memo);
         grid->addWidget(label, c, 0, Qt::AlignTop);
         grid->addWidget(memo, c, 1);
         grid->addWidget(marker, c, 2, Qt::AlignTop);
-        grid->setColumnMinimumWidth(2, marker->sizeHint().width());
         connect(memo, &QPlainTextEdit::textChanged, this, [this] {
             if (loading_) return;
             Recompile();

@@ -128,10 +128,11 @@ struct Compiled {
 // channel: 0 red, 1 green, 2 blue (what "c" and "z" stand for).
 Compiled Compile(std::string_view text, int channel);
 
-// Integer tables indexed by angle, 1024 steps per full turn: Sin[i] is
-// 512 * sin(2 pi i / 1024) truncated toward zero, Cos[i] the same table
-// from entry 256 on (so Cos[0] is 512), Tan[i] is 1024 * tan(2 pi i / 1024)
-// truncated and wrapped to 16 bits (the value near a quarter turn is huge).
+// Integer tables indexed by angle, 1024 steps per full turn, the same as
+// the host passes to components: Sin[i] is 512 * sin(2 pi i / 1024)
+// truncated toward zero, Cos[i] the same table from entry 256 on (so Cos[0]
+// is 512), Tan[i] is 1024 * tan(2 pi i / 1024) rounded, held to
+// -INT32_MAX..INT32_MAX at a quarter turn.
 struct TrigTables {
     std::array<std::int32_t, kTurn> Sin{}, Cos{}, Tan{};
 };

@@ -108,10 +108,11 @@ TrigTables MakeTables() {
     for (int i = 0; i < kTurn; ++i) {
         t.Sin[std::size_t(i)] = std::int32_t(512 * std::sin(step * i));
         t.Cos[std::size_t(i)] = std::int32_t(512 * std::sin(step * (i + kTurn / 4)));
-        // Near a quarter turn the tangent is far beyond 16 bits: keep the
-        // low 16 bits of its truncated value, sign-extended.
-        const double tangent = std::fmod(std::trunc(1024 * std::tan(step * i)), 65536.0);
-        t.Tan[std::size_t(i)] = std::int16_t(std::uint16_t(std::int32_t(tangent) & 0xFFFF));
+        // At a quarter turn the tangent is far beyond 32 bits: it is held
+        // to the largest value of its sign.
+        const double tangent = std::round(1024 * std::tan(step * i));
+        t.Tan[std::size_t(i)] =
+            std::int32_t(std::clamp(tangent, -double(INT_MAX), double(INT_MAX)));
     }
     return t;
 }

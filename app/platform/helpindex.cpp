@@ -44,7 +44,7 @@ const std::vector<HelpTopic>& HelpTopics() {
         {3600, "undo.md", ""},
         {3700, "undo.md", "clear-image"},
         {4000, "custom-filter.md", ""},
-        {5000, "coming.md", "filter-factory"},
+        {5000, "filter-factory.md", "the-filter-factory-dialog"},
     };
     return topics;
 }

@@ -9,6 +9,7 @@
 #include "effects/fffilter.h"
 #include "keys.h"
 #include "tools/framework.h"
+#include "undo.h"
 
 #include <QLabel>
 #include <QLineEdit>
