@@ -38,7 +38,7 @@ def best(args, rounds):
 
 
 def main():
-    rounds = int(os.environ.get("MAGICK_FX_ROUNDS", "2"))
+    rounds = int(os.environ.get("MAGICK_FX_ROUNDS", "1"))
     rng = np.random.default_rng(1)
     pixels = rng.integers(0, 256, (HEIGHT, WIDTH, 3), np.uint8)
     with tempfile.TemporaryDirectory() as tmp:
