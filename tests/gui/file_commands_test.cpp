@@ -2,6 +2,7 @@
 // every format that saves, dialog filters, backups, the unsaved-changes
 // question and the exit walk, update mode, recent files, damaged input and
 // unwritable targets. No language is loaded, so messages read as their keys.
+#include "exif_segment.h"
 #include "harness.h"
 
 #include "files/filecommands.h"
@@ -434,6 +435,30 @@ TEST_F(FileCommandsTest, RecentEntryOfImageThreeOfAGifReopensImageThree) {
         ASSERT_GE(reopen->actions().size(), 2);
         EXPECT_TRUE(reopen->isEnabled());
         EXPECT_EQ(reopen->actions()[0]->text().toStdString(), gif.string() + ": 3");
+    });
+}
+
+// A camera photo stored sideways with an EXIF Orientation tag opens upright.
+TEST_F(FileCommandsTest, APhotoTurnedByItsExifTagOpensUpright) {
+    Run({}, [this](kv::TMainForm& form) {
+        UseTestDialogs(form);
+        pixkit::Buffer stored;
+        PaintPattern(stored, 48, 32);
+        const fs::path plain = root_ / "plain.jpg", photo = root_ / "photo.jpg";
+        pixkit::GFXFile::Save(stored, plain.string(), nullptr, nullptr);
+        std::ifstream in(plain, std::ios::binary);
+        const std::string jpeg(std::istreambuf_iterator<char>(in), {});
+        std::ofstream(photo, std::ios::binary)
+            << jpeg.substr(0, 2) + testref::ExifSegment(6) + jpeg.substr(2);
+        pixkit::Buffer expected;
+        pixkit::GFXFile::Load(expected, plain.string(), nullptr);
+        pixkit::ApplyOrientation(expected, 6);
+
+        OpenFile(form, photo);
+        const kv::UDBuffer& doc = form.Docs().CurrentImage();
+        ASSERT_EQ(doc.Width(), 32);
+        ASSERT_EQ(doc.Height(), 48);
+        EXPECT_EQ(Difference(doc, expected).first, 0);
     });
 }
 

@@ -2,6 +2,7 @@
 // (both byte orders) reports it in the descriptor, and turned with
 // ApplyOrientation, or converted by pixconv, it shows the upright picture;
 // pixconv --keep-orientation keeps the stored one.
+#include "exif_segment.h"
 #include "image_tools.h"
 
 #include <pixkit/gfxfile.h>
@@ -40,24 +41,6 @@ Buffer Stored(int o) {
     return s;
 }
 
-std::string Exif(int o) {
-    const bool le = o % 2 == 0;
-    auto u16 = [le](int v) {
-        return le ? std::string{char(v), char(v >> 8)} : std::string{char(v >> 8), char(v)};
-    };
-    auto u32 = [&](int v) { return le ? u16(v) + u16(v >> 16) : u16(v >> 16) + u16(v); };
-    std::string tiff = (le ? "II" : "MM") + u16(42) + u32(8) + u16(2);
-    tiff += u16(0x010F) + u16(2) + u32(4) + std::string("Cam", 4); // Make
-    tiff += u16(0x0112) + u16(3) + u32(1) + u16(o) + u16(0);       // Orientation
-    tiff += u32(0);
-    const std::string body = std::string("Exif\0\0", 6) + tiff;
-    const int len = int(body.size()) + 2;
-    // An XMP segment after it must not hide the tag.
-    const std::string xmp = "http://ns.adobe.com/xap/1.0/";
-    return "\xFF\xE1" + std::string{char(len >> 8), char(len)} + body + "\xFF\xE1" +
-           std::string{0, char(xmp.size() + 3)} + xmp + std::string(1, '\0');
-}
-
 double MeanDifference(const Buffer& b) {
     if (b.Width() != kW || b.Height() != kH) return 1e9;
     double sum = 0;
@@ -78,7 +61,8 @@ TEST(Orientation, EveryExifValueTurnsThePhotoUpright) {
         GFXFile::Save(stored, plain, nullptr, nullptr);
         std::ifstream in(plain, std::ios::binary);
         const std::string jpeg(std::istreambuf_iterator<char>(in), {});
-        std::ofstream(photo, std::ios::binary) << jpeg.substr(0, 2) + Exif(o) + jpeg.substr(2);
+        std::ofstream(photo, std::ios::binary)
+            << jpeg.substr(0, 2) + testref::ExifSegment(o) + jpeg.substr(2);
 
         GFXFileDesc d;
         ASSERT_TRUE(GFXFile::Test(photo, &d));
