@@ -85,6 +85,14 @@ inline constexpr char CantOpenFilter[] = "CantOpenFilter";
 inline constexpr char CantSaveFilter[] = "CantSaveFilter";
 inline constexpr char PreviewCaption[] = "&Preview";
 inline constexpr char Stop[] = "&Stop";
+// Components: the failure message is ErrKVC, the name, ErrKVC2 and the reason;
+// CompsRefused heads the list of components the scan could not use.
+inline constexpr char ErrKVC[] = "ErrKVC";
+inline constexpr char ErrKVC2[] = "ErrKVC2";
+inline constexpr char Browse[] = "Browse";
+inline constexpr char CompsRefused[] = "CompsRefused";
+// A component's texts are looked up as "~" + text.
+inline constexpr std::string_view ComponentPrefix = "~";
 inline constexpr char CustomFilterFiles[] = "Custom Filter (*.ACF)";
 inline constexpr char LoadCustomFilter[] = "Load Custom Filter";
 inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
@@ -121,10 +129,10 @@ inline constexpr std::string_view kMessageKeys[] = {
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
     SaveFastPalette, Redo, RecoverAsk, RecoverBad,
     // Brushes, components, filters
-    "NoMem", "BrTooBig", StretchZero, "ErrKVC", "ErrKVC2", "Browse", "HelpFile", "CantOpenFilter",
-    "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop", CustomFilterFiles,
-    LoadCustomFilter, SaveCustomFilter, FilterFactoryFiles, LoadFilterFactory, SaveFilterFactory,
-    ComponentFiles, SaveComponent, RasterFontMark,
+    "NoMem", "BrTooBig", StretchZero, ErrKVC, ErrKVC2, Browse, CompsRefused, "HelpFile",
+    "CantOpenFilter", "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",
+    CustomFilterFiles, LoadCustomFilter, SaveCustomFilter, FilterFactoryFiles, LoadFilterFactory,
+    SaveFilterFactory, ComponentFiles, SaveComponent, RasterFontMark,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", ImgBr,

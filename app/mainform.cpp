@@ -3,6 +3,7 @@
 #include "aboutpanel.h"
 #include "colors/colorsel.h"
 #include "colors/palettebar.h"
+#include "effects/components.h"
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
 #include "files/filecommands.h"

@@ -47,6 +47,7 @@ class TColorSwatch;
 class TPaletteBar;
 class P_undo;
 class P_custom_filter;
+class ComponentTools;
 class THelpWindow;
 class EffectHost;
 class UndoSnapshot;
@@ -341,11 +342,15 @@ class TMainForm : public QMainWindow {
 
     // Effects (mainform_effects.cpp).
     P_custom_filter& CustomFilter() { return *customFilter_; }
+    // Plug-in components: the scan's result and the component tools.
+    ComponentTools& Components() { return *components_; }
 
   private:
     void ConnectEffects();
     std::unique_ptr<EffectHost> effectHost_;
     std::unique_ptr<P_custom_filter> customFilter_;
+    std::unique_ptr<ComponentTools> components_;
+    void InitComponents();
 
     void BuildToolFramework();
     void ConnectToolHost();

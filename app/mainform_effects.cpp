@@ -2,15 +2,18 @@
 // Image > Custom Filter and Image > Filter Factory.
 #include "mainform.h"
 
+#include "effects/components.h"
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
 #include "effects/fffilter.h"
 #include "history.h"
+#include "tools/builtin.h"
 #include "tools/framework.h"
 #include "undo.h"
 #include "view/tbuffer.h"
 
 #include <QAction>
+#include <QMenu>
 
 namespace kv {
 
@@ -35,6 +38,21 @@ class FormEffectHost : public EffectHost {
         form_.ShowBuf()->update();
     }
     void ReturnToPreviousTool() override { form_.ToolFw().ReturnToPreviousTool(true); }
+    Documents& Docs() override { return form_.Docs(); }
+    std::uint32_t DrawColor() override { return form_.DrawColor(); }
+    std::uint32_t BackColor() override { return form_.BackColor(); }
+    int UserLevel() override { return form_.Prefs().Level; }
+    void SetStatus(const QString& text) override { form_.SetPanelText(4, text); }
+    void ImageResized() override {
+        form_.RefreshView();
+        RepaintView();
+    }
+    void InvalidateImage(pixkit::Rect r) override {
+        form_.InvalidateImageRect(r.Left, r.Top, r.Right + 1, r.Bottom + 1);
+    }
+    void PickColor(TColorSwatch* swatch, const QString& title) override {
+        form_.ShowColorDialogFor(swatch, title);
+    }
 
     // The Filter Factory lives as long as the window's effects.
     P_FF_filter FilterFactory{*this};
@@ -51,6 +69,13 @@ void TMainForm::ConnectEffects() {
     // The drawing view moved or changed size: the next Preview computes.
     for (auto signal : {&TMainForm::VisibleAreaChanged, &TMainForm::ClippingChanged})
         connect(this, signal, this, [this] { customFilter_->InvalidatePreview(); });
+    components_ = std::make_unique<ComponentTools>(*effectHost_);
+    connect(this, &TMainForm::ColorsChanged, this, [this] {
+        if (tools_ && tools_->Current == &components_->Effect) components_->Effect.ColorsChanged();
+        if (tools_ && tools_->Current == &components_->Brush) components_->Brush.ColorsChanged();
+    });
+    for (auto signal : {&TMainForm::VisibleAreaChanged, &TMainForm::ClippingChanged})
+        connect(this, signal, this, [this] { components_->Effect.InvalidateRun(); });
     QAction* command = MenuCommand("CustomFilter1");
     command->setEnabled(true);
     connect(command, &QAction::triggered, this,
@@ -60,6 +85,18 @@ void TMainForm::ConnectEffects() {
     auto* host = static_cast<FormEffectHost*>(effectHost_.get());
     connect(factory, &QAction::triggered, this,
             [this, host] { tools_->SelectTool(&host->FilterFactory, true, -1); });
+}
+
+// The scan, the component icon and the Effects menu; one message lists the
+// components that could not be used.
+void TMainForm::InitComponents() {
+    components_->Scan(ComponentRoots(context_.ProgramDir));
+    if (!components_->RegisterIcons(*tools_)) RegisterEmptyIcon(*tools_);
+    components_->BuildMenu(findChild<QMenu*>("Effects1"), [this](int index) {
+        components_->Effect.Choose(index);
+        tools_->SelectTool(&components_->Effect, true, -1);
+    });
+    components_->ReportProblems();
 }
 
 } // namespace kv

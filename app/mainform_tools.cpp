@@ -104,8 +104,8 @@ void TMainForm::ConnectGlobalKeys() {
 void TMainForm::InitTools() {
     RegisterBuiltinTools(*tools_);
     LogLine("Icons initialized.");
-    // No component adds an icon yet: keep the icon grid's shape.
-    RegisterEmptyIcon(*tools_);
+    // The components' icon, or an empty one that keeps the grid's shape.
+    InitComponents();
     // The action icons: "Undo Last Action", then "Clear Image".
     RegisterUndoIcon();
     RegisterClearIcon();

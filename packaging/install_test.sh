@@ -28,6 +28,9 @@ done
 [ -L "$usr/bin/kv" ] && [ "$(readlink "$usr/bin/kv")" = ../lib/vellumatic/kv ] ||
     fail "bin/kv is not a relative link into the program directory"
 ls "$usr"/lib/vellumatic/fonts/*.rfn >/dev/null || fail "no raster fonts installed"
+# The component runner and the sample components, by category.
+[ -x "$usr/lib/vellumatic/kvcrun" ] || fail "no component runner installed"
+[ "$(ls "$usr"/lib/vellumatic/Comps/*/*.kvc | wc -l)" -ge 10 ] || fail "sample components missing"
 
 desktop-file-validate "$usr/share/applications/$id.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml" >"$work/as.log" ||
@@ -107,4 +110,6 @@ kill $kv 2>/dev/null || true
 wait $kv 2>/dev/null || true
 [ -s "$log" ] || { cat "$work/kv.out"; fail "installed kv wrote no log"; }
 grep -q "Initialization finished" "$log" || { cat "$log"; fail "kv did not finish starting"; }
+grep -q "GaussianBlur.kvc found" "$log" || { cat "$log"; fail "kv did not find the installed components"; }
+grep -q "refused" "$log" && { cat "$log"; fail "kv refused an installed component"; }
 echo "install test: passed"

@@ -7,6 +7,9 @@
 
 #include <pixkit/buffer.h>
 
+#include <cstdint>
+
+class QString;
 class QWidget;
 
 namespace kv {
@@ -34,6 +37,20 @@ class EffectHost {
     virtual void ProgressEnd() = 0;
     virtual void RepaintView() = 0;
     virtual void ReturnToPreviousTool() = 0;
+
+    // What components see besides: every image slot, the colours, the user
+    // level (0 Novice, 1 Expert), the status text, the colour dialog.
+    virtual Documents& Docs() = 0;
+    virtual std::uint32_t DrawColor() = 0; // 0x00RRGGBB
+    virtual std::uint32_t BackColor() = 0;
+    virtual int UserLevel() = 0;
+    virtual void SetStatus(const QString& text) = 0;
+    // The current image has another size now: the view follows.
+    virtual void ImageResized() = 0;
+    // Repaints an image rectangle (inclusive).
+    virtual void InvalidateImage(pixkit::Rect r) = 0;
+    // Opens the colour dialog for a swatch of a dialog.
+    virtual void PickColor(class TColorSwatch* swatch, const QString& title) = 0;
 };
 
 } // namespace kv

@@ -96,6 +96,9 @@ class ToolFramework : public QObject {
     // there is no icon to add to). A 33rd variant is refused silently.
     int RegisterTool(const char* glyph, P_icon* tool, int hotKey, int group,
                      const char* englishName, int columns);
+    // The same with a glyph of the tool's own (a component's icon).
+    int RegisterTool(const QPixmap& glyph, P_icon* tool, int hotKey, int group,
+                     const char* englishName, int columns);
     void SetSecondaryTool(P_icon* tool, int hotKey);
 
     // Selection.

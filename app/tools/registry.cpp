@@ -39,6 +39,11 @@ QString ToolFramework::HotKeyText(int hotKey) {
 
 int ToolFramework::RegisterTool(const char* glyph, P_icon* tool, int hotKey, int group,
                                 const char* englishName, int columns) {
+    return RegisterTool(ToolGlyph(glyph), tool, hotKey, group, englishName, columns);
+}
+
+int ToolFramework::RegisterTool(const QPixmap& glyph, P_icon* tool, int hotKey, int group,
+                                const char* englishName, int columns) {
     if (columns != 0) {
         if (static_cast<int>(icons_.size()) >= kIconCapacity) {
             LogLine("Tool icon refused: the icon table is full.");
@@ -56,7 +61,7 @@ int ToolFramework::RegisterTool(const char* glyph, P_icon* tool, int hotKey, int
     if (icon.Count >= kMaxVariants || static_cast<int>(tools_.size()) >= kToolCapacity)
         return index;
     ToolRecord record;
-    record.Glyph = ToolGlyph(glyph);
+    record.Glyph = glyph;
     record.Tool = tool;
     record.NameIndex = NameIndex(englishName);
     record.English = englishName;

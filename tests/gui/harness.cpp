@@ -44,6 +44,8 @@ kv::KvApplication& App() {
         ::setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (scratch + "/state").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
+        // The user's own components stay out of the tests.
+        ::setenv("XDG_DATA_HOME", (scratch + "/data").c_str(), 1);
         fs::create_directories(scratch + "/sane");
         std::ofstream(scratch + "/sane/dll.conf").flush();
         ::setenv("SANE_CONFIG_DIR", (scratch + "/sane").c_str(), 1);

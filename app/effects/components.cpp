@@ -1,0 +1,121 @@
+#include "effects/components.h"
+
+#include "effects/compform.h"
+#include "keys.h"
+#include "lang.h"
+#include "log.h"
+#include "message.h"
+#include "tools/framework.h"
+
+#include <pixkit/gfxfile.h>
+#include <pixkit/stream.h>
+
+#include <QAction>
+#include <QImage>
+#include <QMenu>
+
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+constexpr int kIconHotKey = 'I';
+constexpr int kIconColumns = 8;
+constexpr int kMaxIconSide = 256;
+
+// A menu holding exactly one item gets a separator before the next one.
+void AddItem(QMenu* menu, QAction* action) {
+    if (menu->actions().size() == 1) menu->addSeparator();
+    menu->addAction(action);
+}
+
+QPixmap IconPixmap(const pixkit::Buffer& b) {
+    QImage image(b.Width(), b.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < b.Height(); ++y)
+        std::memcpy(image.scanLine(y), b.At(b.Area.Left, b.Area.Top + y),
+                    static_cast<std::size_t>(b.Width()) * 4);
+    return QPixmap::fromImage(image.scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+} // namespace
+
+bool DecodeIcon(const std::vector<std::uint8_t>& bytes, pixkit::Buffer& out) {
+    try {
+        pixkit::TFixedMemoryStream s(bytes.data(), bytes.size());
+        pixkit::GFXFileDesc d;
+        pixkit::GFXFile* format = pixkit::GFXFile::GetFormat(&s, &d);
+        if (format == nullptr || format->Mask != "*.BMP" || d.Width < 1 || d.Height < 1 ||
+            d.Width > kMaxIconSide || d.Height > kMaxIconSide)
+            return false;
+        pixkit::Buffer b;
+        pixkit::GFXtra32 x{};
+        format->Load(b, &s, &x);
+        if (b.Empty()) return false;
+        out = b;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+ComponentTools::ComponentTools(EffectHost& host) : Effect(host, Comps), Brush(host, Comps) {}
+
+void ComponentTools::Scan(const std::vector<std::string>& roots) {
+    Comps = ScanComponents(roots, [](const std::string& line) { LogLine(line); });
+}
+
+bool ComponentTools::RegisterIcons(ToolFramework& tools) {
+    bool first = true;
+    for (ComponentRecord& rec : Comps.Components) {
+        pixkit::Buffer icon;
+        if (rec.Desc.Icon.empty() || !DecodeIcon(rec.Icon, icon)) continue;
+        const int before = static_cast<int>(tools.ToolTable().size());
+        tools.RegisterTool(IconPixmap(icon), &Brush, kIconHotKey, 1, rec.Desc.Name.c_str(),
+                           first ? kIconColumns : 0);
+        if (static_cast<int>(tools.ToolTable().size()) > before) rec.IconTool = before;
+        first = false;
+    }
+    return !first;
+}
+
+void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& choose) {
+    std::vector<QMenu*> folders(Comps.Folders.size(), nullptr);
+    auto menuOf = [&](int folder) -> QMenu* {
+        if (folder < 0) return effects;
+        QMenu*& m = folders[static_cast<std::size_t>(folder)];
+        if (m == nullptr) {
+            m = new QMenu("&" + ComponentText(Comps.Folders[static_cast<std::size_t>(folder)]),
+                          effects);
+            m->setObjectName(QString("EffectsFolder%1").arg(folder + 1));
+            AddItem(effects, m->menuAction());
+        }
+        return m;
+    };
+    for (std::size_t i = 0; i < Comps.Components.size(); ++i) {
+        const ComponentRecord& rec = Comps.Components[i];
+        QMenu* menu = menuOf(rec.Folder);
+        auto* item = new QAction("&" + ComponentText(rec.Desc.Name), menu);
+        item->setObjectName(QString("Component%1").arg(i));
+        QObject::connect(item, &QAction::triggered, menu,
+                         [choose, i] { choose(static_cast<int>(i)); });
+        AddItem(menu, item);
+    }
+    // The thumbnail browser's effect mode is not there yet.
+    for (QMenu* m : folders) {
+        if (m == nullptr) continue;
+        auto* browse = new QAction(QString::fromStdString(Translate(key::Browse)), m);
+        browse->setEnabled(false);
+        AddItem(m, browse);
+        m->addSeparator();
+    }
+}
+
+void ComponentTools::ReportProblems() const {
+    if (Comps.Problems.empty()) return;
+    std::string text = Translate(key::CompsRefused);
+    for (const std::string& p : Comps.Problems) text += "\n" + p;
+    ShowMessage(text, Translate(key::Err), kExclamation);
+}
+
+} // namespace kv

@@ -1,0 +1,43 @@
+// The components of this run: the scan's result, the two component tools,
+// the Effects menu made from the folders, and the component icon of the
+// tool panel.
+#pragma once
+
+#include "effects/component.h"
+
+#include <pixkit/buffer.h>
+
+#include <memory>
+
+class QMenu;
+
+namespace kv {
+
+class ToolFramework;
+
+// Decodes a component's icon (BMP bytes, at most 256 x 256); false for
+// anything else.
+bool DecodeIcon(const std::vector<std::uint8_t>& bytes, pixkit::Buffer& out);
+
+class ComponentTools {
+  public:
+    explicit ComponentTools(EffectHost& host);
+
+    ScanResult Comps;
+    P_component Effect;
+    P_component_brush Brush;
+
+    // Scans the folders and logs what it finds.
+    void Scan(const std::vector<std::string>& roots);
+    // One icon (hot key I, eight columns) whose variants are the components
+    // with an icon; false when there is none.
+    bool RegisterIcons(ToolFramework& tools);
+    // A sub-menu per folder: its components, a "Browse" item (not yet
+    // available) and a separator; components of the top folder go straight
+    // into the menu. choose runs a component (its index).
+    void BuildMenu(QMenu* effects, const std::function<void(int)>& choose);
+    // One message naming every component that could not be used.
+    void ReportProblems() const;
+};
+
+} // namespace kv

@@ -1,0 +1,10 @@
+# vm_add_component(TARGET NAME FOLDER OUTPUT_ROOT SOURCES...): NAME.kvc into
+# OUTPUT_ROOT/FOLDER, built from kvc.h alone.
+function(vm_add_component target name folder root)
+    add_library(${target} MODULE ${ARGN})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/components)
+    target_link_libraries(${target} PRIVATE vm_warnings m)
+    set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".kvc" OUTPUT_NAME ${name}
+        C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden
+        LIBRARY_OUTPUT_DIRECTORY ${root}/${folder})
+endfunction()

@@ -1,0 +1,286 @@
+// Components in the real main window: the scan at start-up with its menus,
+// icon and message; the message order and values a recording component
+// gets; Preview, Stop, OK, Cancel and undo; painting with a component; and
+// components that crash, hang, ignore Stop or throw.
+#include "paintgui.h"
+
+#include "effects/compform.h"
+#include "effects/components.h"
+#include "effects/kvcrunner.h"
+#include "undo.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+using kvtest::PaintGui;
+
+namespace {
+
+const std::string kTestComps = VM_BIN_DIR "/../tests/comps/";
+const std::string kSamples = VM_BIN_DIR "/Comps/";
+
+class ComponentGui : public PaintGui {
+  protected:
+    void SetUp() override {
+        PaintGui::SetUp();
+        kv::RunnerProgramOverride() = VM_BIN_DIR "/kvcrun";
+        kv::Timeouts() = kv::RunnerTimeouts{};
+        kv::Timeouts().LoadMs = 1500;
+        kv::Timeouts().CallMs = 1500;
+        kv::Timeouts().StopGraceMs = 500;
+        record_ = (root_ / "record.txt").string();
+        gate_ = (root_ / "wait").string();
+        ::setenv("KVC_RECORD", record_.c_str(), 1);
+        ::setenv("KVC_RECORD_WAIT", gate_.c_str(), 1);
+    }
+    void Install(const std::string& from, const std::string& folder) {
+        const fs::path dir = fs::path(programDir_) / "Comps" / folder;
+        fs::create_directories(dir);
+        fs::copy_file(from, dir / fs::path(from).filename(), fs::copy_options::overwrite_existing);
+    }
+    std::vector<std::string> Record() const {
+        std::ifstream in(record_);
+        std::vector<std::string> lines;
+        for (std::string l; std::getline(in, l);) lines.push_back(l);
+        return lines;
+    }
+    static int Count(const std::vector<std::string>& lines, const std::string& start) {
+        return static_cast<int>(
+            std::count_if(lines.begin(), lines.end(),
+                          [&](const std::string& l) { return l.rfind(start, 0) == 0; }));
+    }
+    // A random image of w x h as the current image.
+    static std::vector<pixkit::Pixel> Randomise(kv::TMainForm& form, int w = 60, int h = 40) {
+        EXPECT_TRUE(form.Docs().AllocBlack(form.Docs().Current, w, h));
+        kv::UDBuffer& image = form.Docs().CurrentImage();
+        std::mt19937 rng(3);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) *image.At(x, y) = rng() & 0xFFFFFF;
+        image.Changed = 0;
+        form.RefreshView();
+        form.TakeSnapshot();
+        return Pixels(form);
+    }
+    static kv::P_component& Effect(kv::TMainForm& form) { return form.Components().Effect; }
+    static void Choose(kv::TMainForm& form, const std::string& name) {
+        const auto& comps = form.Components().Comps.Components;
+        for (std::size_t i = 0; i < comps.size(); ++i)
+            if (comps[i].Desc.Name == name) {
+                form.findChild<QAction*>(QString("Component%1").arg(i))->trigger();
+                return;
+            }
+        ADD_FAILURE() << "no component " << name;
+    }
+    static QPushButton* Button(kv::TMainForm& form, const char* name) {
+        return Effect(form).Form()->findChild<QPushButton*>(name);
+    }
+    std::string record_, gate_;
+};
+
+TEST_F(ComponentGui, StartupListsFoldersIconAndRefusedFiles) {
+    Install(kSamples + "colour/Invert.kvc", "colour");
+    Install(kSamples + "blur/GaussianBlur.kvc", "blur and sharpen");
+    for (const char* f : {"CtorCrash", "CtorHang", "NoProcess", "Ver2"})
+        Install(kTestComps + f + ".kvc", "broken");
+    std::ofstream(fs::path(programDir_) / "Comps" / "broken" / "notes.kvc") << "text";
+    RunPainting([&](kv::TMainForm& form) {
+        auto* effects = form.findChild<QMenu*>("Effects1");
+        ASSERT_NE(effects, nullptr);
+        QStringList menus;
+        for (QAction* a : effects->actions())
+            if (a->menu()) menus << a->text();
+        EXPECT_EQ(menus, (QStringList{"&Blur And Sharpen", "&Colour"}));
+        // One icon on I whose variants are the components with an icon.
+        const auto& icons = form.ToolFw().IconTable();
+        const auto icon = std::find_if(icons.begin(), icons.end(),
+                                       [](const kv::IconRecord& r) { return r.HotKey == 'I'; });
+        ASSERT_NE(icon, icons.end());
+        EXPECT_EQ(icon->Count, 2);
+        EXPECT_EQ(icon->Columns, 8);
+    });
+    ASSERT_TRUE(reachedInteractive_);
+    ASSERT_EQ(shown_.size(), 1u);
+    for (const char* reason : {"CtorCrash.kvc: killed by signal", "CtorHang.kvc: did not load",
+                               "NoProcess.kvc: no KVCPROCESS", "Ver2.kvc: Ver=2", "notes.kvc"})
+        EXPECT_NE(shown_[0].Text.find(reason), std::string::npos) << reason << "\n"
+                                                                  << shown_[0].Text;
+}
+
+TEST_F(ComponentGui, NoParameterComponentAppliesAtOnceWithUndo) {
+    Install(kSamples + "colour/Invert.kvc", "colour");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form);
+        kv::P_icon* pen = form.ToolFw().Current;
+        Choose(form, "Invert");
+        EXPECT_EQ(form.ToolFw().Current, pen);
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
+        const auto after = Pixels(form);
+        for (std::size_t i = 0; i < before.size(); ++i) ASSERT_EQ(after[i], ~before[i] & 0xFFFFFF);
+        ExpectUndoRestores(form, before);
+    });
+}
+
+TEST_F(ComponentGui, RecordedMessagesValuesClicksAndPreviewRuns) {
+    Install(kTestComps + "Record.kvc", "test");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form, 60, 40);
+        Choose(form, "Record");
+        ASSERT_EQ(form.ToolFw().Current, &Effect(form));
+        auto lines = Record();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "INIT 60 40");
+        // Every kind once; the Novice-hidden integer keeps its 4 bytes (1234).
+        EXPECT_EQ(lines[1], "PARAMS 07000000"
+                            "0000000000000440"
+                            "d2040000"
+                            "01000000"
+                            "14000000"
+                            "02000000"
+                            "56341200"
+                            "ffff0000"
+                            "03000000" +
+                                std::string(80, '0'));
+        EXPECT_EQ(lines[2].rfind("PROCESS 0 0", 0), 0u) << lines[2]; // instant preview
+        EXPECT_NE(lines[2].find("full=0"), std::string::npos);
+        // Preview twice computes once; the image shows the result.
+        Button(form, "PreviewBtn")->click();
+        Button(form, "PreviewBtn")->click();
+        lines = Record();
+        EXPECT_EQ(Count(lines, "PROCESS 0 0 59 39 masked=0 full=1"), 1);
+        EXPECT_EQ(*form.Docs().CurrentImage().At(5, 5), ~before[5 * 60 + 5] & 0xFFFFFF);
+        // A click on the right edge is x = 65535; the right button says so.
+        Click(form, {59, 39}, Qt::RightButton);
+        EXPECT_EQ(Record().back(), "CLICK 65535 65535 60 40 1 0");
+        // Cancel: the image as it was, and CLOSE last.
+        Button(form, "CancelBtn")->click();
+        EXPECT_EQ(Record().back(), "CLOSE");
+        form.ToolFw().HideFeedback(); // the pen's stamp under the pointer
+        EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 0);
+
+        // A one-pixel-wide image: a click is x = 0, not a division by zero.
+        Randomise(form, 1, 30);
+        fs::remove(record_);
+        Choose(form, "Record");
+        Click(form, {0, 29});
+        EXPECT_EQ(Record().back(), "CLICK 0 65535 1 30 0 0");
+        Button(form, "CancelBtn")->click();
+    });
+}
+
+TEST_F(ComponentGui, StopThenPreviewComputesAndOkUndoes) {
+    Install(kTestComps + "Record.kvc", "test");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form);
+        Choose(form, "Record");
+        std::ofstream(gate_).flush();
+        QTimer::singleShot(100, [&] { Button(form, "PreviewBtn")->click(); }); // reads "Stop"
+        Button(form, "PreviewBtn")->click();
+        EXPECT_FALSE(Effect(form).Running());
+        EXPECT_TRUE(Pixels(form) == before) << "a stopped run shows nothing";
+        fs::remove(gate_);
+        Button(form, "OkBtn")->click();
+        EXPECT_EQ(Count(Record(), "PROCESS 0 0 59 39 masked=0 full=1"), 2);
+        EXPECT_NE(form.ToolFw().Current, &Effect(form));
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
+        EXPECT_EQ(Pixels(form)[0], ~before[0] & 0xFFFFFF);
+        ExpectUndoRestores(form, before);
+    });
+}
+
+TEST_F(ComponentGui, BrushDabsChangeOnlyPixelsUnderTheBrush) {
+    Install(kSamples + "colour/Invert.kvc", "colour");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form, 80, 60);
+        kv::Painting& paint = form.Paintbox();
+        paint.Brush.MakePixelBrush(kvtest::kDraw);
+        // A 5 x 5 brush with transparent corners.
+        pixkit::Buffer brush;
+        brush.Alloc({5, 5});
+        brush.Box(brush.Area, 0xFFFFFF);
+        for (auto [x, y] : {std::pair{0, 0}, {4, 0}, {0, 4}, {4, 4}})
+            *brush.At(x, y) = kv::kBrushTransparent;
+        paint.Brush.Brush = brush;
+        paint.Brush.Settings.Technique = kv::btPaint;
+        paint.Brush.Settings.UserBrush = true;
+        paint.BrushChanged();
+        const auto& comps = form.Components().Comps.Components;
+        ASSERT_EQ(comps.size(), 1u);
+        form.ToolFw().SelectTool(&form.Components().Brush, true, comps[0].IconTool);
+        ASSERT_EQ(form.ToolFw().Current, &form.Components().Brush);
+        Click(form, {20, 20});
+        const auto after = Pixels(form);
+        kvtest::Points changed;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x) {
+                const auto i = static_cast<std::size_t>(y * 80 + x);
+                EXPECT_EQ(after[i] & 0xFF000000, 0u) << "a mark survived";
+                if (after[i] != before[i]) {
+                    EXPECT_EQ(after[i], ~before[i] & 0xFFFFFF);
+                    changed.insert({x, y});
+                }
+            }
+        kvtest::Points want = Box(18, 18, 22, 22);
+        for (auto p : {std::pair{18, 18}, {22, 18}, {18, 22}, {22, 22}}) want.erase(p);
+        EXPECT_EQ(changed, want);
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
+        form.ToolFw().SelectTool(form.ToolFw().ToolByName("Continuous Freehand"), true, -1);
+    });
+}
+
+// Each way of failing: the message names the component and the reason, the
+// image is byte for byte as before, the previous tool is back and the next
+// use starts a fresh runner.
+TEST_F(ComponentGui, CrashHangIgnoredStopAndExceptionLeaveTheImage) {
+    Install(kTestComps + "Faulty.kvc", "test");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form);
+        kv::P_icon* pen = form.ToolFw().Current;
+        const struct {
+            int Mode; // list item: 2 crash, 3 hang, 4 throw, 5 ignore Stop
+            bool Stop;
+            const char* Reason;
+        } cases[] = {{2, false, "signal 11"},
+                     {3, false, "did not answer"},
+                     {4, false, "broken on purpose"},
+                     {5, true, "did not stop"}};
+        // The values last used are remembered: each case starts from "Fine".
+        auto& faulty = form.Components().Comps.Components.at(0);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.Reason);
+            shown_.clear();
+            faulty.Values = faulty.Desc.Defaults;
+            Choose(form, "Faulty");
+            ASSERT_EQ(form.ToolFw().Current, &Effect(form));
+            auto* mode = Effect(form).Form()->findChild<QComboBox*>("Param1");
+            ASSERT_NE(mode, nullptr);
+            mode->setCurrentIndex(c.Mode - 1); // a hang already fails in the instant preview
+            if (form.ToolFw().Current == &Effect(form)) {
+                if (c.Stop) QTimer::singleShot(100, [&] { Button(form, "PreviewBtn")->click(); });
+                Button(form, "OkBtn")->click();
+            }
+            EXPECT_EQ(form.ToolFw().Current, pen);
+            ASSERT_EQ(shown_.size(), 1u);
+            EXPECT_NE(shown_[0].Text.find("Faulty"), std::string::npos) << shown_[0].Text;
+            EXPECT_NE(shown_[0].Text.find(c.Reason), std::string::npos) << shown_[0].Text;
+            form.ToolFw().HideFeedback();
+            EXPECT_TRUE(Pixels(form) == before);
+            EXPECT_EQ(form.Docs().CurrentImage().Changed, 0);
+        }
+        // Still working: the fine mode applies.
+        shown_.clear();
+        faulty.Values = faulty.Desc.Defaults;
+        Choose(form, "Faulty");
+        Button(form, "OkBtn")->click();
+        EXPECT_TRUE(shown_.empty());
+        EXPECT_EQ(Pixels(form)[7], ~before[7] & 0xFFFFFF);
+    });
+}
+
+} // namespace
