@@ -445,7 +445,7 @@ std::int64_t P_component::Resize(int w, int h, kvc::BlockSpec* block, bool* chan
     std::memcpy(ShmAt(dst), ShmAt(src), Bytes(src));
     src_ = src;
     dst_ = dst;
-    image.Swap(fresh);
+    static_cast<pixkit::Buffer&>(image) = fresh; // takes the new pixels over
     written_ = {0, 0, -1, -1};
     runArea_ = {0, 0, w - 1, h - 1};
     lastValid_ = false;

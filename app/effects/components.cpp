@@ -7,9 +7,6 @@
 #include "message.h"
 #include "tools/framework.h"
 
-#include <pixkit/gfxfile.h>
-#include <pixkit/stream.h>
-
 #include <QAction>
 #include <QImage>
 #include <QMenu>
@@ -22,7 +19,6 @@ namespace {
 
 constexpr int kIconHotKey = 'I';
 constexpr int kIconColumns = 8;
-constexpr int kMaxIconSide = 256;
 
 // A menu holding exactly one item gets a separator before the next one.
 void AddItem(QMenu* menu, QAction* action) {
@@ -39,25 +35,6 @@ QPixmap IconPixmap(const pixkit::Buffer& b) {
 }
 
 } // namespace
-
-bool DecodeIcon(const std::vector<std::uint8_t>& bytes, pixkit::Buffer& out) {
-    try {
-        pixkit::TFixedMemoryStream s(bytes.data(), bytes.size());
-        pixkit::GFXFileDesc d;
-        pixkit::GFXFile* format = pixkit::GFXFile::GetFormat(&s, &d);
-        if (format == nullptr || format->Mask != "*.BMP" || d.Width < 1 || d.Height < 1 ||
-            d.Width > kMaxIconSide || d.Height > kMaxIconSide)
-            return false;
-        pixkit::Buffer b;
-        pixkit::GFXtra32 x{};
-        format->Load(b, &s, &x);
-        if (b.Empty()) return false;
-        out = b;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
 
 ComponentTools::ComponentTools(EffectHost& host) : Effect(host, Comps), Brush(host, Comps) {}
 

@@ -15,10 +15,6 @@ namespace kv {
 
 class ToolFramework;
 
-// Decodes a component's icon (BMP bytes, at most 256 x 256); false for
-// anything else.
-bool DecodeIcon(const std::vector<std::uint8_t>& bytes, pixkit::Buffer& out);
-
 class ComponentTools {
   public:
     explicit ComponentTools(EffectHost& host);

@@ -3,6 +3,8 @@
 // Plain C++ so that the parser can be fuzzed and tested without a window.
 #pragma once
 
+#include <pixkit/buffer.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -64,5 +66,9 @@ void PackValues(const ComponentDesc& desc, const std::array<ParamValue, kMaxComp
 // A pixel position as 0..65535 of size - 1 (0 for a one-pixel size).
 int ToUnit(int pixel, int size);
 int FromUnit(int unit, int size);
+
+// Decodes a component's icon (BMP bytes, at most 256 x 256); false for
+// anything else.
+bool DecodeIcon(const std::vector<std::uint8_t>& bytes, pixkit::Buffer& out);
 
 } // namespace kv

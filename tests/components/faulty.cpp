@@ -1,21 +1,27 @@
 // Fails on purpose in the way its "Mode" list says: a crash or an
-// exception in a full run, an endless loop in any PROCESS, or a full run
-// that never stops. "Fine" inverts.
+// exception in a full run, an endless loop in any PROCESS, a full run that
+// never stops, or an answer to every parameter change with another change
+// ("Echo"). "Fine" inverts.
 #include "kvc.h"
 
 #include <stdexcept>
 
 KVC_DESCRIPTION("Ver=1.5\rName=Faulty\rOpt=WP\r"
-                "Par1=L,Mode,5,Fine,Crash,Hang,Throw,Ignore Stop,1,\r");
+                "Par1=L,Mode,6,Fine,Crash,Hang,Throw,Ignore Stop,Echo,1,\r");
 
 namespace {
 int mode = 1;
+const KVCBLOCK* host = nullptr;
 int* volatile nowhere = nullptr;
 volatile unsigned spin = 0;
 } // namespace
 
 KVC_PROCESS(data, message) {
-    if (message == KVCM_PARAMS) mode = *static_cast<const int32_t*>(data);
+    if (message == KVCM_INIT) host = static_cast<const KVCBLOCK*>(data);
+    if (message == KVCM_PARAMS) {
+        mode = *static_cast<const int32_t*>(data);
+        if (mode == 6 && host != nullptr) KVCSend(host, KVCH_SETPARAM, KVC_WPARAM(1, 0), 6);
+    }
     if (message != KVCM_PROCESS) return 0;
     const auto* b = static_cast<const KVCBLOCK*>(data);
     if (mode == 2 && b->fullrun) *nowhere = 1;

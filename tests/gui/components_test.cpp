@@ -284,3 +284,35 @@ TEST_F(ComponentGui, CrashHangIgnoredStopAndExceptionLeaveTheImage) {
 }
 
 } // namespace
+
+namespace {
+
+// A component that asks for a new size: the image takes it with the old
+// picture inside the border, and Cancel gives back size and pixels; a
+// component answering each change with a change stops after eight levels.
+TEST_F(ComponentGui, ResizeAndEndlessParameterEchoes) {
+    Install(kSamples + "combine/AddBorder.kvc", "combine");
+    Install(kTestComps + "Faulty.kvc", "test");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form, 30, 20);
+        Choose(form, "Add Border");
+        Button(form, "PreviewBtn")->click();
+        const kv::UDBuffer& image = form.Docs().CurrentImage();
+        ASSERT_EQ(image.Width(), 50);
+        ASSERT_EQ(image.Height(), 40);
+        EXPECT_EQ(*image.At(0, 0), 0xFFFFFFu);
+        EXPECT_EQ(*image.At(10, 10), before[0]);
+        EXPECT_EQ(*image.At(39, 29), before[19 * 30 + 29]);
+        Button(form, "CancelBtn")->click();
+        EXPECT_EQ(image.Width(), 30);
+        EXPECT_TRUE(Pixels(form) == before);
+
+        Choose(form, "Faulty");
+        Effect(form).Form()->findChild<QComboBox*>("Param1")->setCurrentIndex(5);
+        EXPECT_EQ(form.ToolFw().Current, &Effect(form));
+        EXPECT_TRUE(shown_.empty());
+        Button(form, "CancelBtn")->click();
+    });
+}
+
+} // namespace
