@@ -118,6 +118,18 @@ void Map(const kvc::Frame& f) {
 
 void Call(const kvc::Frame& f);
 
+// Frames that may come at any time, also while the component waits for an
+// answer of kv: a new pixel block and a (nested) call. False for others.
+bool Shared(const kvc::Frame& f) {
+    if (f.Kind == Op::Map)
+        Map(f);
+    else if (f.Kind == Op::Call)
+        Call(f);
+    else
+        return false;
+    return true;
+}
+
 // The component's messages to kv: one Host frame, then frames from kv until
 // its answer (kv may call the component again meanwhile).
 intptr_t HostProc(void* /*window*/, std::uint32_t message, std::uint32_t wparam, intptr_t lparam) {
@@ -139,22 +151,13 @@ intptr_t HostProc(void* /*window*/, std::uint32_t message, std::uint32_t wparam,
     for (;;) {
         kvc::Frame f;
         if (!kvc::RecvFrame(g.Socket, f)) Lost();
-        switch (f.Kind) {
-        case Op::HostReply: {
+        if (f.Kind == Op::HostReply) {
             kvc::HostReplyHead reply;
             if (!f.Head(reply)) Lost();
             if (reply.HasBlock) ApplyBlock(reply.Block);
             return static_cast<intptr_t>(reply.Result);
         }
-        case Op::Map:
-            Map(f);
-            break;
-        case Op::Call:
-            Call(f);
-            break;
-        default:
-            Lost();
-        }
+        if (!Shared(f)) Lost();
     }
 }
 
@@ -263,22 +266,13 @@ int main(int argc, char** argv) {
     for (;;) {
         kvc::Frame f;
         if (!kvc::RecvFrame(g.Socket, f)) return 0;
-        switch (f.Kind) {
-        case Op::Load:
+        if (f.Kind == Op::Load) {
             Load(f);
-            break;
-        case Op::Unload:
+        } else if (f.Kind == Op::Unload) {
             if (g.Library != nullptr) dlclose(g.Library);
             g.Library = nullptr;
             g.Process = nullptr;
-            break;
-        case Op::Map:
-            Map(f);
-            break;
-        case Op::Call:
-            Call(f);
-            break;
-        default:
+        } else if (!Shared(f)) {
             return 1;
         }
     }
