@@ -231,11 +231,7 @@ void P_component::Activate() {
         if (failed_) return ReportFailure();
         return host_.ReturnToPreviousTool();
     }
-    form_->adjustSize();
-    if (QWidget* area = host_.ImageArea())
-        form_->move(area->mapToGlobal(area->rect().center()) - form_->rect().center());
-    form_->show();
-    form_->raise();
+    host_.ShowDialog(*form_);
     host_.SetStatus(ComponentText(Rec().Desc.Name));
     // Without a parameter there is nothing to ask: the effect applies.
     if (form_->ControlCount() == 0) return OkBtnClick();

@@ -39,12 +39,7 @@ void P_custom_filter::ShowDialog() {
         form_->OnParamChanged = [this] { InvalidatePreview(); };
     }
     form_->SetKernel(Remembered);
-    form_->adjustSize();
-    if (QWidget* area = host_.ImageArea())
-        form_->move(area->mapToGlobal(area->rect().center()) - form_->rect().center());
-    form_->show();
-    form_->raise();
-    form_->activateWindow();
+    host_.ShowDialog(*form_);
     form_->FocusFirstCell();
 }
 

@@ -23,6 +23,9 @@ class EffectHost {
     virtual QWidget* Window() = 0;
     // The area the dialogs centre over.
     virtual QWidget* ImageArea() = 0;
+    // Sizes an effect's dialog to its contents and shows it in front,
+    // centred over the image area.
+    void ShowDialog(QWidget& form);
     virtual UDBuffer& Image() = 0;
     // The image as it was when the effect started (the undo snapshot).
     virtual const pixkit::Buffer& Snapshot() = 0;

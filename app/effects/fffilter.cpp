@@ -20,12 +20,7 @@ void P_FF_filter::ShowDialog() {
     form_->OnMake = Make ? std::function<void()>([this] { Make(*form_); }) : nullptr;
     form_->SetSource(host_.Image());
     form_->SetRunning(false);
-    form_->adjustSize();
-    if (QWidget* area = host_.ImageArea())
-        form_->move(area->mapToGlobal(area->rect().center()) - form_->rect().center());
-    form_->show();
-    form_->raise();
-    form_->activateWindow();
+    host_.ShowDialog(*form_);
 }
 
 void P_FF_filter::HideDialog() {
