@@ -5,6 +5,7 @@
 #include "keys.h"
 #include "lang.h"
 #include "lang_qt.h"
+#include "platform/formbutton.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -62,13 +63,6 @@ int CellValue(const QString& text) {
 
 QString CellText(int value) {
     return value == 0 ? QString() : QString::number(value);
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
 }
 
 QSpinBox* Spin(QWidget* parent, const char* name, int min, int max, int value) {
@@ -131,11 +125,11 @@ QWidget* TCFilterForm::BuildButtons() {
     auto* column = new QWidget(this);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
-    okBtn_ = Button(column, "OkBtn", "&Ok");
-    previewBtn_ = Button(column, "PreviewBtn", "&Preview");
-    cancelBtn_ = Button(column, "CancelBtn", "&Cancel");
-    loadBtn_ = Button(column, "LoadBtn", "&Load...");
-    saveBtn_ = Button(column, "SaveBtn", "&Save...");
+    okBtn_ = FormButton(column, "OkBtn", "&Ok");
+    previewBtn_ = FormButton(column, "PreviewBtn", "&Preview");
+    cancelBtn_ = FormButton(column, "CancelBtn", "&Cancel");
+    loadBtn_ = FormButton(column, "LoadBtn", "&Load...");
+    saveBtn_ = FormButton(column, "SaveBtn", "&Save...");
     for (QPushButton* b : {okBtn_, previewBtn_, cancelBtn_, loadBtn_, saveBtn_})
         layout->addWidget(b);
     connect(okBtn_, &QPushButton::clicked, this, [this] { Run(OnOk); });

@@ -5,6 +5,7 @@
 #include "kvc.h"
 #include "lang.h"
 #include "lang_qt.h"
+#include "platform/formbutton.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,14 +28,6 @@
 namespace kv {
 
 namespace {
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setToolTip(QString::fromUtf8(hint));
-    b->setAutoDefault(false);
-    return b;
-}
 
 // The preview window: clicks go to the component.
 class PreviewLabel : public QLabel {
@@ -101,10 +94,10 @@ TCompForm::TCompForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowSta
     layout->addWidget(copyright_);
     layout->addLayout(top);
     auto* buttons = new QHBoxLayout;
-    okBtn_ = Button(this, "OkBtn", "&Ok", "Accept Effect");
-    previewBtn_ = Button(this, "PreviewBtn", "&Preview", "Full Preview");
-    presetBtn_ = Button(this, "PresetBtn", "P&reset", "Original Settings");
-    cancelBtn_ = Button(this, "CancelBtn", "&Cancel", "Abandon Effect");
+    okBtn_ = FormButton(this, "OkBtn", "&Ok", "Accept Effect");
+    previewBtn_ = FormButton(this, "PreviewBtn", "&Preview", "Full Preview");
+    presetBtn_ = FormButton(this, "PresetBtn", "P&reset", "Original Settings");
+    cancelBtn_ = FormButton(this, "CancelBtn", "&Cancel", "Abandon Effect");
     for (QPushButton* b : {okBtn_, previewBtn_, presetBtn_, cancelBtn_}) buttons->addWidget(b);
     layout->addLayout(buttons);
     connect(okBtn_, &QPushButton::clicked, this, [this] { Emit(OnOk); });

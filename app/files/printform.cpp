@@ -5,6 +5,7 @@
 #include "lang_qt.h"
 #include "log.h"
 #include "message.h"
+#include "platform/formbutton.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -51,13 +52,6 @@ QLabel* Label(QWidget* parent, const char* name, const char* caption, QWidget* b
     return label;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
-}
-
 // A titled group of radio buttons, ids 0, 1, ... in the order given; the
 // language file sets the title with Caption and the buttons with Items.
 QGroupBox* Choice(QWidget* parent, const char* name, const char* caption,
@@ -101,9 +95,9 @@ TPrintForm::TPrintForm(QWidget* parent, QPrinter& printer,
     pdfFile_->setText(job.PdfName);
     controls->addWidget(BuildPageControls());
     controls->addWidget(BuildImageControls());
-    auto* printBtn = Button(this, "PrintBtn", "&Print");
+    auto* printBtn = FormButton(this, "PrintBtn", "&Print");
     printBtn->setDefault(true);
-    auto* cancelBtn = Button(this, "CancelBtn", "&Cancel");
+    auto* cancelBtn = FormButton(this, "CancelBtn", "&Cancel");
     controls->addStretch();
     controls->addLayout(Row({printBtn, cancelBtn}));
     connect(printBtn, &QPushButton::clicked, this, &TPrintForm::PrintBtnClick);
@@ -139,7 +133,7 @@ QWidget* TPrintForm::BuildDestination(const std::vector<PrinterEntry>& printers)
     printerName_->setEnabled(!printers.empty());
     pdfFile_ = new QLineEdit(box);
     pdfFile_->setObjectName("PdfFile");
-    auto* browse = Button(box, "PdfBrowseBtn", "...");
+    auto* browse = FormButton(box, "PdfBrowseBtn", "...");
     connect(browse, &QPushButton::clicked, this, &TPrintForm::BrowsePdf);
     auto* layout = static_cast<QVBoxLayout*>(box->layout());
     layout->insertWidget(1, printerName_);
@@ -163,8 +157,8 @@ QWidget* TPrintForm::BuildPageControls() {
     footer_ = new QLineEdit(page);
     footer_->setObjectName("Footer");
     footer_->setToolTip(QStringLiteral("Footer Text"));
-    auto* hdrBtn = Button(page, "HdrFontBtn", "F");
-    auto* ftrBtn = Button(page, "FtrFontBtn", "F");
+    auto* hdrBtn = FormButton(page, "HdrFontBtn", "F");
+    auto* ftrBtn = FormButton(page, "FtrFontBtn", "F");
     connect(hdrBtn, &QPushButton::clicked, this, [this] { ChooseFont(hdrFont_); });
     connect(ftrBtn, &QPushButton::clicked, this, [this] { ChooseFont(ftrFont_); });
     form->addRow(Label(page, "HeaderLabel", "&Header", header_), Row({header_, hdrBtn}));

@@ -3,6 +3,7 @@
 #include "brushops/shapecommands.h"
 #include "lang.h"
 #include "lang_qt.h"
+#include "platform/formbutton.h"
 #include "tools/framework.h"
 
 #include <QCloseEvent>
@@ -20,14 +21,6 @@ namespace kv {
 namespace {
 
 constexpr int kMaxDepth = 999;
-
-QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setToolTip(QString::fromUtf8(hint));
-    b->setAutoDefault(false);
-    return b;
-}
 
 QLabel* Label(QWidget* parent, const char* name, const char* caption, QWidget* buddy) {
     auto* l = new QLabel(QString::fromUtf8(caption), parent);
@@ -54,8 +47,8 @@ TDropShForm::TDropShForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Windo
     auto* fields = new QFormLayout;
     fields->addRow(Label(this, "ShDirLabel", "&Direction", ShDir), ShDir);
     fields->addRow(Label(this, "ShDepthLabel", "Depth in &Points", ShDepth), ShDepth);
-    okBtn_ = Button(this, "OkBtn", "&Ok", "Cast Shadow");
-    cancelBtn_ = Button(this, "CancelBtn", "&Cancel", "Abandon Operation");
+    okBtn_ = FormButton(this, "OkBtn", "&Ok", "Cast Shadow");
+    cancelBtn_ = FormButton(this, "CancelBtn", "&Cancel", "Abandon Operation");
     connect(okBtn_, &QPushButton::clicked, this, &TDropShForm::OkBtnClick);
     connect(cancelBtn_, &QPushButton::clicked, this, &TDropShForm::FormDeactivate);
     auto* buttons = new QVBoxLayout;
