@@ -7,6 +7,7 @@
 #include "jpeg.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 #include <array>
@@ -388,10 +389,8 @@ bool HasAc(const std::int16_t* blk) {
     return any != 0;
 }
 
-__attribute__((target_clones("avx2", "default"))) void Dequantize(const std::int16_t* blk,
-                                                                  const std::uint16_t* q,
-                                                                  std::int32_t limit,
-                                                                  std::int32_t* coef) {
+PIXKIT_VECTOR_CLONES void Dequantize(const std::int16_t* blk, const std::uint16_t* q,
+                                     std::int32_t limit, std::int32_t* coef) {
     for (int k = 0; k < 64; ++k) coef[k] = std::clamp(std::int32_t(blk[k]) * q[k], -limit, limit);
 }
 
