@@ -53,7 +53,7 @@ void TMainForm::HideToolBar(const std::string& oldBar, const std::string& newBar
 void TMainForm::KeepPointerOverImage(const std::function<void()>& relayout) {
     TBuffer* view = ShowBuf();
     const QPoint before = view->mapFromGlobal(QCursor::pos());
-    const pixkit::Pair<int> p = ViewToImage(before);
+    const pixkit::Pair<int> p = ViewToImage(view->ToDevice(before));
     const bool inside = maxSize_->viewport()->rect().contains(
                             maxSize_->viewport()->mapFromGlobal(QCursor::pos())) &&
                         InsideImage(p);
@@ -62,16 +62,13 @@ void TMainForm::KeepPointerOverImage(const std::function<void()>& relayout) {
     if (QLayout* l = layout()) l->activate();
     const pixkit::Pair<int> q = VisiblePoint(p);
     const double f = ZoomFactor();
-    QCursor::setPos(
-        view->mapToGlobal(QPoint(static_cast<int>(q.x * f), static_cast<int>(q.y * f))));
+    QCursor::setPos(view->mapToGlobal(
+        view->ToLogical(QPoint(static_cast<int>(q.x * f), static_cast<int>(q.y * f)))));
 }
 
 // p limited to the image pixels that are wholly visible.
 pixkit::Pair<int> TMainForm::VisiblePoint(pixkit::Pair<int> p) {
-    const QPoint s = maxSize_->ScrollPos();
-    const QSize client = maxSize_->viewport()->size();
-    const pixkit::Rect seen =
-        VisibleImageRect(client.width(), client.height(), s.x(), s.y(), ShowBuf()->Ratio());
+    const pixkit::Rect seen = VisibleImage();
     const UDBuffer& image = docs_.CurrentImage();
     const int right = std::min(image.Width() - 1, seen.Right - 1);
     const int bottom = std::min(image.Height() - 1, seen.Bottom - 1);
@@ -84,7 +81,7 @@ void TMainForm::WarpPointerToImage(pixkit::Pair<int> p) {
     const double f = ZoomFactor();
     // The centre of the zoomed pixel, so that the position maps back to it.
     const QPoint at(static_cast<int>(q.x * f + f / 2), static_cast<int>(q.y * f + f / 2));
-    QCursor::setPos(ShowBuf()->mapToGlobal(at));
+    QCursor::setPos(ShowBuf()->mapToGlobal(ShowBuf()->ToLogical(at)));
     tools_->ViewPos = at;
     tools_->ImagePos = ViewToImage(at);
 }

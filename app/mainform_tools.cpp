@@ -56,7 +56,7 @@ void TMainForm::ConnectToolHost() {
     ToolHost& host = tools_->Host;
     host.ViewToImage = [this](QPoint view) { return ViewToImage(view); };
     host.InsideImage = [this](pixkit::Pair<int> p) { return InsideImage(p); };
-    host.SetViewCursor = [this](const QCursor& cursor) { ShowBuf()->setCursor(cursor); };
+    host.SetViewCursor = [this](const QCursor& cursor) { ShowBuf()->SetToolCursor(cursor); };
     host.SetPanelText = [this](int panel, const QString& text) { SetPanelText(panel, text); };
     host.ClearBarFocus = [] {
         QWidget* focus = QApplication::focusWidget();
@@ -97,6 +97,7 @@ void TMainForm::ConnectGlobalKeys() {
     keys.ToggleClipping = [this] { ToggleClipping(); };
     keys.ToggleAntiAlias = [this] { ToggleAntiAlias(); };
     keys.ShowColorDialog = [this](bool background) { ShowColorDialog(background); };
+    keys.SpacePan = [this](bool held) { ShowBuf()->SetSpaceHeld(held); };
 }
 
 // Start-up: the icons of the tools, then those of the components. The

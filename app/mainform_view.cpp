@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include <cmath>
+
 namespace kv {
 
 namespace {
@@ -86,7 +88,10 @@ void TMainForm::InvalidateImageRect(int x1, int y1, int x2, int y2) {
     // What a tool repaints is what it may have changed.
     if (history_) history_->MarkDirty({x1, y1, x2 - 1, y2 - 1});
     const pixkit::Rect r = InvalidationRect(x1, y1, x2, y2, ZoomFactor());
-    lastInvalid_ = QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1));
+    // The rectangle counts device pixels; the widget repaints logical ones.
+    const double d = ShowBuf()->DeviceRatio();
+    lastInvalid_ = QRect(QPoint(int(std::floor(r.Left / d)), int(std::floor(r.Top / d))),
+                         QPoint(int(std::ceil(r.Right / d)) - 1, int(std::ceil(r.Bottom / d)) - 1));
     ShowBuf()->update(lastInvalid_);
 }
 
@@ -103,15 +108,23 @@ void TMainForm::RecomputeDrawingView() {
         drawView_.Alloc(image, kWholeImage, true);
         return;
     }
-    const QPoint s = maxSize_->ScrollPos();
-    const QSize client = maxSize_->viewport()->size();
-    const pixkit::Rect visible =
-        VisibleImageRect(client.width(), client.height(), s.x(), s.y(), ShowBuf()->Ratio());
+    const pixkit::Rect visible = VisibleImage();
     // The image's own coordinates start at its area's corner.
     drawView_.Alloc(image,
                     {visible.Left + image.Area.Left, visible.Top + image.Area.Top,
                      visible.Right + image.Area.Left, visible.Bottom + image.Area.Top},
                     true);
+}
+
+// The image pixels the container's client area shows (before they are
+// intersected with the image); scroll and client area count logical pixels,
+// the view device ones.
+pixkit::Rect TMainForm::VisibleImage() const {
+    const double d = ShowBuf()->DeviceRatio();
+    const QPoint s = maxSize_->ScrollPos();
+    const QSize client = maxSize_->viewport()->size();
+    return VisibleImageRect(int(client.width() * d), int(client.height() * d), int(s.x() * d),
+                            int(s.y() * d), ShowBuf()->Ratio());
 }
 
 void TMainForm::ZoomIn() {

@@ -53,8 +53,10 @@ bool LoadResources() {
     InitKvResources();
     qAddPostRoutine(ClearResources);
     bool ok = true;
+    // Cursors are drawn at the screen's pixel ratio; their hot spots stay in
+    // logical pixels, which is what the cursor takes for such a pixmap.
     for (const CursorResource& c : kCursors) {
-        const QPixmap image = RenderSvg(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32), 1);
+        const QPixmap image = RenderSvg(QString(":/cursors/%1.svg").arg(c.File), QSize(32, 32));
         ok = ok && !image.isNull();
         Cursors()[c.Id] = QCursor(image, c.HotX, c.HotY);
     }

@@ -116,7 +116,9 @@ bool HotKeyHandler::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HotKeyHandler::KeyUp(QKeyEvent& event) {
-    if (!event.isAutoRepeat()) tools_.AxisLock = false;
+    if (event.isAutoRepeat()) return;
+    tools_.AxisLock = false;
+    if (event.key() == Qt::Key_Space && Actions.SpacePan) Actions.SpacePan(false);
 }
 
 bool HotKeyHandler::KeyDown(QKeyEvent& event) {
@@ -135,6 +137,11 @@ bool HotKeyHandler::KeyDown(QKeyEvent& event) {
         return true;
     }
     if ((value & 0xFF) != 0 && tools_.ToolKey(value)) return true;
+    // Space belongs to a focused control (a button presses with it).
+    if (event.key() == Qt::Key_Space && focused == FocusedControl::None) {
+        if (Actions.SpacePan) Actions.SpacePan(true);
+        return true;
+    }
     return GlobalKey(event, value);
 }
 

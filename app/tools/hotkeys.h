@@ -40,6 +40,8 @@ struct GlobalKeyActions {
     std::function<void()> ToggleClipping;
     std::function<void()> ToggleAntiAlias;
     std::function<void(bool background)> ShowColorDialog;
+    // Space went down (true) or up: while it is held, drags on the view pan.
+    std::function<void(bool held)> SpacePan;
 };
 
 // The hot-key value of a key: the key code in the low byte (capital letters

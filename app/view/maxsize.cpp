@@ -3,7 +3,9 @@
 #include "view/tbuffer.h"
 
 #include <QEvent>
+#include <QNativeGestureEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +14,8 @@ namespace kv {
 
 namespace {
 constexpr int kScrollStep = 16;
+// A wheel notch scrolls three steps, as scroll areas do.
+constexpr int kNotchPixels = 3 * kScrollStep;
 } // namespace
 
 TMaxSize::TMaxSize(QWidget* parent) : QScrollArea(parent) {
@@ -27,6 +31,8 @@ TMaxSize::TMaxSize(QWidget* parent) : QScrollArea(parent) {
     setWidget(view_);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this, [this] { Q_EMIT VisibleAreaMoved(); });
+    // The image follows the pointer: dragging right scrolls left.
+    connect(view_, &TBuffer::PanBy, this, [this](QPoint d) { ScrollBy(-d.x(), -d.y()); });
 }
 
 void TMaxSize::SetPosition(int position) {
@@ -53,16 +59,23 @@ void TMaxSize::LimitPosition(QSize image) {
 }
 
 void TMaxSize::ApplyZoom() {
+    Apply(nullptr);
+}
+
+// anchor: the point of the client area that keeps its image point; null
+// for the mouse over the view, else the client area's centre.
+void TMaxSize::Apply(const QPoint* given) {
     const QPoint oldLeft = view_->pos();
-    QPoint anchor = oldLeft + view_->LastMouse();
+    QPoint anchor = given != nullptr ? *given : oldLeft + view_->LastMouse();
     const QSize image = ImageSize();
     LimitPosition(image);
     const double f = Factor();
     if (f != lastFactor_ || image != lastSize_) {
         lastSize_ = image;
-        if (!view_->MouseOver()) anchor = QPoint(viewport()->width() / 2, viewport()->height() / 2);
+        if (given == nullptr && !view_->MouseOver())
+            anchor = QPoint(viewport()->width() / 2, viewport()->height() / 2);
         const ZoomRatio r = RatioOfPosition(position_);
-        view_->resize(ViewExtent(image.width(), r), ViewExtent(image.height(), r));
+        view_->SetDeviceSize(ViewExtent(image.width(), r), ViewExtent(image.height(), r));
         view_->SetZoom(PackedZoom(position_));
         ScrollTo(0, 0);
         ScrollTo(AnchoredScroll(anchor.x(), oldLeft.x(), f, lastFactor_),
@@ -78,10 +91,11 @@ void TMaxSize::ApplyZoom() {
 double TMaxSize::FitFactor() const {
     const QSize image = ImageSize();
     if (image.isEmpty()) return 1;
-    // The client area without scroll bars: a fitted view needs none.
+    // The client area without scroll bars (a fitted view needs none), in
+    // device pixels as the zoom counts them.
     const QSize client = maximumViewportSize();
-    return std::min(double(client.width()) / image.width(),
-                    double(client.height()) / image.height());
+    const double d = view_->DeviceRatio();
+    return std::min(client.width() * d / image.width(), client.height() * d / image.height());
 }
 
 void TMaxSize::FitToWindow() {
@@ -111,6 +125,72 @@ void TMaxSize::ZoomOut() {
     ApplyZoom();
 }
 
+void TMaxSize::ZoomAt(int steps, QPoint anchor) {
+    const int next = std::clamp(position_ + steps, kMinZoom, kMaxZoom);
+    if (next == position_) return;
+    position_ = next;
+    Apply(&anchor);
+}
+
+// Ctrl+wheel zooms at the pointer; Shift+wheel scrolls sideways; a plain
+// wheel scrolls down and up (and sideways when it reports a second axis).
+// Touchpads report pixels, wheels eighths of a degree; either adds up to
+// whole steps.
+void TMaxSize::wheelEvent(QWheelEvent* event) {
+    Wheel(event, event->position().toPoint());
+}
+
+void TMaxSize::Wheel(QWheelEvent* event, QPoint anchor) {
+    const QPoint pixels = event->pixelDelta();
+    const QPoint angle = event->angleDelta();
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    if (mods & Qt::ControlModifier) {
+        const int steps = !pixels.isNull()
+                              ? zoomPixels_.Add(pixels.y() != 0 ? pixels.y() : pixels.x())
+                              : zoomNotches_.Add(angle.y() != 0 ? angle.y() : angle.x());
+        if (steps != 0) ZoomAt(steps, anchor);
+        event->accept();
+        return;
+    }
+    QPoint d = !pixels.isNull() ? pixels
+                                : QPoint(scrollX_.Add(angle.x() * kNotchPixels),
+                                         scrollY_.Add(angle.y() * kNotchPixels));
+    if (mods & Qt::ShiftModifier) d = QPoint(d.y() != 0 ? d.y() : d.x(), 0);
+    ScrollBy(-d.x(), -d.y());
+    event->accept();
+}
+
+// A pinch zooms towards the factor its scale asks for, one zoom position at
+// a time as the factor passes them.
+void TMaxSize::Pinch(QEvent* event, QPoint anchor) {
+    const auto* gesture = static_cast<QNativeGestureEvent*>(event);
+    switch (gesture->gestureType()) {
+    case Qt::ZoomNativeGesture: {
+        if (pinchFactor_ <= 0) pinchFactor_ = Factor();
+        pinchFactor_ = std::clamp(pinchFactor_ * (1 + gesture->value()), FactorOfPosition(kMinZoom),
+                                  FactorOfPosition(kMaxZoom));
+        const int target = PositionFromFactor(pinchFactor_);
+        if (target != position_) ZoomAt(target - position_, anchor);
+        break;
+    }
+    case Qt::BeginNativeGesture:
+    case Qt::EndNativeGesture:
+        pinchFactor_ = 0;
+        break;
+    default:
+        return;
+    }
+    event->accept();
+}
+
+bool TMaxSize::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::NativeGesture) {
+        Pinch(event, static_cast<QNativeGestureEvent*>(event)->position().toPoint());
+        return true;
+    }
+    return QScrollArea::viewportEvent(event);
+}
+
 QPoint TMaxSize::ScrollPos() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
@@ -128,7 +208,8 @@ void TMaxSize::ScrollBy(int dx, int dy) {
 bool TMaxSize::ScrollKey(int qtKey) {
     const QSize image = ImageSize();
     const QPoint s = ScrollPos();
-    const double f = Factor();
+    // Scroll positions are logical pixels, the factor counts device pixels.
+    const double f = Factor() / view_->DeviceRatio();
     switch (qtKey) {
     case Qt::Key_Left:
         ScrollBy(-kScrollStep, 0);
@@ -181,7 +262,20 @@ void TMaxSize::scrollContentsBy(int dx, int dy) {
     Centre();
 }
 
+// The view's wheel and gesture events are the container's: handled here
+// before the view sees them, since a synthesized wheel event never travels
+// on to the parent.
 bool TMaxSize::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ && event->type() == QEvent::NativeGesture) {
+        const auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        Pinch(event, view_->pos() + gesture->position().toPoint());
+        return true;
+    }
+    if (watched == view_ && event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        Wheel(wheel, view_->pos() + wheel->position().toPoint());
+        return true;
+    }
     const bool done = QScrollArea::eventFilter(watched, event);
     if (watched == view_ && event->type() == QEvent::Resize) Centre();
     return done;

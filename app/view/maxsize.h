@@ -1,8 +1,11 @@
 // The scroll container of the view control: 16-pixel scroll steps, the view
 // centred while it is smaller than the container, and the zoom position with
 // its application (size limits, the point under the mouse kept in place).
+// The wheel scrolls (Shift: sideways), Ctrl+wheel and pinch gestures zoom at
+// the pointer, and the view's pan drags scroll it.
 #pragma once
 
+#include "view/wheelsteps.h"
 #include "view/zoom.h"
 
 #include <QScrollArea>
@@ -38,6 +41,9 @@ class TMaxSize : public QScrollArea {
     void ToggleFit();
     void ZoomIn();
     void ZoomOut();
+    // Zooms by steps positions (negative: out), keeping the image point
+    // under anchor (a position in the container's client area) in place.
+    void ZoomAt(int steps, QPoint anchor);
 
     QPoint ScrollPos() const;
     void ScrollTo(int x, int y);
@@ -56,17 +62,30 @@ class TMaxSize : public QScrollArea {
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
     QSize ImageSize() const;
     void LimitPosition(QSize image);
     void Centre();
+    void Apply(const QPoint* anchor);
+    // A wheel event over the view or the container; anchor in the client area.
+    void Wheel(QWheelEvent* event, QPoint anchor);
+    // A pinch on the view or the container; anchor in the client area.
+    void Pinch(QEvent* event, QPoint anchor);
 
     TBuffer* view_ = nullptr;
     int position_ = 1;
     double lastFactor_ = 0;  // factor of the last application; 0 before the first
     QSize lastSize_{-1, -1}; // image size of the last application
     double fitReturn_ = 0;   // the factor toggle fit returns to; 0 = none
+    // Wheel parts on their way to whole steps.
+    WheelSteps zoomNotches_{120};
+    WheelSteps zoomPixels_{60};
+    WheelSteps scrollX_{120};
+    WheelSteps scrollY_{120};
+    double pinchFactor_ = 0; // the factor a pinch is heading for; 0 outside a pinch
 };
 
 } // namespace kv
