@@ -117,6 +117,11 @@ inline constexpr char HelpNoManual[] = "The manual is not installed.";
 inline constexpr std::string_view kHelpKeys[] = {HelpTitle,  HelpBack,   HelpForward, HelpContents,
                                                  HelpSearch, HelpNoHits, HelpNoManual};
 
+// The brush shelf's context menu.
+inline constexpr char ShelfPin[] = "ShelfPin";
+inline constexpr char ShelfUnpin[] = "ShelfUnpin";
+inline constexpr char ShelfRemove[] = "ShelfRemove";
+
 // Undo and crash recovery.
 inline constexpr char Redo[] = "Redo";
 inline constexpr char RecoverAsk[] = "RecoverAsk";
@@ -127,7 +132,7 @@ inline constexpr std::string_view kMessageKeys[] = {
     Untitled, Zm, ProcIn, Sec, Alt, Ctrl, Shift, FormNotSup, ErrOpenImg, QtLocale, Processing,
     // Colours and palette
     SelDrawCol, SelBackCol, SelShadCol, ErrSavePal, ErrOpenPal, FastPalettes, OpenFastPalette,
-    SaveFastPalette, Redo, RecoverAsk, RecoverBad,
+    SaveFastPalette, Redo, RecoverAsk, RecoverBad, ShelfPin, ShelfUnpin, ShelfRemove,
     // Brushes, components, filters
     "NoMem", "BrTooBig", StretchZero, ErrKVC, ErrKVC2, Browse, CompsRefused, "HelpFile",
     "CantOpenFilter", "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",

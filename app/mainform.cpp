@@ -14,6 +14,7 @@
 #include "log.h"
 #include "paint/cuttools.h"
 #include "paint/painting.h"
+#include "paint/shelf.h"
 #include "platform/helpwindow.h"
 #include "platform/mimelinks.h"
 #include "prefs/prefsdialog.h"
@@ -57,6 +58,7 @@ TMainForm::TMainForm(ProgramContext context) : context_(std::move(context)) {
 
 TMainForm::~TMainForm() {
     SetLang(nullptr);
+    if (Shelf() == shelf_.get()) SetShelf(nullptr);
     pixkit::GFXFile::SetProgFunc(nullptr, nullptr, nullptr);
 }
 
@@ -82,6 +84,7 @@ void TMainForm::FormCreate() {
     ConnectZoomControls();
     BuildPaletteBar();
     BuildParameterBars();
+    BuildBrushShelf();
     BuildStatusBar();
     InitUndo();
     colorSel_ = new TColorSel(this);

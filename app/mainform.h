@@ -54,6 +54,8 @@ class UndoSnapshot;
 class UndoHistory;
 class CrashRecovery;
 class Painting;
+class BrushShelf;
+class TBrushShelf;
 
 // What the entry point hands to the main window.
 struct ProgramContext {
@@ -156,6 +158,9 @@ class TMainForm : public QMainWindow {
     // Painting (mainform_paint.cpp): brush state, stamping and the painting
     // tools' environment.
     Painting& Paintbox() { return *painting_; }
+    // The brush shelf and its panel (mainform_shelf.cpp).
+    BrushShelf& Shelved() { return *shelf_; }
+    TBrushShelf* ShelfDock() const { return shelfDock_; }
 
     // Colours (mainform_colors.cpp): 0xRRGGBB values. Setting another
     // colour runs the colours-changed notification.
@@ -318,6 +323,9 @@ class TMainForm : public QMainWindow {
 
     // Painting.
     void InitPainting();
+    void BuildBrushShelf();
+    std::unique_ptr<BrushShelf> shelf_;
+    TBrushShelf* shelfDock_ = nullptr;
     void RegisterClearIcon();
     std::unique_ptr<Painting> painting_;
     TMaxSize* maxSize_ = nullptr;
@@ -334,6 +342,7 @@ class TMainForm : public QMainWindow {
     // so that it stays over the same image point.
     void KeepPointerOverImage(const std::function<void()>& relayout);
     pixkit::Pair<int> VisiblePoint(pixkit::Pair<int> p);
+    pixkit::Rect VisibleImage() const;
 
     // Tool framework (app/tools, mainform_tools.cpp).
   public:

@@ -11,6 +11,7 @@
 #include "paint/dropshform.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
+#include "paint/shelf.h"
 #include "tools/framework.h"
 
 #include <QAction>
@@ -110,6 +111,7 @@ void TMainForm::ConnectBrushFiles() {
     h.BrushChanging = [this] { tools_->HideFeedback(); };
     h.BrushLoaded = [this] {
         painting_->BrushChanged();
+        shelf_->Add(painting_->Brush);
         tools_->ShowFeedback();
     };
     QAction* open = MenuCommand("LoadBrush1");

@@ -2,6 +2,7 @@
 #include "mainform.h"
 
 #include "aboutpanel.h"
+#include "bars/shelfdock.h"
 #include "colors/palettebar.h"
 #include "keys.h"
 #include "lang_qt.h"
@@ -30,7 +31,8 @@ void TMainForm::BuildOptionsMenu() {
     m->addSeparator();
     QAction* tools = AddCommand(m, "ToolbarVisible1", "&Toolbar Visible");
     QAction* palette = AddCommand(m, "PaletteVisible1", "&Palette Visible");
-    for (QAction* a : {tools, palette}) {
+    QAction* shelf = AddCommand(m, "ShelfVisible1", "&Brush Shelf Visible");
+    for (QAction* a : {tools, palette, shelf}) {
         a->setCheckable(true);
         a->setEnabled(true);
     }
@@ -113,6 +115,8 @@ void TMainForm::ApplyPreferences(TPreferences& dialog, bool ok) {
     prefs_.UndoSteps = chosen.UndoSteps;
     prefs_.ClassicUndo = chosen.ClassicUndo;
     prefs_.RecoverySeconds = chosen.RecoverySeconds;
+    prefs_.TabletPressure = chosen.TabletPressure;
+    prefs_.MinPressure = chosen.MinPressure;
     ApplyUndoPreferences();
     recovery_->SetInterval(prefs_.RecoverySeconds);
     if (clippingChanged) ClippingSwitched();
@@ -136,6 +140,7 @@ void TMainForm::ToggleAntiAlias() {
 void TMainForm::SetToolbarChecks() {
     MenuCommand("ToolbarVisible1")->setChecked(toolBar_->isVisibleTo(this));
     MenuCommand("PaletteVisible1")->setChecked(paletteBar_->isVisibleTo(this));
+    MenuCommand("ShelfVisible1")->setChecked(shelfDock_->isVisibleTo(this));
 }
 
 void TMainForm::BuildHelpMenu() {

@@ -8,8 +8,13 @@
 #include "tools/framework.h"
 #include "tools/hotkeys.h"
 
+#include "view/tbuffer.h"
+
 #include <QPushButton>
+
 #include <QToolBar>
+#include <algorithm>
+#include <iterator>
 
 namespace kv {
 
@@ -38,6 +43,16 @@ void TMainForm::InitPainting() {
         connect(origin, &QPushButton::clicked, this,
                 [this] { tools_->SelectTool(GridPosTool(), true, -1); });
     }
+    // Pen pressure sizes the stamps of the pens, lines and spray.
+    ShowBuf()->OnPressure = [this](double pressure, bool down) {
+        P_icon* const sized[] = {PenContTool(), PenDiscTool(),  PenOneTool(),
+                                 LineTool(),    LineContTool(), SprayTool()};
+        const bool use =
+            down && prefs_.TabletPressure &&
+            std::find(std::begin(sized), std::end(sized), tools_->Current) != std::end(sized);
+        painting_->Stamp.SetPressureStep(use ? PressureTips::StepOf(pressure) : -1,
+                                         prefs_.MinPressure / 100.0);
+    };
     ConnectBrushFiles();
     ConnectBrushCommands();
     ConnectImageCommands();

@@ -26,6 +26,8 @@ Preferences ReadPreferences(const SettingsStore& store) {
     readInt("UndoSteps", p.UndoSteps);
     readBool("ClassicUndo", p.ClassicUndo);
     readInt("RecoverySeconds", p.RecoverySeconds);
+    readBool("TabletPressure", p.TabletPressure);
+    readInt("MinPressure", p.MinPressure);
     return p;
 }
 
@@ -42,7 +44,9 @@ bool WritePreferences(SettingsStore& store, const Preferences& p) {
            store.WriteInteger(key, "UndoMemory", p.UndoMemory) &&
            store.WriteInteger(key, "UndoSteps", p.UndoSteps) &&
            store.WriteBool(key, "ClassicUndo", p.ClassicUndo) &&
-           store.WriteInteger(key, "RecoverySeconds", p.RecoverySeconds) && store.Flush();
+           store.WriteInteger(key, "RecoverySeconds", p.RecoverySeconds) &&
+           store.WriteBool(key, "TabletPressure", p.TabletPressure) &&
+           store.WriteInteger(key, "MinPressure", p.MinPressure) && store.Flush();
 }
 
 bool WriteLanguage(SettingsStore& store, const std::string& language) {

@@ -31,6 +31,10 @@ struct Preferences {
     // Seconds between the background copies of changed images kept against
     // a crash; 0 switches them off.
     int RecoverySeconds = 60;
+    // A graphics tablet's pen pressure sizes the stamps of pens, lines and
+    // spray, from MinPressure percent of the brush up to all of it.
+    bool TabletPressure = true;
+    int MinPressure = 20;
 };
 
 // Reads the values in the order Clipping, OptimBrush, AntiAlias,

@@ -47,4 +47,8 @@ std::string ConfigDir() {
     return XdgDir("XDG_CONFIG_HOME", ".config") + "vellumatic/";
 }
 
+std::string ShelfDir() {
+    return XdgDir("XDG_DATA_HOME", ".local/share") + "vellumatic/shelf/";
+}
+
 } // namespace kv

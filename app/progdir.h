@@ -21,4 +21,8 @@ std::string RecoveryDir();
 // $XDG_CONFIG_HOME/vellumatic/ or ~/.config/vellumatic/, with a trailing "/".
 std::string ConfigDir();
 
+// $XDG_DATA_HOME/vellumatic/shelf/ (or under ~/.local/share), with a
+// trailing "/": the brushes of the brush shelf.
+std::string ShelfDir();
+
 } // namespace kv

@@ -66,6 +66,7 @@ Pair<int> BrushState::StampCorner(Pair<int> p) const {
 }
 
 void BrushState::PrepareBrush(bool rightButton, Pixel draw, Pixel back) {
+    ++Prepared;
     CloneBuffer(Painting, Brush);
     if (Painting.Empty()) return;
     const int t = Settings.Technique;

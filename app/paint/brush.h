@@ -78,6 +78,9 @@ class BrushState {
     // Rebuilds the painting brush from the brush for the button and the
     // technique; draw and back are 0x00RRGGBB.
     void PrepareBrush(bool rightButton, pixkit::Pixel draw, pixkit::Pixel back);
+    // Counts the rebuilds, so that copies made from the painting brush know
+    // when they are out of date.
+    std::uint64_t Prepared = 0;
 
     // Keeps the brush for Restore, but only a user brush: built-in brushes
     // are rebuilt from radius and kind instead.

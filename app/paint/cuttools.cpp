@@ -8,6 +8,7 @@
 #include "paint/cut.h"
 #include "paint/painting.h"
 #include "paint/painttools.h"
+#include "paint/shelf.h"
 #include "tools/framework.h"
 
 #include <QPainter>
@@ -311,6 +312,7 @@ void UseCutBrush(Buffer& cut, Pair<int> origin, Pixel background, bool pointerTo
     }
     paint.OptimizeBrush();
     paint.BrushChanged();
+    if (BrushShelf* shelf = Shelf()) shelf->Add(brush);
 }
 
 void CutTooBig() {

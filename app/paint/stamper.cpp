@@ -17,22 +17,38 @@ std::int64_t ToFixed(double v) {
     return static_cast<std::int64_t>(v * 65536.0);
 }
 
+void Stamper::SetPressureStep(int step, double minimum) {
+    step_ = step;
+    minimum_ = minimum;
+}
+
+const Buffer& Stamper::Tip() const {
+    return step_ < 0 ? brush_.Painting : tips_.Tip(brush_, step_, minimum_);
+}
+
+// The handle sits at the same place of a scaled tip as of the brush.
+Pair<int> Stamper::Corner(Pair<int> p, const Buffer& tip) const {
+    const Pair<int> d = HandleOffsetIn(tip.Area, brush_.Settings.Handle);
+    return {p.x - d.x, p.y - d.y};
+}
+
 Rect Stamper::StampRect(Pair<int> p) const {
-    const Pair<int> c = brush_.StampCorner(p);
-    return {c.x, c.y, c.x + brush_.Painting.Width() - 1, c.y + brush_.Painting.Height() - 1};
+    const Buffer& tip = Tip();
+    const Pair<int> c = Corner(p, tip);
+    return {c.x, c.y, c.x + tip.Width() - 1, c.y + tip.Height() - 1};
 }
 
 void Stamper::StampQuiet(Pair<int> p) {
-    Buffer& paint = brush_.Painting;
-    if (paint.Empty()) return;
+    // Copy reads its source only; the buffer is not changed.
+    Buffer& tip = const_cast<Buffer&>(Tip());
+    if (tip.Empty()) return;
     ++stamps_;
-    const Pair<int> c = brush_.StampCorner(p);
-    surface_.ClipView().Copy(paint, {c.x - paint.Area.Left, c.y - paint.Area.Top},
-                             kBrushTransparent);
+    const Pair<int> c = Corner(p, tip);
+    surface_.ClipView().Copy(tip, {c.x - tip.Area.Left, c.y - tip.Area.Top}, kBrushTransparent);
 }
 
 void Stamper::StampAt(Pair<int> p) {
-    if (brush_.Painting.Empty()) return;
+    if (Tip().Empty()) return;
     const Rect r = StampRect(p);
     Buffer& image = surface_.Image();
     save_.Alloc(Pair<int>{r.Right - r.Left + 1, r.Bottom - r.Top + 1});
@@ -57,10 +73,9 @@ void Stamper::RestoreUnder() {
 double Stamper::StrokeLine(Pair<int> a, Pair<int> b, double spacing, double phase) {
     const std::int64_t left =
         WalkSpaced(a, b, ToFixed(spacing), ToFixed(phase), [this](Pair<int> p) { StampQuiet(p); });
-    const Pair<int> d = brush_.HandleOffset();
-    surface_.Invalidate({std::min(a.x, b.x) - d.x, std::min(a.y, b.y) - d.y,
-                         std::max(a.x, b.x) - d.x + brush_.Painting.Width() - 1,
-                         std::max(a.y, b.y) - d.y + brush_.Painting.Height() - 1});
+    const Rect from = StampRect(a), to = StampRect(b);
+    surface_.Invalidate({std::min(from.Left, to.Left), std::min(from.Top, to.Top),
+                         std::max(from.Right, to.Right), std::max(from.Bottom, to.Bottom)});
     return static_cast<double>(left) / 65536.0;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "paint/brush.h"
+#include "paint/pressure.h"
 
 #include <pixkit/buffer.h>
 
@@ -92,13 +93,26 @@ class Stamper {
     // phase left over, in pixels, for the next joined segment.
     double StrokeLine(pixkit::Pair<int> a, pixkit::Pair<int> b, double spacing, double phase);
 
+    // While a tablet pen presses, stamps use the brush scaled for its
+    // pressure step (PressureTips, minimum share 0..1); step -1 stamps the
+    // whole painting brush.
+    void SetPressureStep(int step, double minimum);
+    int PressureStep() const { return step_; }
+    // The brush the next stamp uses.
+    const pixkit::Buffer& Tip() const;
+
   private:
+    pixkit::Pair<int> Corner(pixkit::Pair<int> p, const pixkit::Buffer& tip) const;
+
     BrushState& brush_;
     PaintSurface& surface_;
     pixkit::Buffer save_;
     pixkit::Pair<int> saveCorner_{0, 0};
     bool saved_ = false;
     std::int64_t stamps_ = 0;
+    mutable PressureTips tips_;
+    int step_ = -1;
+    double minimum_ = 0.2;
 };
 
 // The rubber band: the same walk drawing single pixels in colour (an

@@ -149,6 +149,12 @@ void TPreferences::AddUndoFields(QWidget* page, QFormLayout* form, const Prefere
     form->addRow(classicUndo_);
     recovery_ = AddNumber(page, form, "RecoverySeconds", "Crash &Recovery Copy Every (s, 0 = Off)",
                           0, 3600, p.RecoverySeconds);
+    pressure_ = new QCheckBox("Tablet pen pressure sizes the brush", page);
+    pressure_->setObjectName("PressureBox");
+    pressure_->setChecked(p.TabletPressure);
+    form->addRow(pressure_);
+    minPressure_ = AddNumber(page, form, "MinPressure", "Brush at Lightest Pressure (%)", 1, 100,
+                             p.MinPressure);
 }
 
 QWidget* TPreferences::BuildExtens() {
@@ -228,6 +234,8 @@ Preferences TPreferences::Chosen() const {
     p.UndoSteps = undoSteps_->value();
     p.ClassicUndo = classicUndo_->isChecked();
     p.RecoverySeconds = recovery_->value();
+    p.TabletPressure = pressure_->isChecked();
+    p.MinPressure = minPressure_->value();
     if (const QListWidgetItem* item = languages_->currentItem())
         p.Language = item->text().toStdString();
     return p;

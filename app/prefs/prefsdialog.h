@@ -88,6 +88,8 @@ class TPreferences : public QDialog {
     QSpinBox* undoSteps_ = nullptr;
     QCheckBox* classicUndo_ = nullptr;
     QSpinBox* recovery_ = nullptr;
+    QCheckBox* pressure_ = nullptr;
+    QSpinBox* minPressure_ = nullptr;
     QListWidget* extens_ = nullptr;
     QListWidget* languages_ = nullptr;
     QTabWidget* pages_ = nullptr;

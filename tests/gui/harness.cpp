@@ -68,6 +68,8 @@ void KvTest::SetUp() {
     fs::create_directories(root_ / "bin");
     programDir_ = (root_ / "bin").string() + "/";
     settingsPath_ = (root_ / "kv.conf").string();
+    // Each test starts with an empty brush shelf of its own.
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     kv::SetMessageBoxHandler(
         [this](const std::string& text, const std::string& caption, kv::MsgFlags flags) {
             shown_.push_back({text, caption});
