@@ -73,6 +73,8 @@ TEST_F(KvTest, LogHoldsTheStartAndEndLinesInOrder) {
                                                "Registry entries loaded.",
                                                "Language resources loaded.",
                                                "Icons initialized.",
+                                               "Scanning for components started.",
+                                               "Scanning for components finished.",
                                                "Drawing mode initialized.",
                                                "Twain driver initialized.",
                                                "Language resources searched.",
