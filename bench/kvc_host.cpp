@@ -45,19 +45,19 @@ void Host(benchmark::State& state, const char* name) {
         state.SkipWithError(runner.Failure().c_str());
         return;
     }
-    kvc::BlockSpec spec;
-    spec.Source = {0, kWidth, kHeight};
-    spec.Dest = {kBytes, kWidth, kHeight};
-    spec.Right = kWidth - 1;
-    spec.Bottom = kHeight - 1;
+    kvc::BlockLayout layout;
+    layout.Source = {0, kWidth, kHeight};
+    layout.Dest = {kBytes, kWidth, kHeight};
+    layout.Right = kWidth - 1;
+    layout.Bottom = kHeight - 1;
     const auto values = Values();
-    runner.Call(KVCM_INIT, &spec, sizeof(spec), kv::KvcRunner::Wait::Limited);
+    runner.Call(KVCM_INIT, &layout, sizeof(layout), kv::KvcRunner::Wait::Limited);
     runner.Call(KVCM_PARAMS, values.data(), values.size(), kv::KvcRunner::Wait::Limited);
     std::uint8_t* shm = runner.Shared();
     for (auto _ : state) {
         std::memcpy(shm, image.data(), kBytes);
         std::memcpy(shm + kBytes, shm, kBytes);
-        if (!runner.Call(KVCM_PROCESS, &spec, sizeof(spec), kv::KvcRunner::Wait::FullRun)) {
+        if (!runner.Call(KVCM_PROCESS, &layout, sizeof(layout), kv::KvcRunner::Wait::FullRun)) {
             state.SkipWithError(runner.Failure().c_str());
             return;
         }

@@ -51,7 +51,7 @@ P_component::P_component(EffectHost& host, ScanResult& comps) : host_(host), com
     Undo = 0;
     Snap = 0;
     HelpContext = 1320;
-    runner_.OnHost = [this](const HostMessage& m, kvc::BlockSpec* block, bool* changed) {
+    runner_.OnHost = [this](const HostMessage& m, kvc::BlockLayout* block, bool* changed) {
         return OnHost(m, block, changed);
     };
     runner_.Pump = [this] {
@@ -121,8 +121,8 @@ bool P_component::Layout(bool withPreview) {
     return true;
 }
 
-kvc::BlockSpec P_component::Spec(pixkit::Rect area, int masked, int fullRun) const {
-    kvc::BlockSpec s;
+kvc::BlockLayout P_component::BlockFor(pixkit::Rect area, int masked, int fullRun) const {
+    kvc::BlockLayout s;
     s.Source = src_;
     s.Dest = dst_;
     s.Left = area.Left, s.Top = area.Top, s.Right = area.Right, s.Bottom = area.Bottom;
@@ -145,8 +145,8 @@ bool P_component::CallComp(std::uint32_t message, const void* data, std::size_t 
     return false;
 }
 
-bool P_component::Process(const kvc::BlockSpec& spec, KvcRunner::Wait wait) {
-    return CallComp(KVCM_PROCESS, &spec, sizeof(spec), wait);
+bool P_component::Process(const kvc::BlockLayout& layout, KvcRunner::Wait wait) {
+    return CallComp(KVCM_PROCESS, &layout, sizeof(layout), wait);
 }
 
 bool P_component::Open(Mode mode) {
@@ -203,7 +203,7 @@ bool P_component::Open(Mode mode) {
                  {previewSrc_.Width, previewSrc_.Height});
     rec.Remembered = true;
     active_ = true;
-    const kvc::BlockSpec init = Spec({0, 0, src_.Width - 1, src_.Height - 1}, 0, 0);
+    const kvc::BlockLayout init = BlockFor({0, 0, src_.Width - 1, src_.Height - 1}, 0, 0);
     if (!CallComp(KVCM_INIT, &init, sizeof(init))) return false;
     ParamChange();
     return !failed_;
@@ -288,10 +288,10 @@ void P_component::InstantPreview() {
     if (!active_ || failed_ || !form_ || !form_->InstantPreviewShown() || previewShown_.Empty())
         return;
     std::memcpy(ShmAt(previewDst_), ShmAt(previewSrc_), Bytes(previewSrc_));
-    kvc::BlockSpec spec = Spec({0, 0, previewSrc_.Width - 1, previewSrc_.Height - 1}, 0, 0);
-    spec.Source = previewSrc_;
-    spec.Dest = previewDst_;
-    if (!Process(spec, KvcRunner::Wait::Limited)) return;
+    kvc::BlockLayout layout = BlockFor({0, 0, previewSrc_.Width - 1, previewSrc_.Height - 1}, 0, 0);
+    layout.Source = previewSrc_;
+    layout.Dest = previewDst_;
+    if (!Process(layout, KvcRunner::Wait::Limited)) return;
     const std::uint32_t* from = ShmAt(previewDst_);
     for (int y = 0; y < previewDst_.Height; ++y)
         for (int x = 0; x < previewDst_.Width; ++x)
@@ -337,7 +337,7 @@ bool P_component::Run() {
             stop_ = true;
             runner_.RequestStop();
         });
-        ok = Process(Spec(area, 0, 1), KvcRunner::Wait::FullRun);
+        ok = Process(BlockFor(area, 0, 1), KvcRunner::Wait::FullRun);
     }
     QApplication::restoreOverrideCursor();
     running_ = false;
@@ -422,7 +422,7 @@ void P_component::ReportFailure() {
     host_.ReturnToPreviousTool();
 }
 
-std::int64_t P_component::Resize(int w, int h, kvc::BlockSpec* block, bool* changed) {
+std::int64_t P_component::Resize(int w, int h, kvc::BlockLayout* block, bool* changed) {
     if (w < 1 || h < 1 || std::int64_t(w) * h > kMaxImagePixels) return 0;
     UDBuffer& image = host_.Image();
     pixkit::Buffer fresh;
@@ -445,13 +445,13 @@ std::int64_t P_component::Resize(int w, int h, kvc::BlockSpec* block, bool* chan
     written_ = {0, 0, -1, -1};
     runArea_ = {0, 0, w - 1, h - 1};
     lastValid_ = false;
-    *block = Spec(runArea_, 0, running_ ? 1 : 0);
+    *block = BlockFor(runArea_, 0, running_ ? 1 : 0);
     *changed = true;
     host_.ImageResized();
     return 1;
 }
 
-std::int64_t P_component::OnHost(const HostMessage& m, kvc::BlockSpec* block, bool* changed) {
+std::int64_t P_component::OnHost(const HostMessage& m, kvc::BlockLayout* block, bool* changed) {
     if (!active_) return 0;
     switch (m.Message) {
     case KVCH_PREVIEW:

@@ -59,8 +59,8 @@ class P_component : public P_icon {
     // outermost call is over).
     bool CallComp(std::uint32_t message, const void* data, std::size_t bytes,
                   KvcRunner::Wait wait = KvcRunner::Wait::Limited);
-    bool Process(const kvc::BlockSpec& spec, KvcRunner::Wait wait);
-    kvc::BlockSpec Spec(pixkit::Rect area, int masked, int fullRun) const;
+    bool Process(const kvc::BlockLayout& layout, KvcRunner::Wait wait);
+    kvc::BlockLayout BlockFor(pixkit::Rect area, int masked, int fullRun) const;
     // After an entry from the user: a failure is reported, actions the
     // component asked for run.
     void Settle();
@@ -87,8 +87,8 @@ class P_component : public P_icon {
     bool Run();
     void InstantPreview();
     void Click(int x, int y, int w, int h, bool right, bool inPreview);
-    std::int64_t OnHost(const HostMessage& m, kvc::BlockSpec* block, bool* changed);
-    std::int64_t Resize(int w, int h, kvc::BlockSpec* block, bool* changed);
+    std::int64_t OnHost(const HostMessage& m, kvc::BlockLayout* block, bool* changed);
+    std::int64_t Resize(int w, int h, kvc::BlockLayout* block, bool* changed);
     void CopyBack(pixkit::Rect area);
 
     bool accepted_ = false;

@@ -83,7 +83,7 @@ void P_component_brush::Dab(pixkit::Pair<int> p) {
         std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * w + box.Left, image.At(box.Left, y),
                     static_cast<std::size_t>(box.Right - box.Left + 1) * 4);
     }
-    const bool ok = Process(Spec(box, 1, 0), KvcRunner::Wait::Limited);
+    const bool ok = Process(BlockFor(box, 1, 0), KvcRunner::Wait::Limited);
     // Only the marked pixels take the result; the marks go again.
     for (int y = box.Top; y <= box.Bottom; ++y) {
         std::uint32_t* s = src + static_cast<std::ptrdiff_t>(y) * w;

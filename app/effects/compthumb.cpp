@@ -18,7 +18,7 @@ bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
     KvcRunner runner;
     // Only a full run could stop, and there is none; everything else is
     // ignored.
-    runner.OnHost = [](const HostMessage& m, kvc::BlockSpec*, bool*) -> std::int64_t {
+    runner.OnHost = [](const HostMessage& m, kvc::BlockLayout*, bool*) -> std::int64_t {
         return m.Message == KVCH_PROGRESS ? 1 : 0;
     };
     KvcRunner::Loaded loaded;
@@ -32,19 +32,19 @@ bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
         std::memcpy(src + static_cast<std::ptrdiff_t>(y) * w, in.At(in.Area.Left, in.Area.Top + y),
                     static_cast<std::size_t>(w) * 4);
     std::memcpy(src + static_cast<std::ptrdiff_t>(w) * h, src, bytes);
-    kvc::BlockSpec spec;
-    spec.Source = {0, w, h};
-    spec.Dest = {bytes, w, h};
-    spec.Right = w - 1;
-    spec.Bottom = h - 1;
-    spec.DrawColor = 0xFFFFFF;
-    spec.Images[0] = spec.Source;
+    kvc::BlockLayout layout;
+    layout.Source = {0, w, h};
+    layout.Dest = {bytes, w, h};
+    layout.Right = w - 1;
+    layout.Bottom = h - 1;
+    layout.DrawColor = 0xFFFFFF;
+    layout.Images[0] = layout.Source;
     ValueBlock values = rec.Block;
     PackValues(rec.Desc, rec.Values, values);
     const bool ok =
-        runner.Call(KVCM_INIT, &spec, sizeof(spec), KvcRunner::Wait::Limited) &&
+        runner.Call(KVCM_INIT, &layout, sizeof(layout), KvcRunner::Wait::Limited) &&
         runner.Call(KVCM_PARAMS, values.data(), values.size(), KvcRunner::Wait::Limited) &&
-        runner.Call(KVCM_PROCESS, &spec, sizeof(spec), KvcRunner::Wait::Limited) &&
+        runner.Call(KVCM_PROCESS, &layout, sizeof(layout), KvcRunner::Wait::Limited) &&
         runner.Call(KVCM_CLOSE, nullptr, 0, KvcRunner::Wait::Limited);
     if (!ok) {
         error = runner.Failure();

@@ -66,7 +66,7 @@ class KvcRunner {
 
     // Answers a component's message; set *block (and return true in
     // *changed) when the process block changed. Runs nested calls freely.
-    std::function<std::int64_t(const HostMessage&, kvc::BlockSpec* block, bool* changed)> OnHost;
+    std::function<std::int64_t(const HostMessage&, kvc::BlockLayout* block, bool* changed)> OnHost;
     // Called between waits during a full run (the user interface).
     std::function<void()> Pump;
     // Stop, Escape or close during a full run: the run has StopGraceMs left.

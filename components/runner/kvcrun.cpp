@@ -80,7 +80,7 @@ std::uint32_t* At(const kvc::Region& r) {
     return reinterpret_cast<std::uint32_t*>(g.Shm + r.Offset);
 }
 
-void ApplyBlock(const kvc::BlockSpec& s) {
+void ApplyBlock(const kvc::BlockLayout& s) {
     KVCBLOCK& b = g.Block;
     b.source = At(s.Source);
     b.dest = At(s.Dest);
@@ -167,10 +167,10 @@ void Call(const kvc::Frame& f) {
     std::string data = f.Tail(sizeof(head));
     void* arg = data.empty() ? nullptr : data.data();
     if (head.Message == KVCM_INIT || head.Message == KVCM_PROCESS) {
-        kvc::BlockSpec spec;
-        if (data.size() < sizeof(spec)) return Fail("bad call");
-        std::memcpy(&spec, data.data(), sizeof(spec));
-        ApplyBlock(spec);
+        kvc::BlockLayout layout;
+        if (data.size() < sizeof(layout)) return Fail("bad call");
+        std::memcpy(&layout, data.data(), sizeof(layout));
+        ApplyBlock(layout);
         arg = &g.Block;
     }
     try {

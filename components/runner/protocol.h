@@ -38,7 +38,7 @@ struct Region {
 };
 
 // The process block, with offsets instead of addresses.
-struct BlockSpec {
+struct BlockLayout {
     Region Source, Dest;
     std::int32_t Left = 0, Top = 0, Right = -1, Bottom = -1;
     std::int32_t Masked = 0, FullRun = 0;
@@ -60,7 +60,7 @@ struct MapHead {
 
 struct CallHead {
     std::uint32_t Message = 0;
-    std::uint32_t DataBytes = 0; // a BlockSpec for INIT and PROCESS
+    std::uint32_t DataBytes = 0; // a BlockLayout for INIT and PROCESS
 };
 
 struct DoneHead {
@@ -80,7 +80,7 @@ struct HostReplyHead {
     std::int64_t Result = 0;
     std::int32_t HasBlock = 0; // the block changed (a resize): Block follows
     std::int32_t Reserved = 0;
-    BlockSpec Block;
+    BlockLayout Block;
 };
 
 struct Frame {

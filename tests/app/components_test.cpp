@@ -157,16 +157,17 @@ std::vector<std::uint32_t> RunSample(const std::string& file, const std::vector<
     EXPECT_TRUE(runner.Reserve(2 * bytes));
     std::memcpy(runner.Shared(), in.data(), bytes);
     std::memcpy(runner.Shared() + bytes, in.data(), bytes);
-    kvc::BlockSpec spec;
-    spec.Source = {0, w, h};
-    spec.Dest = {bytes, w, h};
-    spec.Left = area.Left, spec.Top = area.Top, spec.Right = area.Right, spec.Bottom = area.Bottom;
-    spec.Masked = masked ? 1 : 0;
-    spec.Images[0] = spec.Source;
+    kvc::BlockLayout layout;
+    layout.Source = {0, w, h};
+    layout.Dest = {bytes, w, h};
+    layout.Left = area.Left, layout.Top = area.Top, layout.Right = area.Right,
+    layout.Bottom = area.Bottom;
+    layout.Masked = masked ? 1 : 0;
+    layout.Images[0] = layout.Source;
     const bool ok =
-        runner.Call(KVCM_INIT, &spec, sizeof(spec), KvcRunner::Wait::Limited) &&
+        runner.Call(KVCM_INIT, &layout, sizeof(layout), KvcRunner::Wait::Limited) &&
         runner.Call(KVCM_PARAMS, values.data(), values.size(), KvcRunner::Wait::Limited) &&
-        runner.Call(KVCM_PROCESS, &spec, sizeof(spec), KvcRunner::Wait::Limited);
+        runner.Call(KVCM_PROCESS, &layout, sizeof(layout), KvcRunner::Wait::Limited);
     EXPECT_TRUE(ok) << runner.Failure();
     std::vector<std::uint32_t> out(in.size());
     std::memcpy(out.data(), runner.Shared() + bytes, bytes);
