@@ -8,7 +8,7 @@
 #include "bands.h"
 #include "clip.h"
 #include "mean4.h"
-#include "vector_clones.h"
+#include "vector_dispatch.h"
 
 #include <cstdint>
 #include <cstring>
@@ -85,14 +85,17 @@ bool EverySecond(const Offsets& xs) {
 }
 
 // PlainRow for every second pixel, s pointing at the first sample.
-PIXKIT_VECTOR_CLONES void EverySecondRow(Pixel* __restrict d, const Pixel* __restrict s,
-                                         std::size_t w, Pixel key) {
+PIXKIT_VECTOR_BODY void EverySecondRowBody(Pixel* __restrict d, const Pixel* __restrict s,
+                                           std::size_t w, Pixel key) {
     if (key == NoKey) {
         for (std::size_t j = 0; j < w; ++j) d[j] = s[2 * j];
     } else {
         for (std::size_t j = 0; j < w; ++j) d[j] = Pick(s[2 * j], key, d[j]);
     }
 }
+PIXKIT_VECTOR_DISPATCH(EverySecondRow,
+                       (Pixel* __restrict d, const Pixel* __restrict s, std::size_t w, Pixel key),
+                       EverySecondRowBody, (d, s, w, key))
 
 // Target pixel i samples floor((i + 1/2) * step), computed as
 // ((2i + 1) * step) >> 1 = i * step + (step >> 1).
@@ -156,8 +159,8 @@ void SuperRow(Pixel* d, const Pixel* s0, const Pixel* s1, const SuperTables& t, 
 }
 
 // SuperRow for adjacent pairs; s0 and s1 point at the first pair.
-PIXKIT_VECTOR_CLONES void HalvingRow(Pixel* __restrict d, const Pixel* __restrict s0,
-                                     const Pixel* __restrict s1, std::size_t w, Pixel key) {
+PIXKIT_VECTOR_BODY void HalvingRowBody(Pixel* __restrict d, const Pixel* __restrict s0,
+                                       const Pixel* __restrict s1, std::size_t w, Pixel key) {
     if (key == NoKey) {
         for (std::size_t j = 0; j < w; ++j)
             d[j] = detail::Mean4(s0[2 * j], s0[2 * j + 1], s1[2 * j], s1[2 * j + 1]);
@@ -169,6 +172,10 @@ PIXKIT_VECTOR_CLONES void HalvingRow(Pixel* __restrict d, const Pixel* __restric
                              Pick(s1[2 * j], key, u), Pick(s1[2 * j + 1], key, u));
     }
 }
+PIXKIT_VECTOR_DISPATCH(HalvingRow,
+                       (Pixel* __restrict d, const Pixel* __restrict s0, const Pixel* __restrict s1,
+                        std::size_t w, Pixel key),
+                       HalvingRowBody, (d, s0, s1, w, key))
 
 // SuperRow when all four samples are one pixel.
 void SameSampleRow(Pixel* d, const Pixel* s, const std::ptrdiff_t* xt, std::size_t w, Pixel key) {

@@ -1,6 +1,7 @@
 // Scale against the plain reference on random sizes, mirrorings, clippings
 // and views, plus the properties callers rely on.
 #include <pixkit/buffer.h>
+#include <pixkit/vector_level.h>
 
 #include "reference_draw.h"
 #include "reference_engine.h"
@@ -13,34 +14,39 @@ using testref::Pixels;
 namespace {} // namespace
 
 // Both modes, with and without key, mirrored or not, partly outside a view
-// with coordinates kept and an odd pitch.
+// with coordinates kept and an odd pitch; with the portable loops and with
+// the widest vectors the processor runs.
 TEST(BufferScale, MatchesReferenceOnRandomCases) {
-    testref::Rng rng(2024);
-    for (int round = 0; round < 500; ++round) {
-        // Every fifth round halves exactly and every fifth enlarges by two or
-        // three: those take paths of their own.
-        const bool halving = round % 5 == 1, enlarging = round % 5 == 2;
-        const int sw = halving ? 2 * rng.Range(1, 9) : rng.Range(1, 19), sh = rng.Range(1, 19);
-        Buffer block = testref::MakePattern(sw + 3, sh + 2, round, 0xFFFFFFFF);
-        Buffer src(block, Rect{1, 1, sw, sh}, rng.Range(0, 1));
-        const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
-        const bool super = enlarging || rng.Range(0, 1);
-        Pair<int> size{rng.Range(1, 40), rng.Range(1, 40)};
-        if (halving) size.x = sw / 2;
-        if (enlarging) size = {sw * rng.Range(2, 3), sh * rng.Range(2, 3)};
-        if (rng.Range(0, 1)) size.x = -size.x;
-        if (rng.Range(0, 1)) size.y = -size.y;
-        Buffer target = testref::MakePattern(37, 29, round + 77);
-        Buffer expectedTarget = testref::MakePattern(37, 29, round + 77);
-        const Rect view{rng.Range(-3, 10), rng.Range(-3, 10), rng.Range(10, 40), rng.Range(10, 32)};
-        Buffer dst(target, view, true), exp(expectedTarget, view, true);
-        const Pair<int> pos{rng.Range(-20, 30), rng.Range(-20, 25)};
+    for (const VectorLevel level : {VectorLevel::Portable, VectorLevel::Avx2}) {
+        LimitVectorLevel(level);
+        testref::Rng rng(2024);
+        for (int round = 0; round < 500; ++round) {
+            // Every fifth round halves exactly and every fifth enlarges by two or
+            // three: those take paths of their own.
+            const bool halving = round % 5 == 1, enlarging = round % 5 == 2;
+            const int sw = halving ? 2 * rng.Range(1, 9) : rng.Range(1, 19), sh = rng.Range(1, 19);
+            Buffer block = testref::MakePattern(sw + 3, sh + 2, round, 0xFFFFFFFF);
+            Buffer src(block, Rect{1, 1, sw, sh}, rng.Range(0, 1));
+            const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
+            const bool super = enlarging || rng.Range(0, 1);
+            Pair<int> size{rng.Range(1, 40), rng.Range(1, 40)};
+            if (halving) size.x = sw / 2;
+            if (enlarging) size = {sw * rng.Range(2, 3), sh * rng.Range(2, 3)};
+            if (rng.Range(0, 1)) size.x = -size.x;
+            if (rng.Range(0, 1)) size.y = -size.y;
+            Buffer target = testref::MakePattern(37, 29, round + 77);
+            Buffer expectedTarget = testref::MakePattern(37, 29, round + 77);
+            const Rect view{rng.Range(-3, 10), rng.Range(-3, 10), rng.Range(10, 40),
+                            rng.Range(10, 32)};
+            Buffer dst(target, view, true), exp(expectedTarget, view, true);
+            const Pair<int> pos{rng.Range(-20, 30), rng.Range(-20, 25)};
 
-        testref::Scale(exp, testref::Snapshot(src), size, pos, key, super);
-        dst.Scale(src, size, pos, key, super ? 1 : 0);
-        ASSERT_EQ(Pixels(target), Pixels(expectedTarget))
-            << "round " << round << " size " << size.x << "," << size.y << " pos " << pos.x << ","
-            << pos.y << " super " << super;
+            testref::Scale(exp, testref::Snapshot(src), size, pos, key, super);
+            dst.Scale(src, size, pos, key, super ? 1 : 0);
+            ASSERT_EQ(Pixels(target), Pixels(expectedTarget))
+                << "round " << round << " size " << size.x << "," << size.y << " pos " << pos.x
+                << "," << pos.y << " super " << super << " level " << int(level);
+        }
     }
 }
 
