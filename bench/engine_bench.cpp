@@ -1,7 +1,9 @@
 // Compositing and geometry throughput against peers measured in the same
 // program: memcpy for copies, pixman for scaling and affine transforms (the
 // OpenCV peer is bench/peers/opencv_xform.py). Items are target pixels for
-// copies and scaling, source pixels for the rotation.
+// copies and scaling, source pixels for the rotation. Run it with
+// PIXKIT_THREADS=1 (run_all.sh does), as Google Benchmark's CPU time counts
+// the main thread only; bench/allcores.cpp measures all cores.
 #include <pixkit/buffer.h>
 
 #include "pixman_scale.h"

@@ -4,10 +4,11 @@
 // visible columns and rows, so clipping never shifts the sampling and the
 // inner loops only index the source.
 #include <pixkit/buffer.h>
+#include <pixkit/threads.h>
 
-#include "bands.h"
 #include "clip.h"
 #include "mean4.h"
+#include "stream_store.h"
 #include "vector_dispatch.h"
 
 #include <cstdint>
@@ -97,28 +98,114 @@ PIXKIT_VECTOR_DISPATCH(EverySecondRow,
                        (Pixel* __restrict d, const Pixel* __restrict s, std::size_t w, Pixel key),
                        EverySecondRowBody, (d, s, w, key))
 
+// PlainRow for sample offsets xs[j] = first + (j + odd) / 2 - odd / 2
+// (each source pixel twice, the first perhaps once), s pointing at the
+// first sample.
+PIXKIT_VECTOR_BODY void DoublingRowBody(Pixel* __restrict d, const Pixel* __restrict s,
+                                        std::size_t w, bool odd) {
+    if (odd && w > 0) {
+        *d++ = *s++;
+        --w;
+    }
+    const std::size_t pairs = w / 2;
+    for (std::size_t j = 0; j < pairs; ++j) {
+        d[2 * j] = s[j];
+        d[2 * j + 1] = s[j];
+    }
+    if (w & 1) d[w - 1] = s[pairs];
+}
+PIXKIT_VECTOR_DISPATCH(DoublingRow,
+                       (Pixel* __restrict d, const Pixel* __restrict s, std::size_t w, bool odd),
+                       DoublingRowBody, (d, s, w, odd))
+
+// Whether xs repeats every source pixel twice; odd when the first one
+// appears once.
+bool Doubling(const Offsets& xs, bool& odd) {
+    for (const bool o : {false, true}) {
+        bool all = true;
+        for (std::size_t j = 1; j < xs.size() && all; ++j)
+            all = xs[j] == xs[0] + std::ptrdiff_t((j + o) / 2);
+        if (all) {
+            odd = o;
+            return true;
+        }
+    }
+    return false;
+}
+
+// How the columns of a plain row are sampled.
+enum class PlainColumns { Table, EverySecond, Doubling, DoublingOdd };
+
+void PlainRowBy(PlainColumns c, Pixel* d, const Pixel* s, const Offsets& xs, Pixel key) {
+    const std::size_t w = xs.size();
+    switch (c) {
+    case PlainColumns::EverySecond:
+        EverySecondRow(d, s + xs[0], w, key);
+        return;
+    case PlainColumns::Doubling:
+    case PlainColumns::DoublingOdd:
+        if (key == NoKey) {
+            DoublingRow(d, s + xs[0], w, c == PlainColumns::DoublingOdd);
+            return;
+        }
+        break;
+    case PlainColumns::Table:
+        break;
+    }
+    PlainRow(d, s, xs.data(), w, key);
+}
+
+// Targets of more pixels than this are written past the caches: they
+// would not stay in them anyway, and the processor need not read every
+// target line before writing it.
+constexpr std::int64_t kStreamPixels = std::int64_t(8) << 20;
+
+// Runs draw(row, r) for the w-pixel target rows r = 0..rows-1 (starting at
+// d) in bands on the pool. Without a key, a row for which repeats(r) holds
+// gets the pixels of row r - 1 instead.
+template <class Repeats, class Draw>
+void EachRow(Pixel* d, std::ptrdiff_t dPitch, std::size_t w, int rows, Pixel key,
+             const Repeats& repeats, const Draw& draw) {
+    const std::int64_t pixels = std::int64_t(w) * rows;
+    if (key == NoKey && pixels >= kStreamPixels) {
+        // Each distinct row is drawn once into a scratch row and streamed to
+        // every target row that repeats it.
+        ForRows(rows, pixels, [&](int first, int last) {
+            std::vector<Pixel> line(w);
+            for (int r = first; r < last; ++r) {
+                if (r == first || !repeats(r)) draw(line.data(), r);
+                detail::StreamPixels(d + r * dPitch, line.data(), w);
+            }
+            detail::StreamDone();
+        });
+        return;
+    }
+    ForRows(rows, pixels, [&](int first, int last) {
+        Pixel* row = d + first * dPitch;
+        for (int r = first; r < last; ++r, row += dPitch) {
+            if (key == NoKey && r > first && repeats(r))
+                std::memcpy(row, row - dPitch, w * sizeof(Pixel));
+            else
+                draw(row, r);
+        }
+    });
+}
+
 // Target pixel i samples floor((i + 1/2) * step), computed as
 // ((2i + 1) * step) >> 1 = i * step + (step >> 1).
 void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
                 const AxisMap& x, const AxisMap& y, Pixel key) {
     const Offsets xs = x.Table(x.Step() >> 1, 1);
     const Offsets ys = y.Table(y.Step() >> 1, sPitch);
-    const std::size_t w = xs.size();
-    const bool halving = EverySecond(xs);
-    const int rows = int(ys.size());
-    detail::ForBands(rows, std::int64_t(w) * rows, [&](int first, int last) {
-        Pixel* row = d + first * dPitch;
-        for (int r = first; r < last; ++r, row += dPitch) {
-            // Without a key a row sampled from the same source row as the
-            // row above it repeats that row.
-            if (key == NoKey && r > first && ys[r] == ys[r - 1])
-                std::memcpy(row, row - dPitch, w * sizeof(Pixel));
-            else if (halving)
-                EverySecondRow(row, s + ys[r] + xs[0], w, key);
-            else
-                PlainRow(row, s + ys[r], xs.data(), w, key);
-        }
-    });
+    bool odd = false;
+    const PlainColumns cols = EverySecond(xs) ? PlainColumns::EverySecond
+                              : Doubling(xs, odd)
+                                  ? (odd ? PlainColumns::DoublingOdd : PlainColumns::Doubling)
+                                  : PlainColumns::Table;
+    // A row sampled from the same source row as the row above repeats it.
+    EachRow(
+        d, dPitch, xs.size(), int(ys.size()), key, [&](int r) { return ys[r] == ys[r - 1]; },
+        [&](Pixel* row, int r) { PlainRowBy(cols, row, s + ys[r], xs, key); });
 }
 
 struct SuperTables {
@@ -197,20 +284,17 @@ void ScaleSuper(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
     const std::size_t w = t.x0.size();
     const bool pairs = AdjacentPairs(t.x0, t.x1);
     const bool same = !pairs && SameSamples(t);
-    const int rows = int(t.y0.size());
-    detail::ForBands(rows, std::int64_t(w) * rows, [&](int first, int last) {
-        Pixel* row = d + first * dPitch;
-        for (int r = first; r < last; ++r, row += dPitch) {
-            if (key == NoKey && r > first && t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1])
-                std::memcpy(row, row - dPitch, w * sizeof(Pixel));
-            else if (pairs)
+    EachRow(
+        d, dPitch, w, int(t.y0.size()), key,
+        [&](int r) { return t.y0[r] == t.y0[r - 1] && t.y1[r] == t.y1[r - 1]; },
+        [&](Pixel* row, int r) {
+            if (pairs)
                 HalvingRow(row, s + t.y0[r] + t.x0[0], s + t.y1[r] + t.x0[0], w, key);
             else if (same)
                 SameSampleRow(row, s + t.y0[r], t.x0.data(), w, key);
             else
                 SuperRow(row, s + t.y0[r], s + t.y1[r], t, key);
-        }
-    });
+        });
 }
 
 } // namespace

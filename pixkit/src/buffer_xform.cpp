@@ -6,16 +6,16 @@
 // checked against src once: spans whose ends map inside src run without any
 // per-pixel test, the rare others test every sample.
 #include <pixkit/buffer.h>
-
-#include "bands.h"
+#include <pixkit/threads.h>
 
 #include "mean4.h"
+#include "vector_dispatch.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#if defined(__x86_64__)
+#if PIXKIT_HAS_AVX2_TARGET
 #include <immintrin.h>
 #endif
 
@@ -143,10 +143,9 @@ void SuperEdgePixel(Pixel* d, std::int64_t x, const Vec& base, const SubSpans& s
     if (covered) *d = detail::Mean4(v[0], v[1], v[2], v[3]);
 }
 
-#if defined(__x86_64__)
+#if PIXKIT_HAS_AVX2_TARGET
 // The source pixels at 16.16 positions (u, v).
-__attribute__((target("avx2"))) inline __m256i Gather(const int* base, __m256i pitch, __m256i u,
-                                                      __m256i v) {
+PIXKIT_AVX2_TARGET inline __m256i Gather(const int* base, __m256i pitch, __m256i u, __m256i v) {
     const __m256i idx = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), pitch),
                                          _mm256_srai_epi32(u, 16));
     return _mm256_i32gather_epi32(base, idx, 4);
@@ -156,8 +155,8 @@ __attribute__((target("avx2"))) inline __m256i Gather(const int* base, __m256i p
 // gathers; the same positions and means as the scalar loop, so the result is
 // identical. Positions and pixel indices are carried in 32 bits, which the
 // caller has checked the source allows. Returns how many pixels it did.
-__attribute__((target("avx2"))) std::int64_t
-SuperRunAvx2(Pixel* d, std::int64_t n, const std::int64_t (&p)[8], const Source& s, Pixel key) {
+PIXKIT_AVX2_TARGET std::int64_t SuperRunAvx2(Pixel* d, std::int64_t n, const std::int64_t (&p)[8],
+                                             const Source& s, Pixel key) {
     const std::int64_t u = p[0], v = p[1], du = p[2], dv = p[3];
     const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i uu = _mm256_add_epi32(_mm256_set1_epi32(int(u)),
@@ -196,11 +195,6 @@ SuperRunAvx2(Pixel* d, std::int64_t n, const std::int64_t (&p)[8], const Source&
     }
     return k;
 }
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 // Pixels whose four samples all lie inside the spans.
@@ -221,10 +215,11 @@ void SuperRun(Pixel* d, const Vec& first, std::int64_t n, const Mapping& m, cons
     const auto du = std::int64_t(m.col.u), dv = std::int64_t(m.col.v);
     const auto hcu = std::int64_t(m.halfCol.u), hcv = std::int64_t(m.halfCol.v);
     const auto hru = std::int64_t(m.halfRow.u), hrv = std::int64_t(m.halfRow.v);
-#if defined(__x86_64__)
+#if PIXKIT_HAS_AVX2_TARGET
     // Every position of the run lies inside src; with src's positions and
     // pixel indices below 2^31 they fit the vector lanes.
-    if (n > 8 && HasAvx2() && s.pitch >= 0 && s.w16 < (i128(1) << 31) && s.h16 < (i128(1) << 31) &&
+    if (n > 8 && ActiveVectorLevel() == VectorLevel::Avx2 && s.pitch >= 0 &&
+        s.w16 < (i128(1) << 31) && s.h16 < (i128(1) << 31) &&
         (i128(s.h16 >> 16) * s.pitch) < (i128(1) << 31)) {
         const std::int64_t k = SuperRunAvx2(d, n, {u, v, du, dv, hcu, hcv, hru, hrv}, s, key);
         d += k;
@@ -297,7 +292,7 @@ void Buffer::XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel ke
     Pixel* const top = At(origin.x, origin.y);
     const std::ptrdiff_t pitch = Pitch;
     // Rows are independent: bands of them go to separate threads.
-    detail::ForBands(rows, std::int64_t(rows) * Width(), [&](int first, int last) {
+    ForRows(rows, std::int64_t(rows) * Width(), [&](int first, int last) {
         Pixel* row = top + first * pitch;
         for (int y = first; y < last; ++y, row += pitch) {
             const Vec at = mp.start + mp.row * y;

@@ -21,16 +21,19 @@ TEST(BufferScale, MatchesReferenceOnRandomCases) {
         LimitVectorLevel(level);
         testref::Rng rng(2024);
         for (int round = 0; round < 500; ++round) {
-            // Every fifth round halves exactly and every fifth enlarges by two or
-            // three: those take paths of their own.
-            const bool halving = round % 5 == 1, enlarging = round % 5 == 2;
+            // Every fifth round halves exactly, every fifth enlarges by two or
+            // three and every fifth doubles the width without averaging:
+            // those take paths of their own.
+            const bool halving = round % 5 == 1, enlarging = round % 5 == 2,
+                       doubling = round % 5 == 3;
             const int sw = halving ? 2 * rng.Range(1, 9) : rng.Range(1, 19), sh = rng.Range(1, 19);
             Buffer block = testref::MakePattern(sw + 3, sh + 2, round, 0xFFFFFFFF);
             Buffer src(block, Rect{1, 1, sw, sh}, rng.Range(0, 1));
             const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
-            const bool super = enlarging || rng.Range(0, 1);
+            const bool super = enlarging || (!doubling && rng.Range(0, 1));
             Pair<int> size{rng.Range(1, 40), rng.Range(1, 40)};
             if (halving) size.x = sw / 2;
+            if (doubling) size.x = 2 * sw;
             if (enlarging) size = {sw * rng.Range(2, 3), sh * rng.Range(2, 3)};
             if (rng.Range(0, 1)) size.x = -size.x;
             if (rng.Range(0, 1)) size.y = -size.y;
@@ -47,6 +50,24 @@ TEST(BufferScale, MatchesReferenceOnRandomCases) {
                 << "round " << round << " size " << size.x << "," << size.y << " pos " << pos.x
                 << "," << pos.y << " super " << super << " level " << int(level);
         }
+    }
+}
+
+// Targets too large for the caches are written past them, in bands.
+TEST(BufferScale, LargeTargetsMatchTheReference) {
+    Buffer block = testref::MakePattern(2053, 1031, 7, 0xFFFFFFFF);
+    Buffer src(block, Rect{1, 1, 2050, 1030}, false);
+    Buffer target, expected;
+    target.Alloc({4103, 2063});
+    expected.Alloc({4103, 2063});
+    for (const Pair<int> size : {Pair<int>{4100, 2060}, Pair<int>{-4099, 2061}}) {
+        target.Box(target.Area, 1);
+        expected.Box(expected.Area, 1);
+        Buffer dst(target, Rect{1, 2, 4101, 2062}, true),
+            exp(expected, Rect{1, 2, 4101, 2062}, true);
+        testref::Scale(exp, testref::Snapshot(src), size, {0, 1}, NoKey, false);
+        dst.Scale(src, size, {0, 1}, NoKey, 0);
+        ASSERT_EQ(Pixels(target), Pixels(expected)) << size.x;
     }
 }
 

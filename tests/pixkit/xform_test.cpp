@@ -1,6 +1,7 @@
 // XFormLin: exact properties of quarter turns and the identity, and a
 // per-pixel reference on random matrices, views and keys.
 #include <pixkit/buffer.h>
+#include <pixkit/vector_level.h>
 
 #include "reference_draw.h"
 #include "reference_engine.h"
@@ -138,28 +139,34 @@ TEST(XFormLin, FourQuarterTurnsGiveTheOriginal) {
     }
 }
 
+// With the portable loops and with the widest vectors the processor runs.
 TEST(XFormLin, MatchesReferenceOnRandomTransforms) {
-    testref::Rng rng(77);
-    for (int round = 0; round < 400; ++round) {
-        const bool super = round % 2;
-        Buffer block = testref::MakePattern(31, 27, round, super ? 0x00FFFFFF : 0xFFFFFFFF);
-        const Rect sr{rng.Range(0, 6), rng.Range(0, 6), rng.Range(6, 30), rng.Range(6, 26)};
-        Buffer src(block, sr, rng.Range(0, 1));
-        const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
-        const double angle = rng.Range(0, 359) * M_PI / 180;
-        const double sx = rng.Range(20, 300) / 100.0, sy = rng.Range(20, 300) / 100.0;
-        const double shear = rng.Range(-100, 100) / 100.0;
-        const Matrix2D m{{sx * std::cos(angle), sx * std::sin(angle)},
-                         {sy * (shear * std::cos(angle) - std::sin(angle)),
-                          sy * (shear * std::sin(angle) + std::cos(angle))}};
-        const Pair<int> off{rng.Range(-20, 40), rng.Range(-20, 40)};
-        const Rect view{rng.Range(-5, 10), rng.Range(-5, 10), rng.Range(10, 45), rng.Range(10, 45)};
-        Buffer target = testref::MakePattern(41, 41, 500 + round),
-               expected = testref::MakePattern(41, 41, 500 + round);
-        Buffer dst(target, view, true), exp(expected, view, true);
-        ReferenceXForm(exp, testref::Snapshot(src), m, off, key, super);
-        dst.XFormLin(src, m, off, key, super);
-        ASSERT_EQ(Pixels(target), Pixels(expected)) << "round " << round;
+    for (const VectorLevel level : {VectorLevel::Portable, VectorLevel::Avx2}) {
+        LimitVectorLevel(level);
+        testref::Rng rng(77);
+        for (int round = 0; round < 400; ++round) {
+            const bool super = round % 2;
+            Buffer block = testref::MakePattern(31, 27, round, super ? 0x00FFFFFF : 0xFFFFFFFF);
+            const Rect sr{rng.Range(0, 6), rng.Range(0, 6), rng.Range(6, 30), rng.Range(6, 26)};
+            Buffer src(block, sr, rng.Range(0, 1));
+            const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
+            const double angle = rng.Range(0, 359) * M_PI / 180;
+            const double sx = rng.Range(20, 300) / 100.0, sy = rng.Range(20, 300) / 100.0;
+            const double shear = rng.Range(-100, 100) / 100.0;
+            const Matrix2D m{{sx * std::cos(angle), sx * std::sin(angle)},
+                             {sy * (shear * std::cos(angle) - std::sin(angle)),
+                              sy * (shear * std::sin(angle) + std::cos(angle))}};
+            const Pair<int> off{rng.Range(-20, 40), rng.Range(-20, 40)};
+            const Rect view{rng.Range(-5, 10), rng.Range(-5, 10), rng.Range(10, 45),
+                            rng.Range(10, 45)};
+            Buffer target = testref::MakePattern(41, 41, 500 + round),
+                   expected = testref::MakePattern(41, 41, 500 + round);
+            Buffer dst(target, view, true), exp(expected, view, true);
+            ReferenceXForm(exp, testref::Snapshot(src), m, off, key, super);
+            dst.XFormLin(src, m, off, key, super);
+            ASSERT_EQ(Pixels(target), Pixels(expected))
+                << "round " << round << " level " << int(level);
+        }
     }
 }
 

@@ -1,7 +1,10 @@
-// How many threads whole-image work (Scale, XFormLin) may use. Large
-// pictures are split into bands of rows, one per thread; the result is the
-// same, pixel for pixel, as on one thread.
+// Whole-image work on several threads. Large pictures are split into bands
+// of rows, one per thread; the result is the same, pixel for pixel, as on
+// one thread as long as each band writes only its own rows.
 #pragma once
+
+#include <cstdint>
+#include <functional>
 
 namespace pixkit {
 
@@ -10,5 +13,15 @@ namespace pixkit {
 void SetThreadCount(int n);
 // The number in use, at least 1.
 int ThreadCount();
+
+// Calls fn(first, last) for bands [first, last) covering rows 0..rows-1, on
+// up to ThreadCount() threads (the calling thread takes the first band),
+// and returns when all are done. work is the size of the job in pixels of
+// light work (a copied or scaled pixel counts 1, a pixel that costs ten
+// times as much counts 10): bands of less than about a quarter of a million
+// stay on the calling thread, where starting threads would cost more than
+// they save. fn must write only its own rows and may be called on several
+// threads at once.
+void ForRows(int rows, std::int64_t work, const std::function<void(int first, int last)>& fn);
 
 } // namespace pixkit

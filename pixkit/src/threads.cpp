@@ -1,5 +1,3 @@
-#include "bands.h"
-
 #include <pixkit/threads.h>
 
 #include <algorithm>
@@ -26,7 +24,7 @@ int Automatic() {
     return n;
 }
 
-constexpr std::int64_t kPixelsPerThread = 1 << 18;
+constexpr std::int64_t kWorkPerThread = 1 << 18;
 
 } // namespace
 
@@ -39,10 +37,8 @@ int ThreadCount() {
     return n > 0 ? n : Automatic();
 }
 
-namespace detail {
-
-void ForBands(int rows, std::int64_t pixels, const std::function<void(int, int)>& fn) {
-    const std::int64_t byWork = pixels / kPixelsPerThread;
+void ForRows(int rows, std::int64_t work, const std::function<void(int, int)>& fn) {
+    const std::int64_t byWork = work / kWorkPerThread;
     const int n = int(std::min<std::int64_t>({ThreadCount(), byWork, rows}));
     if (n <= 1) {
         if (rows > 0) fn(0, rows);
@@ -62,5 +58,4 @@ void ForBands(int rows, std::int64_t pixels, const std::function<void(int, int)>
     fn(0, edge(1));
 }
 
-} // namespace detail
 } // namespace pixkit
