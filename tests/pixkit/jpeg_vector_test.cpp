@@ -4,9 +4,12 @@
 // 58dbf02 (decoded pixels, encoded bytes), so a faster transform,
 // colour conversion or Huffman coder that rounds one value differently fails
 // here even when both dispatch levels agree with each other.
+#include "codecs/jpeg.h"
 #include "jpeg_test_util.h"
 
 #include <pixkit/vector_level.h>
+
+#include <cstring>
 
 using namespace jpegtest;
 
@@ -119,5 +122,34 @@ TEST(JpegVector, EveryLevelGivesTheScalarCodecsOutput) {
             return Hash(file);
         });
         ExpectSameAtEveryLevel(c.Decoded, [&] { return DecodeHash(file, nullptr); });
+    }
+}
+
+// The transforms on blocks no valid file holds: random coefficients up to
+// the clamping bound, sparse and dense, the extremes included, where the
+// vector code's regrouped sums must wrap and clamp exactly as the portable
+// ones do.
+TEST(JpegVector, TransformsAgreeOnExtremeBlocks) {
+    std::uint32_t state = 99;
+    auto next = [&] { return state = state * 1664525u + 1013904223u; };
+    for (int round = 0; round < 4000; ++round) {
+        alignas(32) std::int32_t coef[64];
+        const int kind = round % 4;
+        for (std::int32_t& c : coef) {
+            const std::uint32_t r = next();
+            c = kind == 0   ? ((r >> 8) & 1 ? 2048 : -2048)
+                : kind == 1 ? int(r >> 20) % 4097 - 2048
+                : kind == 2 ? ((r >> 28) == 0 ? int(r >> 16) % 4097 - 2048 : 0)
+                            : int(r >> 24) - 128;
+        }
+        std::uint8_t out[2][8 * 11];
+        for (const VectorLevel level : {VectorLevel::Portable, VectorLevel::Avx2}) {
+            LimitVectorLevel(level);
+            jpeg::InverseDCT(coef, out[int(level)], 11);
+        }
+        LimitVectorLevel(VectorLevel::Avx2);
+        for (int r = 0; r < 8; ++r)
+            ASSERT_EQ(std::memcmp(out[0] + 11 * r, out[1] + 11 * r, 8), 0)
+                << "round " << round << " row " << r;
     }
 }

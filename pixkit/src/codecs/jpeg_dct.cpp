@@ -6,6 +6,7 @@
 // never exceeds, and the column results are clamped to a bound valid data
 // stays below, so that damaged data cannot overflow 32 bits.
 #include "jpeg.h"
+#include "jpeg_vector.h"
 #include "vector_clones.h"
 
 #include <algorithm>
@@ -103,7 +104,10 @@ inline void Transpose(const std::int32_t* in, std::int32_t* out) {
 
 // Columns, then rows by transposing: both passes run on 8 lanes. The level
 // shift of 128 joins the DC input of the row pass.
-PIXKIT_VECTOR_CLONES void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
+void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return InverseDCTAvx2(coef, out, stride);
+#endif
     alignas(32) std::int32_t a[64], b[64];
     IdctLanes(coef, a, kConstBits - kPass1Bits, kPass1Limit);
     Transpose(a, b);
