@@ -31,11 +31,11 @@ std::int32_t ClampCoef(std::int32_t v) {
     return std::clamp(v, -2048, 2048);
 }
 
-// Decodes one block into coef (natural order, dequantized) and returns
-// whether any AC coefficient is present. DcOnly reads past the AC terms
-// without storing them (a block that gives one sample needs its DC alone).
+// Decodes one block into coef (natural order, dequantized), which holds
+// zeros on entry, and returns whether any AC coefficient is present. DcOnly
+// reads past the AC terms without storing them (a block that gives one
+// sample needs its DC alone).
 template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
-    if constexpr (!DcOnly) std::memset(coef, 0, 64 * sizeof *coef);
     const int s = DecodeSymbol(br, *c.Dc);
     if (s > 11) throw EInvalidImage();
     const int diff = s ? Extend(br.Bits(s), s) : 0;
@@ -81,7 +81,19 @@ template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std
 // A block of its DC term alone: w x h equal samples.
 void FillBlock(std::int32_t dc, std::uint8_t* out, int stride, int w = 8, int h = 8) {
     const auto v = static_cast<std::uint8_t>(std::clamp(((dc * 4 + 16) >> 5) + 128, 0, 255));
+    if (w == 8) {
+        const std::uint64_t row = v * 0x0101010101010101ull;
+        for (int r = 0; r < h; ++r, out += stride) std::memcpy(out, &row, 8);
+        return;
+    }
     for (int r = 0; r < h; ++r, out += stride) std::memset(out, v, std::size_t(w));
+}
+
+// Zeros a block's coefficients in whole vectors (a call to memset costs
+// more than the 256 bytes themselves).
+inline void ClearBlock(std::int32_t* coef) {
+    using Lanes = std::int32_t __attribute__((vector_size(16), aligned(16)));
+    for (int i = 0; i < 64; i += 4) *reinterpret_cast<Lanes*>(coef + i) = Lanes{};
 }
 
 class ScanDecoder {
@@ -142,7 +154,7 @@ void ScanDecoder::Setup() {
 }
 
 void ScanDecoder::DecodeRow(int set) {
-    alignas(32) std::int32_t coef[64];
+    alignas(32) std::int32_t coef[64] = {};
     for (int mx = 0; mx < mcusX_; ++mx) {
         const int interval = t_.RestartInterval;
         if (interval != 0 && mcuCount_ != 0 && mcuCount_ % interval == 0) {
@@ -159,12 +171,16 @@ void ScanDecoder::DecodeRow(int set) {
                     if (c.BlockW == 1 && c.BlockH == 1) {
                         DecodeBlock<true>(br_, c, coef);
                         FillBlock(coef[0], out, c.Stride, 1, 1);
-                    } else if (!DecodeBlock(br_, c, coef))
+                    } else if (!DecodeBlock(br_, c, coef)) {
                         FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
-                    else if (f_.Scale > 1)
-                        ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
-                    else
-                        InverseDCT(coef, out, c.Stride);
+                    } else {
+                        if (f_.Scale > 1)
+                            ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
+                        else
+                            InverseDCT(coef, out, c.Stride);
+                        ClearBlock(coef);
+                    }
+                    coef[0] = 0;
                 }
         }
         br_.CheckNotOverrun();
