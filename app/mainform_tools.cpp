@@ -3,6 +3,8 @@
 // techniques and the image-switch steps of the tools.
 #include "mainform.h"
 
+#include "bars/toolfit.h"
+
 #include "log.h"
 #include "tools/builtin.h"
 #include "view/tbuffer.h"
@@ -38,7 +40,9 @@ FocusedControl KindOf(const QWidget* w) {
 } // namespace
 
 void TMainForm::BuildToolFramework() {
-    tools_ = std::make_unique<ToolFramework>(findChild<QWidget*>("ToolPanel"), this);
+    QWidget* panel = findChild<QWidget*>("ToolPanel");
+    tools_ = std::make_unique<ToolFramework>(panel, this);
+    KeepToolIconsVisible(this, toolBar_, panel, ToolFramework::kButtonSize);
     hotKeys_ = std::make_unique<HotKeyHandler>(*tools_, this);
     ConnectToolHost();
     ConnectGlobalKeys();

@@ -77,7 +77,10 @@ QPixmap RenderSvg(const QString& path, QSize size, qreal ratio) {
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
-    svg.render(&p);
+    // Bounds in the pixmap's logical pixels: without them the drawing takes
+    // the device size, which the painter then scales by the ratio again
+    // (a 1.5 screen showed two thirds of every glyph).
+    svg.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
 

@@ -47,7 +47,9 @@ void SetZoom(kv::TMainForm& form, int position) {
 void Ready(kv::TMainForm& form, QSize size = {800, 600}) {
     form.resize(size);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    QCoreApplication::processEvents();
+    // The first turns of the loop fit the tool icons to the new height and
+    // lay the window out again.
+    for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
 }
 
 void MoveMouse(QWidget* w, QPoint pos) {

@@ -6,8 +6,13 @@
 #include "view/maxsize.h"
 #include "view/tbuffer.h"
 
+#include "tools/framework.h"
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
+#include <QSet>
+#include <QTest>
 
 using kvtest::KvTest;
 
@@ -103,3 +108,38 @@ TEST_F(KvTest, SwitchingRunsItsStepsInOrderAndShowsTheNewImage) {
 }
 
 } // namespace
+
+// A short window (a laptop screen, a scaled display) lays the tool icons out
+// in more columns instead of hiding them all behind the bar's overflow
+// arrow; a tall one keeps the two columns.
+TEST_F(KvTest, ShortWindowsKeepEveryToolIconInView) {
+    Run({}, [](kv::TMainForm& form) {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QWidget* panel = form.findChild<QWidget*>("ToolPanel");
+        ASSERT_NE(panel, nullptr);
+        const QList<QAbstractButton*> icons = panel->findChildren<QAbstractButton*>();
+        ASSERT_GT(icons.size(), 16);
+        for (const int height : {1100, 560, 420}) {
+            form.resize(900, height);
+            for (int i = 0; i < 5; ++i) QTest::qWait(10);
+            EXPECT_TRUE(panel->isVisible()) << height;
+            const QRect room = form.centralWidget()->geometry();
+            QSet<QPair<int, int>> places;
+            for (QAbstractButton* b : icons) {
+                const QRect r(b->mapTo(&form, QPoint(0, 0)), b->size());
+                EXPECT_TRUE(panel->rect().contains(b->geometry())) << height;
+                EXPECT_LE(r.bottom(), room.bottom()) << height;
+                places.insert({b->x(), b->y()});
+            }
+            EXPECT_EQ(places.size(), icons.size()) << height;
+            const int columns = panel->width() / kv::ToolFramework::kButtonSize;
+            if (height == 1100) {
+                EXPECT_EQ(columns, 2);
+            }
+            if (height == 420) {
+                EXPECT_GT(columns, 2);
+            }
+        }
+    });
+}

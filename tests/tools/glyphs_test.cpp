@@ -51,6 +51,25 @@ TEST_F(GlyphTest, ScaledScreensGetGlyphsDrawnAtTheirPixelRatio) {
             finer =
                 img.pixel(x, y) != img.pixel(x + 1, y) || img.pixel(x, y) != img.pixel(x, y + 1);
     EXPECT_TRUE(finer);
+    // The same drawing at every ratio: its ink spans the same part of the
+    // glyph (a drawing scaled by the ratio twice showed only its top left).
+    const auto inkBox = [](const QImage& image) {
+        QRect box;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 0) box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    for (const char* name : {"cut1", "pen1", "crc1"}) {
+        const QString path = QString(":/glyphs/%1.svg").arg(name);
+        const QRect one = inkBox(kv::RenderSvg(path, QSize(24, 24), 1).toImage());
+        for (const qreal ratio : {1.5, 2.0}) {
+            const QRect scaled = inkBox(kv::RenderSvg(path, QSize(24, 24), ratio).toImage());
+            EXPECT_NEAR(scaled.left() / ratio, one.left(), 1) << name << " " << ratio;
+            EXPECT_NEAR(scaled.right() / ratio, one.right(), 1) << name << " " << ratio;
+            EXPECT_NEAR(scaled.bottom() / ratio, one.bottom(), 1) << name << " " << ratio;
+        }
+    }
 }
 
 } // namespace
