@@ -112,3 +112,37 @@ TEST(JpegPrecision, CorpusTwelveBitFilesMatchTheirEightBitSiblings) {
         EXPECT_GE(Psnr(a, b), 45.0);
     }
 }
+
+// Every 12-bit file of the corpus against ffmpeg, the one decoder here that
+// reads 12-bit JPEG: its 16-bit RGB output reduced to 8 bits. Colour
+// conversion and chroma upsampling differ, hence a PSNR bound.
+TEST(JpegPrecision, CorpusTwelveBitFilesMatchAnIndependentDecoder) {
+    SKIP_WITHOUT("ffmpeg");
+    const fs::path dir = fs::path(VM_CORPUS_DIR) / "jpeg/12bit";
+    if (!fs::exists(dir)) GTEST_SKIP() << "no corpus";
+    int files = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        SCOPED_TRACE(e.path().filename().string());
+        Buffer ours;
+        ASSERT_NO_THROW(LoadJpeg(e.path(), ours));
+        const fs::path raw = Scratch() / "ffmpeg.rgb48";
+        ASSERT_EQ(Shell("ffmpeg -v error -y -i '" + e.path().string() +
+                        "' -frames:v 1 -pix_fmt rgb48le -f rawvideo '" + raw.string() + "'"),
+                  0);
+        const Bytes words = ReadBytes(raw);
+        ASSERT_EQ(words.size(), std::size_t(ours.Width()) * ours.Height() * 6);
+        Buffer ref;
+        ref.Alloc({ours.Width(), ours.Height()});
+        const std::uint8_t* w = words.data();
+        for (int y = 0; y < ref.Height(); ++y)
+            for (int x = 0; x < ref.Width(); ++x, w += 6) {
+                Pixel p = 0;
+                for (int c = 0; c < 3; ++c)
+                    p |= Pixel((w[2 * c] | w[2 * c + 1] << 8) / 257.0 + 0.5) << (16 - 8 * c);
+                *ref.At(x, y) = p;
+            }
+        EXPECT_GE(Psnr(ours, ref), 40.0);
+        ++files;
+    }
+    EXPECT_EQ(files, 8);
+}
