@@ -7,7 +7,6 @@
 // stays below, so that damaged data cannot overflow 32 bits.
 #include "jpeg.h"
 #include "jpeg_vector.h"
-#include "vector_clones.h"
 
 #include <algorithm>
 #include <array>
@@ -235,7 +234,10 @@ template <bool First> inline void FdctLanes(const std::int32_t* in, std::int32_t
 } // namespace
 
 // Columns, then rows by transposing, then back to natural order.
-PIXKIT_VECTOR_CLONES void ForwardDCT(const std::int32_t* in, std::int32_t* out) {
+void ForwardDCT(const std::int32_t* in, std::int32_t* out) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return ForwardDCTAvx2(in, out);
+#endif
     alignas(32) std::int32_t a[64], b[64];
     FdctLanes<true>(in, a);
     Transpose(a, b);

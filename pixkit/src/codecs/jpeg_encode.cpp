@@ -1,7 +1,7 @@
 // The encoder: a baseline JFIF file with 4:4:4 YCbCr, the example tables of
 // ITU-T T.81 Annex K (quantization halved), one interleaved scan.
 #include "jpeg.h"
-#include "vector_clones.h"
+#include "jpeg_vector.h"
 
 #include <algorithm>
 #include <cstring>
@@ -45,18 +45,32 @@ class ByteSink {
 };
 
 // Entropy-coded bits, most significant first, with an FF byte followed by
-// a stuffed 00 (T.81 B.1.1.5).
+// a stuffed 00 (T.81 B.1.1.5). Bytes collect in a buffer of their own that
+// Drain hands to the byte sink; four at a time when none of them is FF.
 class BitSink {
   public:
-    explicit BitSink(ByteSink& out) : out_(out) {}
-    void Put(std::uint32_t code, int size) {
-        acc_ = (acc_ << size) | code;
+    explicit BitSink(ByteSink& out) : out_(out), buf_(kSize) {}
+    // Room for one more block: 64 codes of at most 27 bits, each byte
+    // possibly stuffed.
+    void Reserve() {
+        if (pos_ > kSize - kBlockBytes) Drain();
+    }
+    // Appends the low size (at most 27) bits of bits.
+    void Put(std::uint32_t bits, int size) {
+        acc_ = (acc_ << size) | bits;
         n_ += size;
         if (n_ >= 32) {
             n_ -= 32;
             const auto word = static_cast<std::uint32_t>(acc_ >> n_);
-            for (int shift = 24; shift >= 0; shift -= 8)
-                Emit(static_cast<std::uint8_t>(word >> shift));
+            // Whether a byte of word is FF: a zero byte of ~word.
+            if (((~word - 0x01010101u) & word & 0x80808080u) == 0) {
+                const std::uint32_t be = __builtin_bswap32(word);
+                std::memcpy(buf_.data() + pos_, &be, 4);
+                pos_ += 4;
+            } else {
+                for (int shift = 24; shift >= 0; shift -= 8)
+                    Emit(static_cast<std::uint8_t>(word >> shift));
+            }
         }
     }
     // Pads the last byte with one bits and writes what is left.
@@ -66,21 +80,31 @@ class BitSink {
             n_ -= 8;
             Emit(static_cast<std::uint8_t>(acc_ >> n_));
         }
+        Drain();
+    }
+    // Hands the finished bytes to the byte sink.
+    void Drain() {
+        out_.Bytes(buf_.data(), pos_);
+        pos_ = 0;
     }
 
   private:
+    static constexpr std::size_t kBlockBytes = 2 * 64 * 4 + 16;
+    static constexpr std::size_t kSize = 1 << 16;
     void Emit(std::uint8_t b) {
-        out_.Byte(b);
-        if (b == 0xFF) out_.Byte(0);
+        buf_[pos_++] = b;
+        if (b == 0xFF) buf_[pos_++] = 0;
     }
     ByteSink& out_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0;
     std::uint64_t acc_ = 0;
     int n_ = 0;
 };
 
 struct Quantizer {
-    std::uint8_t Table[64]; // natural order, as written
-    float Recip[64];        // 1 / (8 x table): the DCT output is 8 times the coefficient
+    std::uint8_t Table[64];      // natural order, as written
+    alignas(32) float Recip[64]; // 1 / (8 x table): the DCT output is 8 times the coefficient
     explicit Quantizer(const std::uint8_t* standard) {
         for (int k = 0; k < 64; ++k) {
             Table[k] = static_cast<std::uint8_t>((standard[k] + 1) / 2);
@@ -89,13 +113,44 @@ struct Quantizer {
     }
 };
 
-// Quantizes a block (natural order), rounding halves away from zero.
-PIXKIT_VECTOR_CLONES void Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
+// Quantizes a block (natural order), rounding halves away from zero;
+// returns bit r * 8 + c set for each non-zero coefficient (r, c).
+std::uint64_t Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return QuantizeAvx2(dct, recip, out);
+#endif
+    std::uint64_t nonzero = 0;
     for (int k = 0; k < 64; ++k) {
         const float x = float(dct[k]) * recip[k];
         out[k] = static_cast<std::int32_t>(x + (x < 0 ? -0.5f : 0.5f));
+        nonzero |= std::uint64_t(out[k] != 0) << k;
     }
+    return nonzero;
 }
+
+// The positions of the non-zero coefficients in zig-zag order, from those
+// in natural order: one table per row of the block, indexed by the row's
+// eight bits.
+struct ZigZagBits {
+    std::uint64_t Row[8][256];
+    ZigZagBits() {
+        int zigzagOf[64];
+        for (int k = 0; k < 64; ++k) zigzagOf[kZigZag[k]] = k;
+        for (int r = 0; r < 8; ++r)
+            for (int bits = 0; bits < 256; ++bits) {
+                std::uint64_t m = 0;
+                for (int c = 0; c < 8; ++c)
+                    if (bits >> c & 1) m |= std::uint64_t(1) << zigzagOf[r * 8 + c];
+                Row[r][bits] = m;
+            }
+    }
+    std::uint64_t operator()(std::uint64_t natural) const {
+        std::uint64_t m = 0;
+        for (int r = 0; r < 8; ++r) m |= Row[r][(natural >> (8 * r)) & 255];
+        return m;
+    }
+};
+const ZigZagBits kZigZagBits;
 
 void WriteDQT(ByteSink& out, int id, const Quantizer& q) {
     out.Be16(0xFF00 | DQT);
@@ -158,30 +213,22 @@ std::uint32_t ValueBits(int v, int n) {
 void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
     alignas(32) std::int32_t dct[64], q[64];
     ForwardDCT(samples, dct);
-    Quantize(dct, ch.Q->Recip, q);
+    // The AC coefficients in zig-zag order, a bit per non-zero one.
+    std::uint64_t nonzero = kZigZagBits(Quantize(dct, ch.Q->Recip, q)) & ~std::uint64_t(1);
     const int diff = q[0] - ch.Pred;
     ch.Pred = q[0];
     const int dn = BitCount(diff < 0 ? -diff : diff);
-    bits.Put(ch.Dc->Code[dn], ch.Dc->Size[dn]);
-    if (dn) bits.Put(ValueBits(diff, dn), dn);
-    // The AC coefficients in zig-zag order, with a bit per non-zero one.
-    std::int32_t zz[64];
-    std::uint64_t nonzero = 0;
-    for (int k = 1; k < 64; ++k) {
-        zz[k] = q[kZigZag[k]];
-        nonzero |= std::uint64_t(zz[k] != 0) << k;
-    }
+    bits.Put(std::uint32_t(ch.Dc->Code[dn]) << dn | ValueBits(diff, dn), ch.Dc->Size[dn] + dn);
     int last = 0;
     while (nonzero != 0) {
         const int k = __builtin_ctzll(nonzero);
         nonzero &= nonzero - 1;
         int run = k - last - 1;
         for (; run > 15; run -= 16) bits.Put(ch.Ac->Code[0xF0], ch.Ac->Size[0xF0]);
-        const int v = zz[k];
+        const int v = q[kZigZag[k]];
         const int n = BitCount(v < 0 ? -v : v);
         const int sym = run << 4 | n;
-        bits.Put(ch.Ac->Code[sym], ch.Ac->Size[sym]);
-        bits.Put(ValueBits(v, n), n);
+        bits.Put(std::uint32_t(ch.Ac->Code[sym]) << n | ValueBits(v, n), ch.Ac->Size[sym] + n);
         last = k;
     }
     if (last != 63) bits.Put(ch.Ac->Code[0], ch.Ac->Size[0]);
@@ -189,8 +236,10 @@ void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
 
 // Converts 8 x 8 pixels to level-shifted Y, Cb and Cr with the JFIF
 // equations in 7-bit fixed point.
-PIXKIT_VECTOR_CLONES void ConvertBlock(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb,
-                                       std::int32_t* cr) {
+void ConvertBlock(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb, std::int32_t* cr) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return ConvertBlockAvx2(p, pitch, y, cb, cr);
+#endif
     for (int r = 0; r < 8; ++r, p += pitch) {
         for (int c = 0; c < 8; ++c) {
             const Pixel v = p[c];
@@ -241,10 +290,14 @@ void JpegFormat::Save(Buffer& b, TStream* s, GFXtra32*, Buffer*) {
         for (int left = 0; left < width; left += 8) {
             const int w = std::min(8, width - left);
             LoadBlock(b.At(b.Area.Left + left, b.Area.Top + top), b.Pitch, w, h, ys, cbs, crs);
+            bits.Reserve();
             EncodeBlock(bits, y, ys);
+            bits.Reserve();
             EncodeBlock(bits, cb, cbs);
+            bits.Reserve();
             EncodeBlock(bits, cr, crs);
         }
+        bits.Drain();
         out.FlushIfFull();
         GFXFile::ReportPercent(static_cast<int>(std::int64_t(top) * 100 / height));
     }

@@ -5,6 +5,8 @@
 
 #include "vector_dispatch.h"
 
+#include <pixkit/types.h>
+
 #include <cstdint>
 
 namespace pixkit::jpeg {
@@ -15,5 +17,14 @@ inline bool UseAvx2() {
 }
 // InverseDCT of jpeg.h.
 void InverseDCTAvx2(const std::int32_t* coef, std::uint8_t* out, int stride);
+// The encoder's quantization (jpeg_encode.cpp): the quantized block and a
+// bit per non-zero coefficient in natural order.
+// ForwardDCT of jpeg.h. The encoder's blocks (in, out, y, cb, cr, dct,
+// recip) are 32-byte aligned.
+void ForwardDCTAvx2(const std::int32_t* in, std::int32_t* out);
+// The encoder's colour conversion of 8 x 8 pixels (jpeg_encode.cpp).
+void ConvertBlockAvx2(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb,
+                      std::int32_t* cr);
+std::uint64_t QuantizeAvx2(const std::int32_t* dct, const float* recip, std::int32_t* out);
 
 } // namespace pixkit::jpeg
