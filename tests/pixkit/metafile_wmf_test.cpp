@@ -85,6 +85,42 @@ TEST(WmfPlayer, Ellipse) {
     }
 }
 
+// One-pixel pens of the dashed styles repeat their runs along the whole
+// path, across vertices; the gaps take the background colour in the opaque
+// background mode and are left alone in the transparent one. A wider
+// dashed pen draws solid. Row 1 runs 0..29, then column 30 down to row 9.
+TEST(WmfPlayer, DashedPens) {
+    const struct {
+        int style, mode, width;
+        const char* path; // R pen, G background, . paper
+    } cases[] = {
+        {1, 2, 0, "RRRRRRRRRRRRRRRRRRGGGGGGRRRRRRRRRRRRRRRRRRGGGGGGRRRRRR"},
+        {2, 1, 0, "RRR...RRR...RRR...RRR...RRR...RRR...RRR...RRR...RRR..."},
+        {3, 2, 0, "RRRRRRRRRGGGGGGRRRGGGGGGRRRRRRRRRGGGGGGRRRGGGGGGRRRRRR"},
+        {4, 1, 0, "RRRRRRRRR...RRR...RRR...RRRRRRRRR...RRR...RRR...RRRRRR"},
+        {1, 2, 3, "RRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRRR"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        Wmf w;
+        w.Rec(0x02FA, {c.style, c.width, 0, std::int32_t(Ref(kRed) & 0xFFFF),
+                       std::int32_t(Ref(kRed) >> 16)});
+        w.Rec(0x012D, {0});
+        w.Rec(0x0201, {std::int32_t(Ref(kGreen) & 0xFFFF), std::int32_t(Ref(kGreen) >> 16)});
+        w.Rec(0x0102, {c.mode});
+        w.Rec(0x0325, {3, 0, 1, 30, 1, 30, 25});
+        const Buffer b = Render(w.Placeable(40, 30));
+        const auto letter = [&](int x, int y) {
+            const Pixel p = *b.At(x, y) & 0xFFFFFF;
+            return p == kRed ? 'R' : p == kGreen ? 'G' : p == kWhite ? '.' : '?';
+        };
+        std::string shown;
+        for (int x = 0; x < 30; ++x) shown += letter(x, 1);
+        for (int y = 1; y < 25; ++y) shown += letter(30, y);
+        EXPECT_EQ(shown, c.path);
+    }
+}
+
 // LINETO and POLYLINE leave out the last point.
 TEST(WmfPlayer, LinesLeaveOutTheirLastPixel) {
     Wmf w = RedOnBlue();

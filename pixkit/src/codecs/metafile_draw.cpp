@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <span>
 
 namespace pixkit {
 
@@ -45,6 +46,16 @@ std::vector<Pair<double>> EllipsePoints(double l, double t, double r, double b, 
     return pts;
 }
 
+// Calls fn(p) for the pixels of the line from a to b without its last one,
+// the pixel nearest the line in each step along the major axis.
+template <typename Fn> void WalkLine(Pair<int> a, Pair<int> b, Fn fn) {
+    const std::int64_t dx = std::int64_t(b.x) - a.x, dy = std::int64_t(b.y) - a.y;
+    const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
+    for (std::int64_t i = 0; i < n; ++i)
+        fn(Pair<int>{int(a.x + (2 * dx * i + (dx >= 0 ? n : -n)) / (2 * n)),
+                     int(a.y + (2 * dy * i + (dy >= 0 ? n : -n)) / (2 * n))});
+}
+
 // A line that leaves out its last pixel (GDI's LineTo).
 void ThinLine(Buffer& t, Pair<int> a, Pair<int> b, const MetaPaint& paint) {
     if (paint.rop2 == 13) {
@@ -55,13 +66,49 @@ void ThinLine(Buffer& t, Pair<int> a, Pair<int> b, const MetaPaint& paint) {
         return;
     }
     // Other raster operations read each pixel once: a plain walk.
-    const std::int64_t dx = std::int64_t(b.x) - a.x, dy = std::int64_t(b.y) - a.y;
-    const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
-    for (std::int64_t i = 0; i < n; ++i) {
-        const Pair<int> p{int(a.x + (2 * dx * i + (dx >= 0 ? n : -n)) / (2 * n)),
-                          int(a.y + (2 * dy * i + (dy >= 0 ? n : -n)) / (2 * n))};
+    WalkLine(a, b, [&](Pair<int> p) {
         if (t.Contains(p)) PaintSpan(t, p.y, p.x, p.x, paint);
+    });
+}
+
+// The runs of drawn and skipped pixels that one-pixel pens of the dashed
+// styles repeat along their path (PS_DASH, PS_DOT, PS_DASHDOT,
+// PS_DASHDOTDOT, and every other pixel for PS_ALTERNATE); empty for the
+// other styles. Wider pens of these styles draw solid lines, as they do on
+// the system the files come from.
+std::span<const int> DashRuns(int style) {
+    static constexpr int kDash[] = {18, 6}, kDot[] = {3, 3}, kDashDot[] = {9, 6, 3, 6},
+                         kDashDotDot[] = {9, 3, 3, 3, 3, 3}, kAlternate[] = {1, 1};
+    switch (style) {
+    case 1:
+        return kDash;
+    case 2:
+        return kDot;
+    case 3:
+        return kDashDot;
+    case 4:
+        return kDashDotDot;
+    case 8:
+        return kAlternate;
+    default:
+        return {};
     }
+}
+
+// A dashed one-pixel line without its last pixel. phase counts the pixels
+// of the path so far, so the pattern runs on across its vertices; gaps
+// take gap's paint (the background colour in the opaque background mode)
+// or stay as they are when gap is null.
+void DashedLine(Buffer& t, Pair<int> a, Pair<int> b, std::span<const int> runs,
+                const MetaPaint& pen, const MetaPaint* gap, std::int64_t& phase) {
+    int period = 0;
+    for (const int r : runs) period += r;
+    WalkLine(a, b, [&](Pair<int> p) {
+        int at = int(phase++ % period), run = 0;
+        while (at >= runs[std::size_t(run)]) at -= runs[std::size_t(run++)];
+        const MetaPaint* paint = run % 2 == 0 ? &pen : gap;
+        if (paint != nullptr && t.Contains(p)) PaintSpan(t, p.y, p.x, p.x, *paint);
+    });
 }
 
 } // namespace
@@ -109,9 +156,17 @@ void MetaDC::StrokeInto(Buffer& t, const std::vector<Pair<double>>& pts, bool cl
                         const MetaPaint& c, double w) {
     const std::size_t segments = closed ? pts.size() : pts.size() - 1;
     if (w < 1.5) {
+        const std::span<const int> dashes = DashRuns(st.pen.style & 15);
+        MetaPaint gap = c;
+        gap.colour = st.bkColour & 0x00FFFFFF;
+        std::int64_t phase = 0;
         for (std::size_t i = 0; i < segments; ++i) {
             const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
-            ThinLine(t, {int(a.x), int(a.y)}, {int(b.x), int(b.y)}, c);
+            const Pair<int> from{int(a.x), int(a.y)}, to{int(b.x), int(b.y)};
+            if (dashes.empty())
+                ThinLine(t, from, to, c);
+            else
+                DashedLine(t, from, to, dashes, c, st.opaqueBk ? &gap : nullptr, phase);
             Charge(std::int64_t(std::fabs(b.x - a.x) + std::fabs(b.y - a.y)) + 1);
         }
         return;
