@@ -9,6 +9,7 @@
 #include "history.h"
 #include "tools/builtin.h"
 #include "tools/framework.h"
+#include "tools/hotkeys.h"
 #include "undo.h"
 #include "view/tbuffer.h"
 
@@ -52,6 +53,11 @@ class FormEffectHost : public EffectHost {
     }
     void PickColor(TColorSwatch* swatch, const QString& title) override {
         form_.ShowColorDialogFor(swatch, title);
+    }
+    bool HotKey(QKeyEvent& event) override { return form_.HotKeys().KeyDown(event); }
+    void ShowInView(pixkit::Buffer* picture) override {
+        form_.ShowBuf()->SetBuffer(picture != nullptr ? picture : &form_.Docs().CurrentImage());
+        form_.ShowBuf()->update();
     }
 
     // The Filter Factory lives as long as the window's effects.

@@ -6,6 +6,7 @@
 #include "platform/helpwindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace kv {
@@ -50,12 +51,28 @@ int TMainForm::HelpContextOf(const QWidget* widget) const {
     return tools_ ? tools_->HelpContext : kHelpMain;
 }
 
+// While a window with a help page of its own is active (a component's
+// dialog: its "HelpPage" property, a full path with an optional anchor),
+// help shows that page, with the manual behind it for its links; any other
+// window gives the manual at the context.
 void TMainForm::ShowHelp(int context) {
     if (help_ == nullptr) help_ = new THelpWindow(this);
     std::string helpFile = Translate(key::HelpFile);
     if (helpFile == key::HelpFile) helpFile.clear();
-    help_->SetFolders(ManualFolders(context_.ProgramDir, helpFile));
-    help_->ShowContext(context);
+    std::vector<std::string> folders = ManualFolders(context_.ProgramDir, helpFile);
+    const QWidget* active = QApplication::activeWindow();
+    const QString page =
+        active != nullptr && active != help_ ? active->property("HelpPage").toString() : QString();
+    if (page.isEmpty()) {
+        help_->SetFolders(std::move(folders));
+        help_->ShowContext(context);
+        return;
+    }
+    const QFileInfo file(page.section('#', 0, 0));
+    folders.insert(folders.begin(), file.absolutePath().toStdString() + "/");
+    help_->SetFolders(std::move(folders));
+    const QString anchor = page.section('#', 1);
+    help_->ShowTopic(file.fileName() + (anchor.isEmpty() ? QString() : "#" + anchor));
 }
 
 } // namespace kv

@@ -6,7 +6,10 @@
 #include "lang.h"
 #include "lang_qt.h"
 #include "platform/formbutton.h"
+#include "progdir.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,6 +19,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
@@ -24,6 +28,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 namespace kv {
 
@@ -61,6 +66,23 @@ QString ComponentText(const std::string& name) {
     std::string text = Translate(std::string(key::ComponentPrefix) + name);
     if (!text.empty() && text[0] == '~') text.erase(0, 1);
     return QString::fromStdString(text);
+}
+
+QString ComponentHelpPage(const ComponentRecord& rec) {
+    namespace fs = std::filesystem;
+    if (rec.Desc.HelpFile.empty()) return {};
+    const std::string name = rec.Desc.HelpHasContext
+                                 ? rec.Desc.HelpFile
+                                 : ComponentText(rec.Desc.HelpFile).toStdString();
+    const QString anchor = rec.Desc.HelpHasContext
+                               ? QStringLiteral("#") + QString::number(rec.Desc.HelpContext)
+                               : QString();
+    for (const fs::path& dir : {fs::path(rec.File).parent_path(), fs::path(ProgramDir())}) {
+        std::error_code ec;
+        const fs::path file = fs::path(name).is_absolute() ? fs::path(name) : dir / name;
+        if (fs::is_regular_file(file, ec)) return QString::fromStdString(file.string()) + anchor;
+    }
+    return {};
 }
 
 TCompForm::TCompForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
@@ -105,6 +127,7 @@ TCompForm::TCompForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowSta
     connect(presetBtn_, &QPushButton::clicked, this, [this] { Emit(OnPreset); });
     connect(cancelBtn_, &QPushButton::clicked, this, [this] { Emit(OnCancel); });
     if (Lang() != nullptr) TranslateSection(*Lang(), "[CompForm]");
+    qApp->installEventFilter(this);
 }
 
 void TCompForm::Clear() {
@@ -124,6 +147,7 @@ void TCompForm::Build(const ComponentRecord& rec, int userLevel, pixkit::Pair<in
     values_ = rec.Values;
     imageSize_ = imageSize;
     setWindowTitle(ComponentText(rec.Desc.Name));
+    setProperty("HelpPage", ComponentHelpPage(rec));
     copyright_->setText(QString::fromStdString(rec.Desc.Copyright));
     copyright_->setToolTip(QString::fromStdString(rec.Desc.Contact));
     copyright_->setVisible(!rec.Desc.Copyright.empty());
@@ -445,22 +469,81 @@ void TCompForm::ShowPreview(const pixkit::Buffer& picture) {
     if (!picture.Empty()) preview_->setPixmap(QPixmap::fromImage(ToImage(picture)));
 }
 
-// Enter is OK and Escape Cancel; during a run Escape stops it.
-void TCompForm::keyPressEvent(QKeyEvent* event) {
-    const int key = event->key();
-    if (key == Qt::Key_Escape) {
-        if (running_)
-            Emit(OnPreview);
-        else
-            Emit(OnCancel);
-        return;
+namespace {
+
+// Keys the focused control of the dialog needs for itself: editing keys in
+// text and number fields, digits, the decimal point and signs in number
+// fields, Up and Down in lists, and Space and Tab everywhere (buttons press
+// with Space, Tab moves between controls).
+bool ControlNeedsKey(const QWidget* focus, const QKeyEvent& event) {
+    const int key = event.key();
+    if (key == Qt::Key_Space || key == Qt::Key_Tab || key == Qt::Key_Backtab) return true;
+    const bool number = qobject_cast<const QAbstractSpinBox*>(focus) != nullptr;
+    const bool text = number || qobject_cast<const QLineEdit*>(focus) != nullptr;
+    switch (key) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return text;
+    case Qt::Key_Period:
+    case Qt::Key_Comma:
+    case Qt::Key_Plus:
+    case Qt::Key_Minus:
+        return number;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return qobject_cast<const QComboBox*>(focus) != nullptr;
+    default:
+        return number && key >= Qt::Key_0 && key <= Qt::Key_9;
     }
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !running_) {
-        if (QWidget* focus = focusWidget()) focus->clearFocus(); // commits a typed value
-        Emit(OnOk);
-        return;
+}
+
+bool IsArrow(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
+bool IsModifier(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
+
+} // namespace
+
+bool TCompForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    // Once per key: at the control that has the focus (the dialog itself
+    // when none has), not again while the key travels up to the parents.
+    QWidget* focus = focusWidget();
+    if (watched != (focus != nullptr ? focus : this)) return false;
+    return FormKeyDown(*static_cast<QKeyEvent*>(event));
+}
+
+// Enter is OK and Escape Cancel (a control with the focus gives it up
+// first, which commits a typed value); during a run Escape stops it. Other
+// keys go to the main window's hot keys unless the focused control needs
+// them; Escape and the arrow keys stay in the dialog.
+bool TCompForm::FormKeyDown(QKeyEvent& event) {
+    const int key = event.key();
+    const bool plain = (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    QWidget* focus = focusWidget();
+    if (running_) {
+        if (key != Qt::Key_Escape) return false; // only Stop is enabled
+        Emit(OnPreview);
+        return true;
     }
-    QWidget::keyPressEvent(event);
+    if (EnterIsOk && plain &&
+        (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (focus != nullptr) focus->clearFocus();
+        Emit(key == Qt::Key_Escape ? OnCancel : OnOk);
+        return true;
+    }
+    if (key == Qt::Key_Escape || IsArrow(key) || key == Qt::Key_F1 || IsModifier(key) ||
+        ControlNeedsKey(focus, event))
+        return false;
+    return OnHotKey && OnHotKey(event);
 }
 
 // Closing the window is Cancel (Stop first during a run).

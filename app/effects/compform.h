@@ -14,6 +14,7 @@
 #include <functional>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -24,6 +25,13 @@ class TColorSwatch;
 // A name from a component as the language shows it: the text of key
 // "~" + name, or the name itself.
 QString ComponentText(const std::string& name);
+
+// The page help shows while a component's dialog is active: its "Help="
+// file (a Markdown page) beside the component, else relative to the program
+// folder, with the section whose heading is anchored "{#context}" when the
+// description gives a context; empty when it has no help file or the file is
+// missing (help then shows the manual's section on effects).
+QString ComponentHelpPage(const ComponentRecord& rec);
 
 class TCompForm : public QWidget {
     Q_OBJECT
@@ -37,6 +45,12 @@ class TCompForm : public QWidget {
     std::function<void(int x, int y, bool right)> OnPreviewClick;     // preview pixels
     std::function<void(TColorSwatch*, const QString& title)> OnColor; // a colour swatch pressed
     std::function<QPixmap(int slot)> Thumbnail;                       // slot 1..10
+    // A key the dialog passes on to the main window's hot keys; true when
+    // it was used there.
+    std::function<bool(QKeyEvent&)> OnHotKey;
+    // Enter and Escape are OK and Cancel only for the one-shot effect, not
+    // while painting with a component.
+    bool EnterIsOk = true;
 
     // Builds the rows for rec at the user level for an image of size
     // imageSize; a preview window of previewSize when it is not empty.
@@ -60,7 +74,8 @@ class TCompForm : public QWidget {
     void ShowPreview(const pixkit::Buffer& picture);
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    // Keys reach the dialog before its controls (see FormKeyDown).
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -69,6 +84,7 @@ class TCompForm : public QWidget {
         QWidget* Controls[3] = {};
     };
     void Clear();
+    bool FormKeyDown(QKeyEvent& event);
     void AddRow(int index, const ParamDesc& d, const QString& label);
     void Changed(int index);
     void ShowValue(int index);

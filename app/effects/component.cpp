@@ -56,6 +56,7 @@ P_component::P_component(EffectHost& host, ScanResult& comps) : host_(host), com
     };
     runner_.Pump = [this] {
         lastPump_ = NowMs();
+        ShowPartial();
         QApplication::processEvents();
     };
 }
@@ -187,6 +188,7 @@ bool P_component::Open(Mode mode) {
             Click(x, y, previewSrc_.Width, previewSrc_.Height, right, true);
             Settle();
         };
+        form_->OnHotKey = [this](QKeyEvent& event) { return host_.HotKey(event); };
         form_->OnColor = [this](TColorSwatch* s, const QString& title) {
             host_.PickColor(s, title);
         };
@@ -199,6 +201,7 @@ bool P_component::Open(Mode mode) {
             return QPixmap::fromImage(image);
         };
     }
+    form_->EnterIsOk = mode == Mode::Effect;
     form_->Build(rec, host_.UserLevel(), {src_.Width, src_.Height},
                  {previewSrc_.Width, previewSrc_.Height});
     rec.Remembered = true;
@@ -318,6 +321,23 @@ void P_component::CopyBack(pixkit::Rect area) {
     written_ = area;
 }
 
+// Every few seconds of a full run the view shows what the component has
+// written so far; the image is left alone.
+void P_component::ShowPartial() {
+    if (!running_ || NowMs() - partialShown_ < Timeouts().PartialMs) return;
+    partialShown_ = NowMs();
+    partial_.Alloc({dst_.Width, dst_.Height}, reinterpret_cast<pixkit::Pixel*>(ShmAt(dst_)));
+    host_.ShowInView(&partial_);
+}
+
+// The view shows the image again (before the shared memory moves or the
+// image changes).
+void P_component::EndPartial() {
+    if (partial_.Empty()) return;
+    host_.ShowInView(nullptr);
+    partial_.Free();
+}
+
 bool P_component::Run() {
     if (!active_ || failed_) return false;
     ComponentRecord& rec = Rec();
@@ -328,6 +348,7 @@ bool P_component::Run() {
     running_ = true;
     stop_ = false;
     runArea_ = area;
+    partialShown_ = NowMs();
     form_->SetRunning(true);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     host_.ProgressStart(area.Bottom - area.Top + 1);
@@ -339,6 +360,7 @@ bool P_component::Run() {
         });
         ok = Process(BlockFor(area, 0, 1), KvcRunner::Wait::FullRun);
     }
+    EndPartial();
     QApplication::restoreOverrideCursor();
     running_ = false;
     form_->SetRunning(false);
@@ -424,6 +446,7 @@ void P_component::ReportFailure() {
 
 std::int64_t P_component::Resize(int w, int h, kvc::BlockLayout* block, bool* changed) {
     if (w < 1 || h < 1 || std::int64_t(w) * h > kMaxImagePixels) return 0;
+    EndPartial();
     UDBuffer& image = host_.Image();
     pixkit::Buffer fresh;
     fresh.Alloc({w, h});

@@ -90,6 +90,8 @@ class P_component : public P_icon {
     std::int64_t OnHost(const HostMessage& m, kvc::BlockLayout* block, bool* changed);
     std::int64_t Resize(int w, int h, kvc::BlockLayout* block, bool* changed);
     void CopyBack(pixkit::Rect area);
+    void ShowPartial();
+    void EndPartial();
 
     bool accepted_ = false;
     bool running_ = false;
@@ -101,6 +103,11 @@ class P_component : public P_icon {
     std::int64_t lastPump_ = 0;
     pixkit::Rect written_{0, 0, -1, -1};
     pixkit::Rect runArea_{0, 0, -1, -1};
+    // During a full run the view shows the destination pixels as the
+    // component writes them (a view of the shared memory); the image itself
+    // changes only when the run ends normally.
+    pixkit::Buffer partial_;
+    std::int64_t partialShown_ = 0;
 };
 
 class P_component_brush : public P_component {

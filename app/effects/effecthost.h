@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+class QKeyEvent;
 class QString;
 class QWidget;
 
@@ -54,6 +55,12 @@ class EffectHost {
     virtual void InvalidateImage(pixkit::Rect r) = 0;
     // Opens the colour dialog for a swatch of a dialog.
     virtual void PickColor(class TColorSwatch* swatch, const QString& title) = 0;
+    // A key pressed in an effect's dialog, for the main window's hot keys;
+    // true when it was used.
+    virtual bool HotKey(QKeyEvent& /*event*/) { return false; }
+    // Shows picture in the view instead of the image (same size; null: the
+    // image again). The picture must live until the image is shown again.
+    virtual void ShowInView(pixkit::Buffer* /*picture*/) {}
 };
 
 } // namespace kv

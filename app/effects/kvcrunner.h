@@ -20,6 +20,7 @@ struct RunnerTimeouts {
     int CallMs = 10000;     // a call that is not a full run
     int StopGraceMs = 2000; // a full run after Stop, Escape or close
     int LoadMs = 5000;      // loading one component (the scan)
+    int PartialMs = 2000;   // a full run shows its partial result this often
 };
 RunnerTimeouts& Timeouts();
 // The runner program; empty: kvcrun in the program folder.

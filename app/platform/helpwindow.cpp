@@ -194,6 +194,10 @@ void THelpWindow::ShowContext(int context) {
     const HelpTopic topic = TopicFor(context);
     QString target = QString::fromLatin1(topic.Page);
     if (*topic.Anchor != '\0') target += '#' + QString::fromLatin1(topic.Anchor);
+    ShowTopic(target);
+}
+
+void THelpWindow::ShowTopic(const QString& target) {
     show();
     raise();
     activateWindow();

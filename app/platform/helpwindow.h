@@ -45,6 +45,8 @@ class THelpWindow : public QWidget {
     void ShowContext(int context);
     // Shows "page.md" or "page.md#anchor".
     void ShowPage(const QString& target);
+    // Shows a page as ShowPage does and brings the window up.
+    void ShowTopic(const QString& target);
     // Lists the pages that contain every word of the text (all pages for an
     // empty text).
     void Search(const QString& text);

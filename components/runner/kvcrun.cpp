@@ -8,9 +8,8 @@
 // usage: kvcrun --fd N --parent PID
 #include "kvc.h"
 #include "protocol.h"
+#include "tables.h"
 
-#include <climits>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -39,8 +38,8 @@ struct Runner {
     std::size_t ShmBytes = 0;
     KVCBLOCK Block{};
     KVCIMAGE Images[10]{};
-    std::int32_t SinTab[1280]{};
-    std::int32_t TanTab[1024]{};
+    std::int32_t SinTab[kvc::kSinEntries]{};
+    std::int32_t TanTab[kvc::kTanEntries]{};
 };
 
 Runner g;
@@ -56,21 +55,6 @@ void Reply(Op kind, const void* head, std::size_t bytes, const void* extra = nul
 
 void Fail(const std::string& reason) {
     Reply(Op::Failed, reason.data(), reason.size());
-}
-
-void MakeTables() {
-    const double turn = 2 * M_PI / 1024;
-    for (int i = 0; i < 1280; ++i)
-        g.SinTab[i] = static_cast<std::int32_t>(std::trunc(512 * std::sin(turn * i)));
-    // Exact rounded tangents; the two poles (and values beyond 32 bits)
-    // are clamped rather than left to wrap.
-    for (int k = 0; k < 1024; ++k) {
-        const double t = std::round(1024 * std::tan(turn * k));
-        const bool pole = k == 256 || k == 768;
-        const double limit = static_cast<double>(INT32_MAX);
-        g.TanTab[k] = pole ? (k == 256 ? INT32_MAX : INT32_MIN + 1)
-                           : static_cast<std::int32_t>(std::fmax(-limit, std::fmin(limit, t)));
-    }
 }
 
 std::uint32_t* At(const kvc::Region& r) {
@@ -256,7 +240,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Harden(parent);
-    MakeTables();
+    kvc::MakeAngleTables(g.SinTab, g.TanTab);
     g.Block.sintab = g.SinTab;
     g.Block.costab = g.SinTab + 256;
     g.Block.tantab = g.TanTab;

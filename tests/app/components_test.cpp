@@ -6,6 +6,7 @@
 #include "effects/kvcdesc.h"
 #include "effects/kvcrunner.h"
 #include "kvc.h"
+#include "tables.h"
 
 #include <QColor>
 
@@ -41,6 +42,28 @@ struct RunnerSetup : ::testing::Test {
 
 using Scan = RunnerSetup;
 using Samples = RunnerSetup;
+
+// Entries worked out by hand: sin 45 deg = 0.70711 gives 362.04, truncated
+// toward zero below the axis too (-362, not -363); one step is 2 pi / 1024,
+// so entry 1 is 512 * 0.0061359 = 3.14 and tangent 1024 * 0.0061360 = 6.28;
+// tan 45 deg = 1; next to the pole 1024 cot(pi / 512) = 1024 * 162.97; the
+// poles themselves are clamped, not wrapped.
+TEST(ComponentTables, ChosenSineCosineAndTangentEntries) {
+    std::int32_t sine[kvc::kSinEntries], tangent[kvc::kTanEntries];
+    kvc::MakeAngleTables(sine, tangent);
+    const std::pair<int, std::int32_t> sines[] = {{0, 0},      {1, 3},     {128, 362},
+                                                  {256, 512},  {512, 0},   {640, -362},
+                                                  {768, -512}, {1023, -3}, {1279, 511}};
+    for (auto [i, v] : sines) EXPECT_EQ(sine[i], v) << "sine " << i;
+    const std::int32_t* cosine = sine + 256;
+    EXPECT_EQ(cosine[0], 512);
+    EXPECT_EQ(cosine[384], -362);
+    EXPECT_EQ(cosine[512], -512);
+    const std::pair<int, std::int32_t> tangents[] = {
+        {0, 0},   {1, 6},      {128, 1024},       {255, 166884}, {256, INT32_MAX}, {257, -166884},
+        {512, 0}, {640, 1024}, {768, -INT32_MAX}, {896, -1024},  {1023, -6}};
+    for (auto [k, v] : tangents) EXPECT_EQ(tangent[k], v) << "tangent " << k;
+}
 
 TEST(ComponentDescription, VersionsAndParameterFormats) {
     const struct {

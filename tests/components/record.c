@@ -8,7 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-KVC_DESCRIPTION("Ver=1.5\rName=Record\rOpt=WP\r"
+KVC_DESCRIPTION("Ver=1.5\rName=Record\rOpt=WP\rHelp=record.md,7\r"
                 "Par1=I,Int,0,100,7\rPar2=F,Float,2,0.5,0,10,2.5\rPar3=I2,Hidden,0,100000,1234\r"
                 "Par4=B,Button\rPar5=C,Check,1\rPar6=S,Slider,0,50,20\rPar7=L,List,3,a,b,c,2,\r"
                 "Par8=O,Colour,123456,\rPar9=P,Point,65535,0\rPar10=G,Image,3\r");
@@ -47,11 +47,14 @@ KVC_PROCESS(data, message) {
     case KVCM_PROCESS:
         snprintf(text, sizeof text, "PROCESS %d %d %d %d masked=%d full=%d size=%dx%d", b->left,
                  b->top, b->right, b->bottom, b->masked, b->fullrun, b->width, b->height);
-        /* While the file KVC_RECORD_WAIT names exists, a full run waits
-         * for Stop (at most 5 s). */
+        /* While the file KVC_RECORD_WAIT names exists, a full run inverts
+         * the area's first row and then waits for Stop (at most 5 s). */
         if (b->fullrun && getenv("KVC_RECORD_WAIT") &&
             access(getenv("KVC_RECORD_WAIT"), F_OK) == 0) {
             int i = 0;
+            for (int x = b->left; x <= b->right; ++x)
+                b->dest[(size_t)b->top * (size_t)b->width + (size_t)x] =
+                    ~b->source[(size_t)b->top * (size_t)b->width + (size_t)x] & 0xFFFFFFu;
             while (!KVCSend(b, KVCH_PROGRESS, 0, 0) && i++ < 500) usleep(10000);
             Line(text);
             return 0;

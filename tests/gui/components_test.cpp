@@ -7,11 +7,14 @@
 #include "effects/compform.h"
 #include "effects/components.h"
 #include "effects/kvcrunner.h"
+#include "platform/helpwindow.h"
 #include "undo.h"
 
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include <fstream>
@@ -174,15 +177,31 @@ TEST_F(ComponentGui, RecordedMessagesValuesClicksAndPreviewRuns) {
     });
 }
 
+// During a run the view shows what the component wrote so far (here its
+// first row), while the image itself stays as it was.
 TEST_F(ComponentGui, StopThenPreviewComputesAndOkUndoes) {
     Install(kTestComps + "Record.kvc", "test");
+    kv::Timeouts().PartialMs = 100;
     RunPainting([&](kv::TMainForm& form) {
         const auto before = Randomise(form);
         Choose(form, "Record");
         std::ofstream(gate_).flush();
-        QTimer::singleShot(100, [&] { Button(form, "PreviewBtn")->click(); }); // reads "Stop"
+        bool partialSeen = false;
+        QTimer::singleShot(400, [&] {
+            const pixkit::Buffer* shown = form.ShowBuf()->GetBuffer();
+            EXPECT_NE(shown, &form.Docs().CurrentImage());
+            if (shown != nullptr && shown != &form.Docs().CurrentImage()) {
+                partialSeen = true;
+                EXPECT_EQ(*shown->At(3, 0) & 0xFFFFFF, ~before[3] & 0xFFFFFF);
+                EXPECT_EQ(*shown->At(3, 1) & 0xFFFFFF, before[60 + 3]);
+            }
+            EXPECT_TRUE(Pixels(form) == before) << "the image changed during the run";
+            Button(form, "PreviewBtn")->click(); // reads "Stop"
+        });
         Button(form, "PreviewBtn")->click();
+        EXPECT_TRUE(partialSeen);
         EXPECT_FALSE(Effect(form).Running());
+        EXPECT_EQ(form.ShowBuf()->GetBuffer(), &form.Docs().CurrentImage());
         EXPECT_TRUE(Pixels(form) == before) << "a stopped run shows nothing";
         fs::remove(gate_);
         Button(form, "OkBtn")->click();
@@ -283,6 +302,62 @@ TEST_F(ComponentGui, CrashHangIgnoredStopAndExceptionLeaveTheImage) {
     });
 }
 
+// Keys in the dialog: digits stay in a number field, Enter commits the typed
+// value and is OK, a letter is the main window's hot key (the effect is
+// cancelled), Escape is Cancel. F1 shows the component's own help page while
+// its dialog is active, and the manual again once it is closed.
+TEST_F(ComponentGui, DialogKeysAndComponentHelp) {
+    Install(kTestComps + "Record.kvc", "test");
+    const fs::path page = fs::path(programDir_) / "Comps" / "test" / "record.md";
+    std::ofstream(page) << "# Record\n\nText.\n\n## Values {#7}\n\nMore.\n";
+    fs::create_directory_symlink(fs::path(VM_BIN_DIR) / "manual", fs::path(programDir_) / "manual");
+    RunPainting([&](kv::TMainForm& form) {
+        const auto before = Randomise(form);
+        kv::P_icon* pen = form.ToolFw().Current;
+        Choose(form, "Record");
+        kv::TCompForm* dialog = Effect(form).Form();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog, Qt::Key_F1);
+        ASSERT_NE(form.HelpWindow(), nullptr);
+        EXPECT_EQ(form.HelpWindow()->Browser()->source().fileName(), "record.md");
+        EXPECT_EQ(form.HelpWindow()->Browser()->source().fragment(), "7");
+
+        auto* number = dialog->findChild<QSpinBox*>("Param1");
+        ASSERT_NE(number, nullptr);
+        number->setFocus();
+        number->selectAll();
+        QTest::keyClicks(number, "42");
+        EXPECT_EQ(form.ToolFw().Current, &Effect(form));
+        QTest::keyClick(number, Qt::Key_Return);
+        EXPECT_EQ(form.ToolFw().Current, pen);
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
+        const auto params = Record();
+        ASSERT_GE(Count(params, "PARAMS 2a000000"), 1) << "the typed value was not sent";
+        const auto after = Pixels(form);
+
+        Choose(form, "Record");
+        number = Effect(form).Form()->findChild<QSpinBox*>("Param1");
+        number->setFocus();
+        QTest::keyClick(number, Qt::Key_L);
+        EXPECT_EQ(form.ToolFw().Current, form.ToolFw().ToolByName("Single Line"));
+        EXPECT_FALSE(Effect(form).Form()->isVisible());
+        form.ToolFw().HideFeedback();
+        EXPECT_TRUE(Pixels(form) == after);
+
+        Choose(form, "Record");
+        dialog = Effect(form).Form();
+        QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+        EXPECT_NE(form.ToolFw().Current, &Effect(form));
+        form.ToolFw().HideFeedback();
+        EXPECT_TRUE(Pixels(form) == after);
+        EXPECT_FALSE(Pixels(form) == before);
+
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(form.ShowBuf(), Qt::Key_F1);
+        EXPECT_NE(form.HelpWindow()->Browser()->source().fileName(), "record.md");
+    });
+}
 } // namespace
 
 namespace {
