@@ -37,6 +37,7 @@ static void Blur(const KVCBLOCK* b) {
     const int top = ClampIndex(b->top - half, b->height),
               bottom = ClampIndex(b->bottom + half, b->height);
     const int cols = b->right - b->left + 1, rows = bottom - top + 1;
+    if (b->fullrun) KVCSend(b, KVCH_PROGRESSMAX, KVC_WPARAM(rows + b->bottom - b->top + 1, 0), 0);
     /* Horizontal pass over the rows the vertical pass reads, as RGB floats. */
     float* tmp = (float*)malloc((size_t)cols * (size_t)rows * 3 * sizeof(float));
     if (!tmp) return;
@@ -51,6 +52,11 @@ static void Blur(const KVCBLOCK* b) {
                 r += f * KS_R(p), g += f * KS_G(p), bl += f * KS_B(p);
             }
             t[0] = r, t[1] = g, t[2] = bl;
+        }
+        /* Progress counts the rows of both passes, so Stop works in either. */
+        if (b->fullrun && KVCSend(b, KVCH_PROGRESS, KVC_WPARAM(y - top, 0), 0)) {
+            free(tmp);
+            return;
         }
     }
     for (int y = b->top; y <= b->bottom; ++y) {
@@ -68,7 +74,7 @@ static void Blur(const KVCBLOCK* b) {
             }
             d[x] = KsRgb((int)(acc[0] + 0.5f), (int)(acc[1] + 0.5f), (int)(acc[2] + 0.5f));
         }
-        if (KsProgress(b, y)) break;
+        if (b->fullrun && KVCSend(b, KVCH_PROGRESS, KVC_WPARAM(rows + y - b->top, 0), 0)) break;
     }
     free(tmp);
 }
@@ -77,7 +83,6 @@ KVC_PROCESS(data, message) {
     if (message == KVCM_PARAMS) KsValues(&radius, sizeof(radius), data);
     if (message == KVCM_PROCESS) {
         const KVCBLOCK* b = (const KVCBLOCK*)data;
-        if (b->fullrun) KVCSend(b, KVCH_PROGRESSMAX, KVC_WPARAM(b->bottom - b->top + 1, 0), 0);
         Blur(b);
     }
     return 0;
