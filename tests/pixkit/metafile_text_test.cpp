@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace pixkit;
 using namespace metatest;
 
@@ -29,9 +31,9 @@ Bytes Face(const std::string& name, bool wide) {
 }
 
 // A WMF font (slot 0, selected), the ink colour and a background mode.
-Wmf WmfText(int height, int bkMode = 1, int weight = 400) {
+Wmf WmfText(int height, int bkMode = 1, int weight = 400, int escapement = 0) {
     Wmf w;
-    w.Rec(0x02FB, {height, 0, 0, 0, weight, 0, 0, 0, 0}, Face("DejaVu Sans", false));
+    w.Rec(0x02FB, {height, 0, escapement, 0, weight, 0, 0, 0, 0}, Face("DejaVu Sans", false));
     w.Rec(0x012D, {0});
     w.Rec(0x0209, {std::int32_t(Ref(kInk) & 0xFFFF), std::int32_t(Ref(kInk) >> 16)});
     w.Rec(0x0201, {std::int32_t(Ref(kBack) & 0xFFFF), std::int32_t(Ref(kBack) >> 16)});
@@ -293,4 +295,51 @@ TEST(MetafileText, CharacterExtraAndJustificationSpaceTheRun) {
                          glyph(b, "a", 10);
                          glyph(b, "a", 10 + a + space + 15);
                      })));
+}
+
+// A font's escapement turns the whole run, glyphs and opaque box, counter-
+// clockwise about its reference point: quarter and half turns put every
+// pixel of the upright run exactly where the turn takes it, and nothing
+// else is drawn.
+TEST(MetafileText, EscapementTurnsTheRunAboutItsReferencePoint) {
+    constexpr int kSide = 120, px = 60, py = 60;
+    const auto render = [&](int escapement) {
+        Wmf w = WmfText(-16, 2, 400, escapement);
+        TextOut(w, "Fy", px, py);
+        return Load("wmf", w.Placeable(kSide, kSide));
+    };
+    const Buffer upright = render(0);
+    const struct {
+        int escapement;
+        std::function<std::pair<int, int>(int, int)> turn;
+    } turns[] = {
+        {900,
+         [](int x, int y) {
+             return std::pair{px + y - py, py + px - x - 1};
+         }},
+        {1800,
+         [](int x, int y) {
+             return std::pair{2 * px - x - 1, 2 * py - y - 1};
+         }},
+        {-900,
+         [](int x, int y) {
+             return std::pair{px + py - y - 1, py + x - px};
+         }},
+    };
+    for (const auto& t : turns) {
+        SCOPED_TRACE(t.escapement);
+        const Buffer turned = render(t.escapement);
+        int drawn = 0;
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x) {
+                const Pixel c = *upright.At(x, y) & 0xFFFFFF;
+                if (c == 0xFFFFFF) continue;
+                const auto [tx, ty] = t.turn(x, y);
+                ASSERT_TRUE(tx >= 0 && ty >= 0 && tx < kSide && ty < kSide) << x << "," << y;
+                EXPECT_EQ(*turned.At(tx, ty) & 0xFFFFFF, c) << x << "," << y;
+                ++drawn;
+            }
+        EXPECT_GT(InkCount(upright, kInk), 20);
+        EXPECT_EQ(kSide * kSide - InkCount(turned, 0xFFFFFF), drawn);
+    }
 }

@@ -37,6 +37,7 @@ struct MetaFont {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
+    int escapement = 0; // tenths of a degree, counter-clockwise from the x axis
     std::string face;
 };
 

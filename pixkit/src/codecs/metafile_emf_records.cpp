@@ -79,6 +79,7 @@ void CreateFont(MetaDC& dc, RecordView r) {
     MetaObject o;
     o.kind = MetaObject::Kind::Font;
     o.font.height = r.S32(12);
+    o.font.escapement = r.S32(20);
     o.font.weight = r.S32(28);
     o.font.italic = r.U8(32) != 0;
     o.font.underline = r.U8(33) != 0;

@@ -1,14 +1,16 @@
 // Text output of the metafile players. The logical font becomes a system
 // font of the matching pixel size (Fontconfig finds the nearest family),
 // the reference point and the text alignment give the text cell, and the
-// glyphs are drawn aliased with Buffer::OutText. Escapement and orientation
-// are not drawn: text always runs left to right along the x axis.
+// glyphs are drawn aliased with Buffer::OutText. A font's escapement turns
+// the whole run about its reference point; the orientation of single
+// glyphs is not drawn apart from it.
 #include "metafile_dc.h"
 
 #include "font_engine.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace pixkit {
 
@@ -128,6 +130,60 @@ RunLayout Layout(const FontDesc& font, const MetaText& text, double dxScale, con
     return run;
 }
 
+// Mask values of a run drawn upright for turning: its glyphs, its
+// background box, and nothing.
+constexpr Pixel kMaskInk = 2, kMaskBox = 1;
+// Larger turned runs (16 MB of mask) are not drawn, so that a small file
+// cannot claim much memory with one long string.
+constexpr std::int64_t kMaxMask = std::int64_t(1) << 22;
+
+// The run drawn upright into mask, glyphs over the box; false when it is
+// empty or too large.
+// margin pixels on either side keep glyphs that reach past the advance.
+template <typename Draw>
+bool UprightMask(Buffer& mask, int margin, const RunLayout& run, const Draw& draw) {
+    const double w = std::ceil(run.advance) + 2.0 * margin + 1, h = double(run.height);
+    if (!(w >= 1 && h >= 1 && w * h <= double(kMaxMask))) return false;
+    mask.Alloc({int(w), int(h)});
+    mask.Box(mask.Area, 0);
+    draw(mask, margin, 0, kMaskInk, kMaskBox);
+    return true;
+}
+
+// Draws an upright run's mask turned counter-clockwise by angle degrees
+// about the reference point p, the mask's top left lying at offset from p
+// before the turn: the glyphs in ink, the box in paper when given. Each
+// output pixel whose centre falls on the mask takes the mask pixel there.
+void DrawTurned(Buffer& t, const Buffer& mask, Pair<double> p, Pair<double> offset, double angle,
+                Pixel ink, const Pixel* paper) {
+    const double rad = angle * std::numbers::pi / 180, c = std::cos(rad), s = std::sin(rad);
+    // Mask (u, v) lies at p + u (c, -s) + v (s, c) in the output.
+    const double w = mask.Width(), h = mask.Height();
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (const double u : {offset.x, offset.x + w})
+        for (const double v : {offset.y, offset.y + h}) {
+            const double x = p.x + u * c + v * s, y = p.y - u * s + v * c;
+            x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+        }
+    const Rect& a = t.Area;
+    const int l = int(std::max<double>(a.Left, std::floor(x0))),
+              r = int(std::min<double>(a.Right, std::ceil(x1)));
+    const int top = int(std::max<double>(a.Top, std::floor(y0))),
+              bottom = int(std::min<double>(a.Bottom, std::ceil(y1)));
+    for (int y = top; y <= bottom; ++y)
+        for (int x = l; x <= r; ++x) {
+            const double dx = x + 0.5 - p.x, dy = y + 0.5 - p.y;
+            const double u = std::floor(dx * c - dy * s - offset.x),
+                         v = std::floor(dx * s + dy * c - offset.y);
+            if (u < 0 || v < 0 || u >= w || v >= h) continue;
+            const Pixel m = *mask.At(int(u), int(v));
+            if (m == kMaskInk)
+                *t.At(x, y) = ink;
+            else if (m == kMaskBox && paper != nullptr)
+                *t.At(x, y) = *paper;
+        }
+}
+
 } // namespace
 
 void MetaDC::TextOut(double x, double y, const MetaText& text) {
@@ -166,6 +222,32 @@ void MetaDC::TextOut(double x, double y, const MetaText& text) {
             st.pos.x += logical;
     }
 
+    // The run drawn upright with its cell's top left at (x0, y0).
+    const Pixel ink = st.textColour & 0x00FFFFFF, paper = st.bkColour & 0x00FFFFFF;
+    const bool box = st.opaqueBk && !(text.options & MetaText::kOpaque);
+    const auto draw = [&](Buffer& t, int x0, int y0, Pixel inkColour, Pixel boxColour) {
+        if (box) {
+            const auto edge = [](double v) { return int(std::clamp(v, -2e9, 2e9)); };
+            t.Box({x0, y0, edge(x0 + run.advance - 1), edge(y0 + double(run.height) - 1)},
+                  boxColour);
+        }
+        const double from = x0 + (left - PixelOf(left));
+        if (run.origins.empty()) {
+            t.OutText(font, {PixelOf(from - double(run.start)), y0}, Utf8(text.chars), inkColour);
+            return;
+        }
+        for (std::size_t i = 0; i < text.chars.size(); ++i)
+            t.OutText(font, {PixelOf(from + run.origins[i] - double(run.starts[i])), y0},
+                      Utf8(text.chars.substr(i, 1)), inkColour);
+    };
+    const double angle = std::remainder(st.font.escapement / 10.0, 360.0);
+    Buffer upright; // the run as a mask when it is turned
+    const int margin = font.Height;
+    if (angle != 0) {
+        if (!UprightMask(upright, margin, run, draw)) return;
+        Charge(std::int64_t(upright.Width()) * upright.Height());
+    }
+
     ForEachTarget([&](Buffer& t) {
         if (text.options & MetaText::kClipped) {
             const Pair<double> a = ToOutput(text.rect[0], text.rect[1]);
@@ -177,20 +259,12 @@ void MetaDC::TextOut(double x, double y, const MetaText& text) {
             t = clipped;
             if (t.Empty()) return;
         }
-        const int x0 = PixelOf(left), y0 = PixelOf(top);
-        if (st.opaqueBk && !(text.options & MetaText::kOpaque)) {
-            const auto edge = [](double v) { return int(std::clamp(v, -2e9, 2e9)); };
-            t.Box({x0, y0, edge(x0 + run.advance - 1), edge(y0 + double(run.height) - 1)},
-                  st.bkColour & 0x00FFFFFF);
-        }
-        const Pixel ink = st.textColour & 0x00FFFFFF;
-        if (run.origins.empty()) {
-            t.OutText(font, {PixelOf(left - double(run.start)), y0}, Utf8(text.chars), ink);
+        if (angle == 0) {
+            draw(t, PixelOf(left), PixelOf(top), ink, paper);
             return;
         }
-        for (std::size_t i = 0; i < text.chars.size(); ++i)
-            t.OutText(font, {PixelOf(left + run.origins[i] - double(run.starts[i])), y0},
-                      Utf8(text.chars.substr(i, 1)), ink);
+        DrawTurned(t, upright, p, {PixelOf(left) - margin - p.x, PixelOf(top) - p.y}, angle, ink,
+                   box ? &paper : nullptr);
     });
 }
 

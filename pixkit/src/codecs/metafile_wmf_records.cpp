@@ -51,6 +51,7 @@ void CreateFont(MetaDC& dc, RecordView r) {
     MetaObject o;
     o.kind = MetaObject::Kind::Font;
     o.font.height = W(r, 0);
+    o.font.escapement = r.S16(4);
     o.font.weight = r.S16(8);
     o.font.italic = r.U8(10) != 0;
     o.font.underline = r.U8(11) != 0;
