@@ -2,6 +2,8 @@
 
 #include "effects/convolve_rows.h"
 
+#include <pixkit/threads.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -138,7 +140,16 @@ void Convolution::FilterBand(const Buffer& src, Buffer& dst, Rect area, int top,
     top = std::max(top, a.Top);
     bottom = std::min(bottom, a.Bottom);
     if (a.Left > a.Right || top > bottom) return;
+    // Every output row depends on the source alone, so bands of rows run on
+    // separate threads; a pixel costs about one light operation per tap.
+    const std::int64_t work =
+        std::int64_t(a.Right - a.Left + 1) * (bottom - top + 1) * size_ * size_;
+    pixkit::ForRows(bottom - top + 1, work, [&](int first, int last) {
+        FilterRows(src, dst, a, top + first, top + last - 1);
+    });
+}
 
+void Convolution::FilterRows(const Buffer& src, Buffer& dst, Rect a, int top, int bottom) const {
     const int r = size_ / 2;
     const int lanes = convolve::kLanesPerPixel * (a.Right - a.Left + 1);
     const int blocks = (lanes + convolve::kBlockLanes - 1) / convolve::kBlockLanes;

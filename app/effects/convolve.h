@@ -53,7 +53,8 @@ class Convolution {
     // and must not share memory with src. Rows and columns outside
     // area, src.Area or dst.Area are skipped. Bands can be run one after
     // another (a dialog polls input between them) with the same result as
-    // one run over the whole area.
+    // one run over the whole area. Large bands are split further and run
+    // on the threads of pixkit::ForRows, with the same result.
     void FilterBand(const pixkit::Buffer& src, pixkit::Buffer& dst, pixkit::Rect area, int top,
                     int bottom) const;
     void Filter(const pixkit::Buffer& src, pixkit::Buffer& dst, pixkit::Rect area) const {
@@ -62,6 +63,10 @@ class Convolution {
 
   private:
     struct Rows;
+    // FilterBand on this thread, for rows top..bottom of a, which lies
+    // inside every area.
+    void FilterRows(const pixkit::Buffer& src, pixkit::Buffer& dst, pixkit::Rect a, int top,
+                    int bottom) const;
     void FilterRow(Rows& rows, pixkit::Pixel* out) const;
     std::uint8_t ExactLane(const Rows& rows, int lane) const;
 

@@ -2,6 +2,7 @@
 
 #include "effects/effecthost.h"
 #include "effects/ffactform.h"
+#include "effects/ffthreads.h"
 
 namespace kv {
 
@@ -41,8 +42,9 @@ bool P_FF_filter::Compute() {
     const ff::Channels programs = form_->Programs();
     ff::FilterStep step(programs, form_->SliderValues(), source.Data, source.Pitch, source.Width(),
                         source.Height(), {image.Data, image.Pitch});
-    const bool complete = RunBands(form_, 0, source.Height() - 1,
-                                   [&step](int top, int bottom) { step.Rows(top, bottom); });
+    const bool complete = RunBands(form_, 0, source.Height() - 1, [&step](int top, int bottom) {
+        ff::RowsOnThreads(step, top, bottom);
+    });
     if (!complete) host_.CancelToSnapshot();
     return complete;
 }

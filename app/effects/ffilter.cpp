@@ -16,7 +16,12 @@ FilterStep::FilterStep(const Channels& programs, const Sliders& sliders,
                        const std::uint32_t* source, std::ptrdiff_t sourceStride, int width,
                        int height, PixelRows destination)
     : programs_(programs), destination_(destination), env_(std::make_unique<Env>()) {
-    for (const Program& p : programs) uses_ |= p.Uses;
+    for (const Program& p : programs) {
+        uses_ |= p.Uses;
+        cost_ += int(p.Code.size());
+        for (const Instr& i : p.Code)
+            if (i.Code == Op::Rnd || i.Code == Op::Put || i.Code == Op::Get) parallel_ = false;
+    }
     env_->Source = source;
     env_->Stride = sourceStride;
     env_->W = width;
@@ -26,7 +31,15 @@ FilterStep::FilterStep(const Channels& programs, const Sliders& sliders,
 }
 
 void FilterStep::Rows(int top, int bottom) {
-    Env& e = *env_;
+    RowsWith(*env_, top, bottom);
+}
+
+void FilterStep::BandRows(int top, int bottom) const {
+    Env e = *env_;
+    RowsWith(e, top, bottom);
+}
+
+void FilterStep::RowsWith(Env& e, int top, int bottom) const {
     const bool channels = (uses_ & (kUsesR | kUsesG | kUsesB | kUsesI | kUsesU | kUsesV)) != 0;
     const bool polar = (uses_ & (kUsesD | kUsesM)) != 0;
     for (int y = std::max(top, 0); y <= bottom && y < e.H; ++y) {

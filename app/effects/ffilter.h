@@ -38,11 +38,27 @@ class FilterStep {
 
     // Filters rows top..bottom (inclusive), which callers run in order.
     void Rows(int top, int bottom);
+    int Width() const { return env_->W; }
     int Height() const { return env_->H; }
 
+    // Whether bands of rows may run at the same time, on separate threads,
+    // with the result of running them in order: not when a program uses
+    // rnd (one sequence, pixel after pixel) or put and get (cells carried
+    // from pixel to pixel).
+    bool Parallel() const { return parallel_; }
+    // Rows for one of several bands running at the same time; each call
+    // works on its own copy of the per-pixel inputs. Only when Parallel().
+    void BandRows(int top, int bottom) const;
+    // Instructions run per pixel, at most: the three programs' lengths.
+    int Cost() const { return cost_; }
+
   private:
+    void RowsWith(Env& e, int top, int bottom) const;
+
     const Channels& programs_;
     std::uint32_t uses_ = 0;
+    bool parallel_ = true;
+    int cost_ = 0;
     PixelRows destination_;
     std::unique_ptr<Env> env_;
 };

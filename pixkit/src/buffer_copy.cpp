@@ -1,5 +1,6 @@
 // Copying between buffers: keyed copy, copy along a line, exchange.
 #include <pixkit/buffer.h>
+#include <pixkit/threads.h>
 
 #include "clip.h"
 #include "line_walk.h"
@@ -24,6 +25,34 @@ void KeyedRow(Pixel* d, const Pixel* s, std::size_t n, Pixel key) {
     }
 }
 
+// Whether the rows of source and target lie in separate memory.
+bool Apart(const Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
+           std::size_t w, int h) {
+    const auto span = [&](const Pixel* p, std::ptrdiff_t pitch) {
+        const Pixel* last = p + (h - 1) * pitch;
+        return std::pair{std::min(p, last), std::max(p, last) + w};
+    };
+    const auto [d0, d1] = span(d, dPitch);
+    const auto [s0, s1] = span(s, sPitch);
+    return d1 <= s0 || s1 <= d0;
+}
+
+// Copy when source and target do not share memory: rows in any order, in
+// bands on the pool.
+void CopyApart(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
+               std::size_t w, int h, Pixel key) {
+    ForRows(h, std::int64_t(w) * h, [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            Pixel* to = d + y * dPitch;
+            const Pixel* from = s + y * sPitch;
+            if (key == NoKey)
+                std::memcpy(to, from, w * sizeof(Pixel));
+            else
+                KeyedRow(to, from, w, key);
+        }
+    });
+}
+
 } // namespace
 
 void Buffer::Copy(Buffer& src, Pair<int> offset, Pixel key) {
@@ -36,6 +65,10 @@ void Buffer::Copy(Buffer& src, Pair<int> offset, Pixel key) {
     const Pixel* s = src.At(static_cast<int>(std::int64_t(t.Left) - offset.x),
                             static_cast<int>(std::int64_t(t.Top) - offset.y));
     std::ptrdiff_t dPitch = Pitch, sPitch = src.Pitch;
+    if (Apart(d, dPitch, s, sPitch, w, h)) {
+        CopyApart(d, dPitch, s, sPitch, w, h, key);
+        return;
+    }
     // A source below the target in memory is copied from its last row up, so
     // that rows of an overlapping source are read before they are written.
     if (s < d) {

@@ -155,11 +155,6 @@ void PlainRowBy(PlainColumns c, Pixel* d, const Pixel* s, const Offsets& xs, Pix
     PlainRow(d, s, xs.data(), w, key);
 }
 
-// Targets of more pixels than this are written past the caches: they
-// would not stay in them anyway, and the processor need not read every
-// target line before writing it.
-constexpr std::int64_t kStreamPixels = std::int64_t(8) << 20;
-
 // Runs draw(row, r) for the w-pixel target rows r = 0..rows-1 (starting at
 // d) in bands on the pool. Without a key, a row for which repeats(r) holds
 // gets the pixels of row r - 1 instead.
@@ -167,7 +162,7 @@ template <class Repeats, class Draw>
 void EachRow(Pixel* d, std::ptrdiff_t dPitch, std::size_t w, int rows, Pixel key,
              const Repeats& repeats, const Draw& draw) {
     const std::int64_t pixels = std::int64_t(w) * rows;
-    if (key == NoKey && pixels >= kStreamPixels) {
+    if (key == NoKey && pixels >= detail::kStreamPixels) {
         // Each distinct row is drawn once into a scratch row and streamed to
         // every target row that repeats it.
         ForRows(rows, pixels, [&](int first, int last) {

@@ -16,6 +16,11 @@
 
 namespace pixkit::detail {
 
+// Targets of more pixels than this are written past the caches: they
+// would not stay in them anyway, and the processor need not read every
+// target line before writing it.
+inline constexpr std::int64_t kStreamPixels = std::int64_t(8) << 20;
+
 // d[0..n) = s[0..n); call StreamDone before other threads read the target.
 inline void StreamPixels(Pixel* d, const Pixel* s, std::size_t n) {
 #if defined(__x86_64__)

@@ -1,6 +1,6 @@
 // Whole-image work split into bands on several threads gives exactly what
-// one thread gives: every path of Scale and XFormLin on a picture large
-// enough for four bands, into a view with an odd pitch.
+// one thread gives: every path of Scale, XFormLin and Copy on a picture
+// large enough for four bands, into a view with an odd pitch.
 #include <pixkit/buffer.h>
 #include <pixkit/threads.h>
 
@@ -55,6 +55,14 @@ TEST(Threads, BandsGiveTheSameResultAsOneThread) {
         {"rotated",
          [&](Buffer& d) {
              d.XFormLin(src, {{c, s}, {-s, c}}, {300, -200}, key, 0);
+         }},
+        {"copy",
+         [&](Buffer& d) {
+             d.Copy(src, {7, -3}, NoKey);
+         }},
+        {"keyed copy",
+         [&](Buffer& d) {
+             d.Copy(src, {-2, 5}, key);
          }},
         {"rotated super",
          [&](Buffer& d) {
