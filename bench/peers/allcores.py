@@ -22,6 +22,7 @@ import time
 
 import cv2
 import numpy as np
+from _cputime import best_rate
 
 W, H = 4000, 3000
 ANGLE = math.pi / 6
@@ -32,20 +33,8 @@ THREADS = os.cpu_count() or 1
 
 
 def best_wall_rate(run, items, rounds=5, seconds=0.5):
-    """The best of rounds of items per wall-clock second, each round calling
-    run() until seconds have passed (after one call to warm up)."""
-    run()
-    best = 0.0
-    for _ in range(rounds):
-        runs, start = 0, time.perf_counter()
-        while True:
-            run()
-            runs += 1
-            elapsed = time.perf_counter() - start
-            if elapsed >= seconds:
-                break
-        best = max(best, runs * items / elapsed)
-    return best
+    """best_rate in wall-clock seconds."""
+    return best_rate(run, items, rounds, seconds, clock=time.perf_counter)
 
 
 def opencv(src):
