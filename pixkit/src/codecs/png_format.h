@@ -36,6 +36,11 @@ struct PngStreamLink {
     std::exception_ptr Pending;
 };
 
+// Writes b's Area as an 8-bit RGB file (png_write_rgb.cpp); false, having
+// written nothing, when the image is too large to be deflated in one piece
+// (then libpng streams it).
+bool WriteRgbPng(const Buffer& b, TStream* s);
+
 // libpng callbacks shared by reading and writing: errors end the step (back
 // to its setjmp), warnings are dropped.
 [[noreturn]] void PngFail(png_structp png, png_const_charp message);

@@ -205,6 +205,7 @@ void PngFormat::Save(Buffer& b, TStream* s, GFXtra32* x, Buffer*) {
         MakePalette(l, table, hasMarker);
     else if (keepMarker && HasMarker(b))
         l.ColourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    if (l.ColourType == PNG_COLOR_TYPE_RGB && WriteRgbPng(b, s)) return;
     std::vector<std::uint8_t> scratch(std::size_t(l.Width) * 4);
     bool ok = WriteHeader(job, l);
     for (int y = 0; ok && y < l.Height; ++y) {
