@@ -3,9 +3,16 @@
 // The peers, OpenCV and vips on as many threads, are bench/peers/allcores.py;
 // the cases match it: a 4000 x 3000 picture scaled to 2000 x 1500 (plain
 // and supersampled) and to 8000 x 6000, and turned by 30 degrees, the
-// 4000 x 3000 copy, and the 5 x 5 convolution filter. Items are target
+// 4000 x 3000 copy, the 5 x 5 convolution filter and a Filter Factory
+// formula, both in bands of 32 rows as their dialogs run them (the kernel and
+// formula of bench/convolve.cpp and bench/ffilter.cpp). Items are target
 // pixels, source pixels for the turn. pixkit_1thread is the same call
 // limited to one thread, so pixkit's ratio over it is the gain from threads.
+#include "effects/convolve.h"
+#include "effects/ffcompile.h"
+#include "effects/ffthreads.h"
+#include "kernel5x5.h"
+
 #include <pixkit/buffer.h>
 #include <pixkit/threads.h>
 
@@ -74,6 +81,37 @@ void Copy(benchmark::State& state, int threads) {
         std::int64_t(kW) * kH);
 }
 
+constexpr int kBand = 32;
+
+void Convolve(benchmark::State& state, int threads) {
+    Buffer src = Picture(kW, kH, true), dst = Picture(kW, kH, false);
+    const kv::Convolution conv(benchpeer::Kernel5x5());
+    Run(
+        state, threads,
+        [&] {
+            for (int top = 0; top < kH; top += kBand)
+                conv.FilterBand(src, dst, src.Area, top, top + kBand - 1);
+        },
+        std::int64_t(kW) * kH);
+}
+
+void Formula(benchmark::State& state, int threads) {
+    Buffer src = Picture(kW, kH, true), dst = Picture(kW, kH, false);
+    kv::ff::Channels programs;
+    for (int c = 0; c < 3; ++c)
+        programs[std::size_t(c)] = kv::ff::Compile("src(x+ctl(0)-128,y,z)*3/4+(i>>2)", c).Code;
+    const kv::ff::Sliders sliders{138};
+    Run(
+        state, threads,
+        [&] {
+            kv::ff::FilterStep step(programs, sliders, src.Data, src.Pitch, kW, kH,
+                                    {dst.Data, dst.Pitch});
+            for (int top = 0; top < kH; top += kBand)
+                kv::ff::RowsOnThreads(step, top, top + kBand - 1);
+        },
+        std::int64_t(kW) * kH);
+}
+
 // Both thread counts of one case, under the names the peers use.
 #define ALL_CORES(fn, name, ...)                                                                   \
     BENCHMARK_CAPTURE(fn, all, 0, ##__VA_ARGS__)                                                   \
@@ -91,6 +129,8 @@ ALL_CORES(Scale, "ScaleUp", 8000, 6000, 0);
 ALL_CORES(Turn, "Rotate30", 0);
 ALL_CORES(Turn, "Rotate30SS", 1);
 ALL_CORES(Copy, "Copy");
+ALL_CORES(Convolve, "Convolve5x5");
+ALL_CORES(Formula, "FFShiftMix");
 
 } // namespace
 

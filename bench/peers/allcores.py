@@ -3,7 +3,8 @@ as many threads as processors, and the vips command with VIPS_CONCURRENCY
 set to the same number, on a 4000 x 3000 4-channel picture: scaled to
 2000 x 1500 (nearest, and area / linear for the supersampled case) and to
 8000 x 6000 (nearest), turned by 30 degrees into the box that holds it
-(nearest, and bilinear for the supersampled case), and copied. Items are
+(nearest, and bilinear for the supersampled case), copied, and filtered
+with the 5 x 5 kernel of bench/peers/opencv_filter.py. Items are
 target pixels, source pixels for the turn, as there.
 
 Threads finishing sooner show only in wall-clock time: every rate is the
@@ -23,6 +24,7 @@ import time
 import cv2
 import numpy as np
 from _cputime import best_rate
+from opencv_filter import BIAS_5X5, DIVISOR_5X5, KERNEL_5X5
 
 W, H = 4000, 3000
 ANGLE = math.pi / 6
@@ -56,6 +58,11 @@ def opencv(src):
         rate = best_wall_rate(lambda: cv2.warpAffine(src, turn, (TURN_W, TURN_H), dst=dst,
                                                      flags=flags), W * H)
         out.append({"name": "AllCores/%s/opencv" % name, "items_per_second": rate})
+    kernel = (np.array(KERNEL_5X5, np.float32) / np.float32(DIVISOR_5X5)).reshape(5, 5)
+    dst = np.zeros_like(src)
+    rate = best_wall_rate(lambda: cv2.filter2D(src, -1, kernel, dst=dst, delta=BIAS_5X5,
+                                               borderType=cv2.BORDER_REPLICATE), W * H)
+    out.append({"name": "AllCores/Convolve5x5/opencv", "items_per_second": rate})
     return out
 
 
