@@ -7,7 +7,7 @@
 #include "jpeg.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
-#include "vector_clones.h"
+#include "vector_dispatch.h"
 
 #include <algorithm>
 #include <array>
@@ -389,10 +389,14 @@ bool HasAc(const std::int16_t* blk) {
     return any != 0;
 }
 
-PIXKIT_VECTOR_CLONES void Dequantize(const std::int16_t* blk, const std::uint16_t* q,
-                                     std::int32_t limit, std::int32_t* coef) {
+PIXKIT_VECTOR_BODY void DequantizeBody(const std::int16_t* blk, const std::uint16_t* q,
+                                       std::int32_t limit, std::int32_t* coef) {
     for (int k = 0; k < 64; ++k) coef[k] = std::clamp(std::int32_t(blk[k]) * q[k], -limit, limit);
 }
+PIXKIT_VECTOR_DISPATCH(Dequantize,
+                       (const std::int16_t* blk, const std::uint16_t* q, std::int32_t limit,
+                        std::int32_t* coef),
+                       DequantizeBody, (blk, q, limit, coef))
 
 // At a reduced scale each block gives w x h samples.
 // A component's samples, left uninitialised (every byte is written) and on

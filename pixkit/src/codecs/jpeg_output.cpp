@@ -2,21 +2,18 @@
 // upsampling and the JFIF YCbCr to RGB conversion, row by row, clipped to
 // the target buffer.
 #include "jpeg.h"
-#include "vector_clones.h"
+#include "jpeg_vector.h"
 
 #include <algorithm>
 
 namespace pixkit::jpeg {
 
-namespace {
-
 // JFIF conversion in 16-bit fixed point:
 //   R = Y + 1.402 Cr', G = Y - 0.34414 Cb' - 0.71414 Cr', B = Y + 1.772 Cb'
 // with Cb' = Cb - 128 and Cr' = Cr - 128, each product rounded once. Plain
-// arithmetic without tables, so the compiler can vectorize the loop; an
-// AVX2 variant is chosen at load time where the processor has it.
-PIXKIT_VECTOR_CLONES void ConvertYCbCr(const std::uint8_t* y, const std::uint8_t* cb,
-                                       const std::uint8_t* cr, Pixel* out, int n) {
+// arithmetic without tables, so the compiler can vectorize the loop.
+void ConvertYCbCrPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr,
+                          Pixel* out, int n) {
     constexpr std::int32_t half = 1 << 15;
     for (int i = 0; i < n; ++i) {
         const std::int32_t Y = y[i], Cb = cb[i] - 128, Cr = cr[i] - 128;
@@ -26,6 +23,16 @@ PIXKIT_VECTOR_CLONES void ConvertYCbCr(const std::uint8_t* y, const std::uint8_t
         out[i] = Pixel(std::clamp(r, 0, 255)) << 16 | Pixel(std::clamp(g, 0, 255)) << 8 |
                  Pixel(std::clamp(b, 0, 255));
     }
+}
+
+namespace {
+
+void ConvertYCbCr(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr, Pixel* out,
+                  int n) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return ConvertYCbCrAvx2(y, cb, cr, out, n);
+#endif
+    ConvertYCbCrPortable(y, cb, cr, out, n);
 }
 
 void ConvertRgb(const std::uint8_t* r, const std::uint8_t* g, const std::uint8_t* b, Pixel* out,
@@ -40,7 +47,8 @@ void ConvertGrey(const std::uint8_t* y, Pixel* out, int n) {
 // Doubles a row of w weighted samples horizontally: each output is 3/4 of
 // the nearer input plus 1/4 of the next one out (in sums scaled by 4 or 16,
 // with the rounding of each output phase); the ends repeat.
-template <int Shift> inline void Widen(const std::int16_t* s, int w, std::uint8_t* out) {
+template <int Shift>
+PIXKIT_VECTOR_BODY void Widen(const std::int16_t* s, int w, std::uint8_t* out) {
     constexpr int roundEven = Shift == 2 ? 1 : 8, roundOdd = Shift == 2 ? 2 : 7;
     out[0] = static_cast<std::uint8_t>((s[0] * 4 + (Shift == 2 ? 0 : 8)) >> Shift);
     out[1] = static_cast<std::uint8_t>((s[0] * 3 + s[1] + roundOdd) >> Shift);
@@ -52,13 +60,17 @@ template <int Shift> inline void Widen(const std::int16_t* s, int w, std::uint8_
     out[2 * w - 1] = static_cast<std::uint8_t>((s[w - 1] * 4 + (Shift == 2 ? 0 : 7)) >> Shift);
 }
 
-// The vector variants of both widenings (templates cannot be cloned).
-PIXKIT_VECTOR_CLONES void WidenSamples(const std::int16_t* s, int w, std::uint8_t* out) {
+// The vector variants of both widenings.
+PIXKIT_VECTOR_BODY void WidenSamplesBody(const std::int16_t* s, int w, std::uint8_t* out) {
     Widen<2>(s, w, out);
 }
-PIXKIT_VECTOR_CLONES void WidenSums(const std::int16_t* s, int w, std::uint8_t* out) {
+PIXKIT_VECTOR_DISPATCH(WidenSamples, (const std::int16_t* s, int w, std::uint8_t* out),
+                       WidenSamplesBody, (s, w, out))
+PIXKIT_VECTOR_BODY void WidenSumsBody(const std::int16_t* s, int w, std::uint8_t* out) {
     Widen<4>(s, w, out);
 }
+PIXKIT_VECTOR_DISPATCH(WidenSums, (const std::int16_t* s, int w, std::uint8_t* out), WidenSumsBody,
+                       (s, w, out))
 
 void UpsampleH2V1(const std::uint8_t* in, int w, std::uint8_t* out, std::int16_t* sums) {
     if (w <= 2) {

@@ -17,6 +17,12 @@ inline bool UseAvx2() {
 }
 // InverseDCT of jpeg.h.
 void InverseDCTAvx2(const std::int32_t* coef, std::uint8_t* out, int stride);
+// The decoder's YCbCr to RGB conversion (jpeg_output.cpp), and its
+// portable version, which the AVX2 one calls for the last pixels.
+void ConvertYCbCrAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr,
+                      Pixel* out, int n);
+void ConvertYCbCrPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr,
+                          Pixel* out, int n);
 // The encoder's quantization (jpeg_encode.cpp): the quantized block and a
 // bit per non-zero coefficient in natural order.
 // ForwardDCT of jpeg.h. The encoder's blocks (in, out, y, cb, cr, dct,
