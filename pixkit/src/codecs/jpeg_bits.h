@@ -8,6 +8,8 @@
 
 #include "jpeg.h"
 
+#include <cstring>
+
 namespace pixkit::jpeg {
 
 class BitReader {
@@ -16,6 +18,22 @@ class BitReader {
 
     // Makes sure at least 25 bits are buffered.
     void Fill() {
+        // Whole bytes up to 56 bits or more in one read, when the next 8
+        // bytes of the stream hold no FF. The bits of the byte that does
+        // not fit whole go below count_: the next fill puts the same bits
+        // there again.
+        if (count_ < 56 && marker_ == 0 && in_.Count - in_.Pos >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, in_.Buf.get() + in_.Pos, 8);
+            // A zero byte of ~word is an FF byte of word.
+            if (((~word - 0x0101010101010101ull) & word & 0x8080808080808080ull) == 0) {
+                bits_ |= __builtin_bswap64(word) >> count_;
+                const int bytes = (63 - count_) >> 3;
+                in_.Pos += bytes;
+                count_ += 8 * bytes;
+                return;
+            }
+        }
         while (count_ <= 56) {
             std::uint32_t byte;
             if (in_.Pos < in_.Count && in_.Buf[in_.Pos] != 0xFF && marker_ == 0) {
@@ -32,7 +50,7 @@ class BitReader {
         bits_ <<= n;
         count_ -= n;
     }
-    int Count() const { return count_; }
+    int Count() const { return static_cast<int>(count_); }
     // Reads n (1..16) bits as an unsigned number.
     std::uint32_t Bits(int n) {
         if (count_ < n) Fill();
@@ -63,9 +81,11 @@ class BitReader {
     std::uint32_t SlowByte();
 
     StreamBuf& in_;
-    std::uint64_t bits_ = 0;                   // unread bits, most significant first
-    int count_ = 0;                            // number of unread bits
-    int padding_ = 0;                          // zero bits fed after a marker, at the end of bits_
+    std::uint64_t bits_ = 0; // unread bits, most significant first
+    // Counts are 64-bit so that the decoders' 32-bit coefficient stores
+    // cannot alias them (the compiler keeps them in registers).
+    std::int64_t count_ = 0;                   // number of unread bits
+    std::int64_t padding_ = 0;                 // zero bits fed after a marker, at the end of bits_
     static constexpr int kEndOfStream = 0x100; // marker_ when the stream ended
     int marker_ = 0;                           // the marker that ended the segment, 0 if none yet
 };
