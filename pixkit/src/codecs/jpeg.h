@@ -172,7 +172,7 @@ int ReadExifOrientation(StreamBuf& in);
 // Decoding Huffman table: a 9-bit look-up for short codes and the canonical
 // code limits for the longer ones (T.81 F.2.2.3).
 struct HuffDecoder {
-    static constexpr int kFastBits = 9;
+    static constexpr int kFastBits = 11;
     std::uint16_t Fast[1 << kFastBits]; // (length << 8) | symbol, 0 = longer code
     std::int32_t MaxCode[17];           // largest code of each length, -1 if none
     std::int32_t ValOffset[17];         // symbol index minus code for each length

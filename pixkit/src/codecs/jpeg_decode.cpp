@@ -18,7 +18,7 @@ namespace {
 struct CompState {
     const HuffDecoder* Dc = nullptr;
     const HuffDecoder* Ac = nullptr;
-    std::int32_t Q[64]; // natural order
+    std::int32_t Q[64]; // zig-zag order, as the coefficients arrive
     int Pred = 0;
     int H = 1, V = 1;
     int BlockW = 8, BlockH = 8;       // samples of one block (fewer at a reduced scale)
@@ -52,7 +52,7 @@ template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std
             if (k > 63) throw EInvalidImage();
             if constexpr (!DcOnly) {
                 const int z = kZigZag[k];
-                coef[z] = ClampCoef((fast >> 16) * c.Q[z]);
+                coef[z] = ClampCoef((fast >> 16) * c.Q[k]);
             }
             ac = true;
             ++k;
@@ -70,7 +70,7 @@ template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std
         const int value = Extend(br.Bits(size), size);
         if constexpr (!DcOnly) {
             const int z = kZigZag[k];
-            coef[z] = ClampCoef(value * c.Q[z]);
+            coef[z] = ClampCoef(value * c.Q[k]);
         }
         ac = true;
         ++k;
@@ -138,7 +138,7 @@ void ScanDecoder::Setup() {
             throw EInvalidImage();
         c.Dc = &t_.Dc[src.DcTable];
         c.Ac = &t_.Ac[src.AcTable];
-        for (int k = 0; k < 64; ++k) c.Q[k] = t_.Quant[src.Quant][k];
+        for (int k = 0; k < 64; ++k) c.Q[k] = t_.Quant[src.Quant][kZigZag[k]];
         c.H = src.H;
         c.V = src.V;
         c.BlockW = BlockSamples(f_, i, true);
