@@ -125,6 +125,32 @@ TEST(MetafileRecords, BinaryRasterOperationsOfFills) {
     }
 }
 
+// A wide pen under XOR paints each pixel of its stroke once, also where a
+// joint's disc and the two segments overlap (twice would give the paper
+// back there).
+TEST(MetafileRecords, WidePenStrokesApplyTheirOperationOnce) {
+    Wmf w;
+    w.Rec(0x02FA, {0, 6, 0, std::int32_t(Ref(kRed) & 0xFFFF), std::int32_t(Ref(kRed) >> 16)});
+    w.Rec(0x012D, {0}).Rec(0x0104, {7}); // the pen, R2_XORPEN
+    w.Rec(0x0325, {3, 5, 5, 30, 5, 30, 30});
+    const Buffer b = Render("wmf", w.Placeable(40, 40));
+    constexpr Pixel kXored = 0xFFFFFF ^ kRed;
+    int stroked = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const Pixel c = *b.At(x, y) & 0xFFFFFF;
+            EXPECT_TRUE(c == kWhite || c == kXored) << x << "," << y;
+            // Within two pixels of the centre line: inside the stroke.
+            const bool near = (std::abs(y - 5) <= 2 && x >= 5 && x <= 30) ||
+                              (std::abs(x - 30) <= 2 && y >= 5 && y <= 30);
+            if (near) {
+                EXPECT_EQ(c, kXored) << x << "," << y;
+            }
+            stroked += c == kXored;
+        }
+    EXPECT_GT(stroked, 2 * 26 * 5);
+}
+
 // ---- Comparison with independent renderers ----
 
 bool HaveWmfRenderer() {

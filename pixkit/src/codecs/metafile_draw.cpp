@@ -21,6 +21,17 @@ Pair<double> Round(Pair<double> p) {
     return {double(PixelOf(p.x)), double(PixelOf(p.y))};
 }
 
+// Twice the area of a polygon, positive when it turns one way and negative
+// the other.
+double SignedArea(const std::vector<Pair<double>>& pts) {
+    double sum = 0;
+    for (std::size_t i = 0; i < pts.size(); ++i) {
+        const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
+        sum += a.x * b.y - b.x * a.y;
+    }
+    return sum;
+}
+
 // A disc of diameter d around c as a polygon, for round pen joins.
 std::vector<Pair<double>> Disc(Pair<double> c, double d) {
     const int n = ClampToInt(d * 1.5, 8, 256);
@@ -171,20 +182,26 @@ void MetaDC::StrokeInto(Buffer& t, const std::vector<Pair<double>>& pts, bool cl
         }
         return;
     }
+    // One fill of every segment quad and joint disc, all turned the same
+    // way, so that under the nonzero rule each pixel is painted once even
+    // where they overlap: raster operations such as XOR apply once.
+    std::vector<std::vector<Pair<double>>> shapes;
+    shapes.reserve(segments + pts.size());
     for (std::size_t i = 0; i < segments; ++i) {
         const Pair<double> a = pts[i], b = pts[(i + 1) % pts.size()];
         const double len = std::hypot(b.x - a.x, b.y - a.y);
         if (len > 0) {
             const double nx = -(b.y - a.y) / len * w / 2, ny = (b.x - a.x) / len * w / 2;
-            const std::vector<std::vector<Pair<double>>> quad{{{a.x + 0.5 + nx, a.y + 0.5 + ny},
-                                                               {b.x + 0.5 + nx, b.y + 0.5 + ny},
-                                                               {b.x + 0.5 - nx, b.y + 0.5 - ny},
-                                                               {a.x + 0.5 - nx, a.y + 0.5 - ny}}};
-            Charge(FillPolygonsInto(t, quad, FillMode::Winding, c));
+            shapes.push_back({{a.x + 0.5 + nx, a.y + 0.5 + ny},
+                              {b.x + 0.5 + nx, b.y + 0.5 + ny},
+                              {b.x + 0.5 - nx, b.y + 0.5 - ny},
+                              {a.x + 0.5 - nx, a.y + 0.5 - ny}});
         }
     }
-    for (const Pair<double>& p : pts)
-        Charge(FillPolygonsInto(t, {Disc(p, w)}, FillMode::Winding, c));
+    for (const Pair<double>& p : pts) shapes.push_back(Disc(p, w));
+    for (std::vector<Pair<double>>& shape : shapes)
+        if (SignedArea(shape) < 0) std::reverse(shape.begin(), shape.end());
+    Charge(FillPolygonsInto(t, shapes, FillMode::Winding, c));
 }
 
 std::vector<Pair<double>> MetaDC::ToGrid(const std::vector<Pair<double>>& pts) const {
