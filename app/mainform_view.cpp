@@ -87,11 +87,7 @@ bool TMainForm::InsideImage(pixkit::Pair<int> p) const {
 void TMainForm::InvalidateImageRect(int x1, int y1, int x2, int y2) {
     // What a tool repaints is what it may have changed.
     if (history_) history_->MarkDirty({x1, y1, x2 - 1, y2 - 1});
-    const pixkit::Rect r = InvalidationRect(x1, y1, x2, y2, ZoomFactor());
-    // The rectangle counts device pixels; the widget repaints logical ones.
-    const double d = ShowBuf()->DeviceRatio();
-    lastInvalid_ = QRect(QPoint(int(std::floor(r.Left / d)), int(std::floor(r.Top / d))),
-                         QPoint(int(std::ceil(r.Right / d)) - 1, int(std::ceil(r.Bottom / d)) - 1));
+    lastInvalid_ = ShowBuf()->UpdateRectOf(x1, y1, x2, y2);
     ShowBuf()->update(lastInvalid_);
 }
 

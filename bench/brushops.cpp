@@ -2,10 +2,16 @@
 // 2000 x 2000 brush with half its pixels transparent (the whole command:
 // new block, background fill, scale, background to transparent), plain and
 // anti-aliased; Mirror of a 4000 x 3000 brush in place; and one step of the
-// stretch preview (the saved area put back, the new area saved, a 1000 x
-// 1000 brush scaled to 1500 x 1500 into a 4000 x 3000 image). Items are
+// stretch preview, a 1000 x 1000 brush shown at 1500 x 1500 over a 4000 x
+// 3000 image. The view draws that preview: a step is the brush scaled over
+// the image pixels in the view's paint bands as it repaints the rectangle
+// (StretchPreview1000; StretchPreviewPaint1000 adds the copy of the image
+// pixels into the bands that every repaint makes). StretchPreviewSaved1000
+// is the step of the preview drawn into the image instead: the saved area
+// put back, the new area saved, the brush scaled into the image. Items are
 // source pixels, as bench/peers/opencv_brushops.py counts them.
 #include "brushops/transform.h"
+#include "view/stretch.h"
 
 #include <pixkit/buffer.h>
 
@@ -13,7 +19,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 using namespace pixkit;
 
@@ -62,7 +70,7 @@ void Mirror(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 4000 * 3000);
 }
 
-void StretchPreview(benchmark::State& state) {
+void StretchPreviewSaved(benchmark::State& state) {
     Buffer brush, image, saved;
     RandomBrush(brush, 1000, 1000);
     image.Alloc(Pair<int>{4000, 3000});
@@ -74,6 +82,38 @@ void StretchPreview(benchmark::State& state) {
         image.Copy(saved, at, kv::kCopyAll);
         saved.Copy(image, {-at.x, -at.y}, kv::kCopyAll);
         image.Scale(brush, size, at, kv::kBrushTransparent, 0);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 1000 * 1000);
+}
+
+// The view repainting the preview's rectangle at 1:1 in bands of 512 KiB,
+// as it paints, with the overlay composed into each band; withCopy adds
+// the image pixels copied into the band first.
+void StretchPreviewOverlay(benchmark::State& state, bool withCopy) {
+    Buffer brush, image;
+    RandomBrush(brush, 1000, 1000);
+    image.Alloc(Pair<int>{4000, 3000});
+    image.Box(image.Area, 0x00808080);
+    const Pair<int> at{700, 500}, size{1500, 1500};
+    const kv::ViewOverlay overlay{
+        {at.x, at.y, at.x + size.x - 1, at.y + size.y - 1},
+        [&](Buffer& shown) { shown.Scale(brush, size, at, kv::kBrushTransparent, 0); }};
+    const int band = (1 << 19) / (size.x * 4);
+    std::vector<Pixel> scratch(std::size_t(size.x) * std::size_t(band));
+    std::vector<int> cols;
+    Buffer temp;
+    const kv::ZoomRatio one{1, 1};
+    for (int y = at.y; y < at.y + size.y; y += band)
+        kv::StretchToView(image, one, at.x, y, size.x, band, scratch.data(), size.x, cols);
+    for (auto _ : state) {
+        for (int y = at.y; y < at.y + size.y; y += band) {
+            const int rows = std::min(band, at.y + size.y - y);
+            if (withCopy)
+                kv::StretchToView(image, one, at.x, y, size.x, rows, scratch.data(), size.x, cols);
+            kv::ComposeOverlay(overlay, image, one, at.x, y, size.x, rows, scratch.data(), size.x,
+                               cols, temp);
+        }
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * 1000 * 1000);
@@ -100,6 +140,14 @@ BENCHMARK_CAPTURE(ScalePixman, dblaa, 4000, PIXMAN_FILTER_BILINEAR)
     ->Name("Double2000AA/pixman_bilinear")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(Mirror)->Name("Mirror4000x3000/pixkit")->Unit(benchmark::kMillisecond);
-BENCHMARK(StretchPreview)->Name("StretchPreview1000/pixkit")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(StretchPreviewOverlay, overlay, false)
+    ->Name("StretchPreview1000/pixkit")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(StretchPreviewOverlay, paint, true)
+    ->Name("StretchPreviewPaint1000/pixkit")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StretchPreviewSaved)
+    ->Name("StretchPreviewSaved1000/pixkit")
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

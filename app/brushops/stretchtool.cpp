@@ -8,7 +8,6 @@
 #include "paint/painting.h"
 #include "tools/framework.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace kv {
@@ -25,7 +24,7 @@ int ScaleMode() {
 
 P_stretch_brush::P_stretch_brush() {
     Flags = tfOneShot;
-    Undo = 0; // the image is only borrowed for the preview
+    Undo = 0; // the image is never changed
     Clicks = 2;
     HelpContext = 1200;
     Cursor = crCross;
@@ -37,7 +36,7 @@ void P_stretch_brush::Activate() {
 }
 
 void P_stretch_brush::Deactivate(P_icon*) {
-    PutBack();
+    Paint()->HideOverlay();
     Paint()->Stamp.RestoreUnder();
     Paint()->ClearOffset();
 }
@@ -73,27 +72,22 @@ void P_stretch_brush::Show() {
 
 void P_stretch_brush::Hide() {
     Paint()->Stamp.RestoreUnder();
-    PutBack();
+    Paint()->HideOverlay();
 }
 
-// The painting brush scaled straight into the drawing view, after the image
-// under it was saved.
+// The view scales the painting brush over the image pixels as it shows
+// them: a move costs the scaling of the part on screen, and the image is
+// never written.
 void P_stretch_brush::Preview() {
     Painting& paint = *Paint();
     const Pair<int> size = NewSize();
     const Rect r = StretchRect({AnchorX, AnchorY}, size);
     paint.ShowOffset({0, 0}, size);
-    if (!saved_.Save(paint, r)) return;
-    paint.ClipView().Scale(paint.Brush.Painting, size, {r.Left, r.Top}, kBrushTransparent,
-                           ScaleMode());
-    const Buffer& image = paint.Image();
-    paint.Invalidate({std::max(r.Left, image.Area.Left), std::max(r.Top, image.Area.Top),
-                      std::min(r.Right, image.Area.Right), std::min(r.Bottom, image.Area.Bottom)});
-    paint.UpdateNow();
-}
-
-void P_stretch_brush::PutBack() {
-    saved_.PutBack(*Paint());
+    Buffer* brush = &paint.Brush.Painting;
+    paint.ShowOverlay(
+        r, [brush, size, at = Pair<int>{r.Left, r.Top}, mode = ScaleMode()](Buffer& shown) {
+            shown.Scale(*brush, size, at, kBrushTransparent, mode);
+        });
 }
 
 void P_stretch_brush::Press() {

@@ -1,11 +1,11 @@
 // Brush > Stretch: the user sizes the brush with the mouse. The first click
 // fixes the brush's top-left pixel where the brush sits and moves the
-// pointer to its bottom-right pixel; moving shows the stretched brush in the
-// image; the second click makes it the brush. Left of or above the first
-// pixel the brush comes out mirrored.
+// pointer to its bottom-right pixel; moving shows the stretched brush over
+// the image (the view draws it; the image stays as it is); the second click
+// makes it the brush. Left of or above the first pixel the brush comes out
+// mirrored.
 #pragma once
 
-#include "brushops/savedarea.h"
 #include "tools/icon.h"
 
 #include <pixkit/buffer.h>
@@ -32,10 +32,7 @@ class P_stretch_brush : public P_icon {
   private:
     pixkit::Pair<int> NewSize() const;
     void Preview();
-    void PutBack();
     void Apply();
-
-    SavedArea saved_; // the image under the preview
 };
 
 // Width only: the height stays.

@@ -86,6 +86,14 @@ QWidget* Painting::View() const {
     return form_.ShowBuf();
 }
 
+void Painting::ShowOverlay(pixkit::Rect area, std::function<void(pixkit::Buffer&)> draw) {
+    form_.ShowBuf()->ShowOverlay({area, std::move(draw)});
+}
+
+void Painting::HideOverlay() {
+    form_.ShowBuf()->HideOverlay();
+}
+
 const pixkit::Buffer& Painting::Snapshot() const {
     return form_.Undo().Snapshot();
 }

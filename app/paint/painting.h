@@ -53,6 +53,12 @@ class Painting : public PaintSurface {
     double ZoomFactor() const;
     // The view control, for feedback drawn on the screen only.
     QWidget* View() const;
+    // A live preview the view shows over the image's pixels in area without
+    // changing them: draw paints it into the buffer of image pixels it is
+    // handed (see ViewOverlay). Showing repaints at once and replaces the
+    // preview shown before.
+    void ShowOverlay(pixkit::Rect area, std::function<void(pixkit::Buffer&)> draw);
+    void HideOverlay();
     // The undo snapshot: the image before the current action (may be empty).
     const pixkit::Buffer& Snapshot() const;
     // The current image was reallocated (another size): the view follows.

@@ -128,8 +128,49 @@ void TBuffer::PaintRect(QPainter& p, const QRect& r) {
     for (int y = shown.top(); y <= shown.bottom(); y += band) {
         const int rows = std::min(band, shown.bottom() + 1 - y);
         StretchToView(*buffer_, z, shown.left(), y, w, rows, dst, pitch, cols_);
+        ComposeOverlay(overlay_, *buffer_, z, shown.left(), y, w, rows, dst, pitch, cols_,
+                       overlayPixels_);
         p.drawImage(QPointF(shown.left() / d, y / d), scratch_, QRectF(0, 0, w, rows));
     }
+}
+
+QRect TBuffer::UpdateRectOf(int x1, int y1, int x2, int y2) const {
+    const pixkit::Rect r = InvalidationRect(x1, y1, x2, y2, Ratio().Factor());
+    // The rectangle counts device pixels; the widget repaints logical ones.
+    const double d = DeviceRatio();
+    return {QPoint(int(std::floor(r.Left / d)), int(std::floor(r.Top / d))),
+            QPoint(int(std::ceil(r.Right / d)) - 1, int(std::ceil(r.Bottom / d)) - 1)};
+}
+
+namespace {
+
+// The buffer pixels of area (in the buffer's coordinates) as UpdateRectOf
+// takes them; empty when the buffer shows none of them.
+pixkit::Rect ShownPart(const pixkit::Buffer* buffer, pixkit::Rect area) {
+    if (buffer == nullptr) return {0, 0, -1, -1};
+    const pixkit::Rect& a = buffer->Area;
+    return {std::max(area.Left, a.Left) - a.Left, std::max(area.Top, a.Top) - a.Top,
+            std::min(area.Right, a.Right) + 1 - a.Left,
+            std::min(area.Bottom, a.Bottom) + 1 - a.Top};
+}
+
+} // namespace
+
+void TBuffer::ShowOverlay(ViewOverlay overlay) {
+    HideOverlay();
+    overlay_ = std::move(overlay);
+    const pixkit::Rect r = ShownPart(buffer_, overlay_.Area);
+    // A synchronous repaint paints the area the old overlay left as well.
+    if (r.Left < r.Right && r.Top < r.Bottom)
+        repaint(UpdateRectOf(r.Left, r.Top, r.Right, r.Bottom));
+}
+
+void TBuffer::HideOverlay() {
+    if (!OverlayShown()) return;
+    const pixkit::Rect r = ShownPart(buffer_, overlay_.Area);
+    overlay_ = {};
+    if (r.Left < r.Right && r.Top < r.Bottom)
+        update(UpdateRectOf(r.Left, r.Top, r.Right, r.Bottom));
 }
 
 void TBuffer::Track(QPointF pos) {

@@ -9,6 +9,7 @@
 // button while Space is held, pans instead: the hooks see none of it.
 #pragma once
 
+#include "view/stretch.h"
 #include "view/zoom.h"
 
 #include <pixkit/buffer.h>
@@ -43,6 +44,16 @@ class TBuffer : public QWidget {
     void SetZoom(std::uint32_t packed);
     std::uint32_t Zoom() const { return zoom_; }
     ZoomRatio Ratio() const { return RatioOfPacked(zoom_); }
+    // A picture composed over the buffer where the control paints, leaving
+    // the buffer's pixels as they are. Showing one replaces the one shown
+    // before and repaints both areas at once; hiding schedules the repaint.
+    void ShowOverlay(ViewOverlay overlay);
+    void HideOverlay();
+    bool OverlayShown() const { return bool(overlay_.Draw); }
+    // The control's rectangle (logical pixels) to repaint when the buffer's
+    // pixels x1..x2 - 1, y1..y2 - 1 (counted from its corner) change.
+    QRect UpdateRectOf(int x1, int y1, int x2, int y2) const;
+
     // With painting off the control leaves its area as it is.
     void SetPaintEnabled(bool on);
     bool PaintEnabled() const { return paintEnabled_; }
@@ -117,6 +128,8 @@ class TBuffer : public QWidget {
     bool over_ = false;
     QImage scratch_;
     std::vector<int> cols_;
+    ViewOverlay overlay_;
+    pixkit::Buffer overlayPixels_; // the overlay's image pixels at other zooms than 1:1
     bool spaceHeld_ = false;
     Qt::MouseButton panButton_ = Qt::NoButton; // the button of the pan under way
     QPoint panLast_;                           // its last screen position

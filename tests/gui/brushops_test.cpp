@@ -3,10 +3,13 @@
 #include "paintgui.h"
 
 #include "brushops/stretchtool.h"
+#include "brushops/transform.h"
 #include "paint/cuttools.h"
 #include "paint/painttools.h"
+#include "view/zoom.h"
 
 #include <QAction>
+#include <QBackingStore>
 #include <QCursor>
 
 namespace {
@@ -48,6 +51,11 @@ class BrushOpsGui : public PaintGui {
         PaintGui::TearDown();
     }
 };
+
+// What the view shows.
+QImage Shown(kv::TMainForm& form) {
+    return form.ShowBuf()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 // Nearest sample of n source pixels drawn as m: (i + 1/2) times the step
 // n / m, which is rounded down to 32 fraction bits.
@@ -118,19 +126,23 @@ TEST_F(BrushOpsGui, StretchPreviewsMirrorsAndLeavesNoTrace) {
         MakeBrush(form);
         const auto original = PixelsOf(brush.Brush);
         const auto before = Pixels(form);
+        fw.HideFeedback();
+        const QImage shownBefore = Shown(form);
 
         // The first click fixes the top-left pixel under the left-top
-        // handle and moves the pointer to the bottom-right one; Esc while
-        // the preview shows leaves image and brush as they were.
+        // handle and moves the pointer to the bottom-right one; the preview
+        // shows (over the image, which stays as it was); Esc leaves image,
+        // view and brush as they were.
         form.MenuCommand("Both3")->trigger();
         Click(form, {20, 20});
         EXPECT_EQ(fw.ImagePos, (Pair<int>{24, 23}));
         Move(form, {30, 30});
-        EXPECT_FALSE(Pixels(form) == before) << "no preview";
+        EXPECT_NE(Shown(form), shownBefore) << "no preview";
         QTest::keyClick(&form, Qt::Key_Escape);
         EXPECT_EQ(fw.Current, kv::PenContTool());
         fw.HideFeedback();
         EXPECT_TRUE(Pixels(form) == before);
+        EXPECT_EQ(Shown(form), shownBefore);
         EXPECT_EQ(PixelsOf(brush.Brush), original);
 
         // Left of and above the first pixel: mirrored both ways, one pixel
@@ -162,6 +174,85 @@ TEST_F(BrushOpsGui, StretchPreviewsMirrorsAndLeavesNoTrace) {
         EXPECT_TRUE(brush.Settings.UserBrush);
         fw.HideFeedback();
         EXPECT_TRUE(Pixels(form) == before);
+    });
+}
+
+// What the window shows: the offscreen platform paints into an image.
+QImage OnScreen(kv::TMainForm& form) {
+    return static_cast<QImage*>(form.backingStore()->paintDevice())
+        ->convertToFormat(QImage::Format_RGB32);
+}
+
+// The window shows picture (image coordinates) in the view at zoom r.
+void ExpectOnScreen(kv::TMainForm& form, const pixkit::Buffer& picture, kv::ZoomRatio r) {
+    QCoreApplication::processEvents();
+    const QImage screen = OnScreen(form);
+    const QPoint corner = form.ShowBuf()->mapTo(&form, QPoint(0, 0));
+    int wrong = 0;
+    for (int vy = 0; vy < kv::MappedViewExtent(picture.Height(), r); ++vy)
+        for (int vx = 0; vx < kv::MappedViewExtent(picture.Width(), r); ++vx) {
+            const Pair<int> p{kv::ViewToImageCoord(vx, r), kv::ViewToImageCoord(vy, r)};
+            const QRgb got = screen.pixel(corner + QPoint(vx, vy));
+            if (got != (*picture.At(p.x, p.y) | 0xFF000000u) && wrong++ == 0)
+                ADD_FAILURE() << "view " << vx << "," << vy << " image " << p.x << "," << p.y;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+// While the stretch previews, the image keeps its pixels, and the window
+// shows exactly what drawing the scaled brush into the image would show:
+// plain and anti-aliased (whose edges blend with the image pixels below),
+// cut at the image's edges, at 1:1, enlarged and reduced, and with nothing
+// left of the previous position after a move.
+TEST_F(BrushOpsGui, StretchPreviewIsShownOverAnUntouchedImage) {
+    RunPainting([this](kv::TMainForm& form) {
+        ASSERT_TRUE(form.Docs().AllocBlack(0, 60, 40));
+        form.SelectImage(0);
+        kv::UDBuffer& image = form.Docs().CurrentImage();
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x)
+                *image.At(x, y) = Pixel(x * 0x040000 + y * 0x000600 + 0x55);
+        form.RefreshView();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        kv::BrushState& brush = form.Paintbox().Brush;
+        kv::ToolFramework& fw = form.ToolFw();
+        Select(form, kv::PenContTool());
+        const auto before = Pixels(form);
+        // (menu command, handle, first click, a move, the last move): the
+        // centred handle puts the brush's corner left of and above the
+        // image; the width-only stretch near the bottom reaches below it.
+        struct Case {
+            const char* command;
+            kv::BrushHandle handle;
+            Pair<int> click, first, last;
+        };
+        const Case cases[] = {{"Both3", kv::bhCentre, {0, 0}, {20, 16}, {12, 10}},
+                              {"Width3", kv::bhLeftTop, {44, 38}, {20, 38}, {30, 38}}};
+        for (const bool antiAlias : {false, true})
+            for (const int position : {1, 3, -2})
+                for (const Case& c : cases) {
+                    SCOPED_TRACE(testing::Message() << c.command << " zoom " << position
+                                                    << " anti-alias " << antiAlias);
+                    if (form.Prefs().AntiAlias != antiAlias) form.ToggleAntiAlias();
+                    form.MaxSize()->SetPosition(position);
+                    form.ApplyZoom();
+                    MakeBrush(form);
+                    brush.Settings.Handle = c.handle;
+                    form.MenuCommand(c.command)->trigger();
+                    Click(form, c.click);
+                    Move(form, c.first);
+                    Move(form, c.last);
+                    const auto& tool = *static_cast<kv::P_stretch_brush*>(fw.Current);
+                    const Pair<int> size{tool.NewWidth(c.last.x), tool.NewHeight(c.last.y)};
+                    const pixkit::Rect r = kv::StretchRect({tool.AnchorX, tool.AnchorY}, size);
+                    pixkit::Buffer drawn;
+                    kv::CloneBuffer(drawn, image);
+                    drawn.Scale(brush.Painting, size, {r.Left, r.Top}, T, antiAlias ? 1 : 0);
+                    EXPECT_TRUE(Pixels(form) == before);
+                    ExpectOnScreen(form, drawn, form.ShowBuf()->Ratio());
+                    QTest::keyClick(&form, Qt::Key_Escape);
+                    ExpectOnScreen(form, image, form.ShowBuf()->Ratio());
+                }
     });
 }
 
