@@ -186,6 +186,33 @@ void EachRow(Pixel* d, std::ptrdiff_t dPitch, std::size_t w, int rows, Pixel key
     });
 }
 
+// The pixels of line over d, the key letting d show.
+PIXKIT_VECTOR_BODY void OverRowBody(Pixel* __restrict d, const Pixel* __restrict line,
+                                    std::size_t w, Pixel key) {
+    for (std::size_t j = 0; j < w; ++j) d[j] = Pick(line[j], key, d[j]);
+}
+PIXKIT_VECTOR_DISPATCH(OverRow,
+                       (Pixel* __restrict d, const Pixel* __restrict line, std::size_t w,
+                        Pixel key),
+                       OverRowBody, (d, line, w, key))
+
+// Keyed rows sampled through a table: each distinct source row is sampled
+// once into a scratch row (a plain gather, without the key), which is then
+// laid over every target row that repeats it by a vector loop.
+void KeyedRows(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, const Offsets& xs,
+               const Offsets& ys, PlainColumns cols, Pixel key) {
+    const std::size_t w = xs.size();
+    const int rows = int(ys.size());
+    ForRows(rows, std::int64_t(w) * rows, [&](int first, int last) {
+        std::vector<Pixel> line(w);
+        for (int r = first; r < last; ++r) {
+            if (r == first || ys[r] != ys[r - 1])
+                PlainRowBy(cols, line.data(), s + ys[r], xs, NoKey);
+            OverRow(d + r * dPitch, line.data(), w, key);
+        }
+    });
+}
+
 // Target pixel i samples floor((i + 1/2) * step), computed as
 // ((2i + 1) * step) >> 1 = i * step + (step >> 1).
 void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t sPitch,
@@ -197,6 +224,10 @@ void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
                               : Doubling(xs, odd)
                                   ? (odd ? PlainColumns::DoublingOdd : PlainColumns::Doubling)
                                   : PlainColumns::Table;
+    if (key != NoKey && cols != PlainColumns::EverySecond) {
+        KeyedRows(d, dPitch, s, xs, ys, cols, key);
+        return;
+    }
     // A row sampled from the same source row as the row above repeats it.
     EachRow(
         d, dPitch, xs.size(), int(ys.size()), key, [&](int r) { return ys[r] == ys[r - 1]; },
