@@ -116,9 +116,6 @@ struct Quantizer {
 // Quantizes a block (natural order), rounding halves away from zero;
 // returns bit r * 8 + c set for each non-zero coefficient (r, c).
 std::uint64_t Quantize(const std::int32_t* dct, const float* recip, std::int32_t* out) {
-#if PIXKIT_HAS_AVX2_TARGET
-    if (UseAvx2()) return QuantizeAvx2(dct, recip, out);
-#endif
     std::uint64_t nonzero = 0;
     for (int k = 0; k < 64; ++k) {
         const float x = float(dct[k]) * recip[k];
@@ -126,6 +123,16 @@ std::uint64_t Quantize(const std::int32_t* dct, const float* recip, std::int32_t
         nonzero |= std::uint64_t(out[k] != 0) << k;
     }
     return nonzero;
+}
+
+// The forward DCT and quantization of a block, as Quantize.
+std::uint64_t Transform(const std::int32_t* samples, const float* recip, std::int32_t* out) {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return ForwardDctQuantizeAvx2(samples, recip, out);
+#endif
+    alignas(32) std::int32_t dct[64];
+    ForwardDCT(samples, dct);
+    return Quantize(dct, recip, out);
 }
 
 // The positions of the non-zero coefficients in zig-zag order, from those
@@ -211,10 +218,9 @@ std::uint32_t ValueBits(int v, int n) {
 }
 
 void EncodeBlock(BitSink& bits, Channel& ch, const std::int32_t* samples) {
-    alignas(32) std::int32_t dct[64], q[64];
-    ForwardDCT(samples, dct);
+    alignas(32) std::int32_t q[64];
     // The AC coefficients in zig-zag order, a bit per non-zero one.
-    std::uint64_t nonzero = kZigZagBits(Quantize(dct, ch.Q->Recip, q)) & ~std::uint64_t(1);
+    std::uint64_t nonzero = kZigZagBits(Transform(samples, ch.Q->Recip, q)) & ~std::uint64_t(1);
     const int diff = q[0] - ch.Pred;
     ch.Pred = q[0];
     const int dn = BitCount(diff < 0 ? -diff : diff);

@@ -23,14 +23,14 @@ void ConvertYCbCrAvx2(const std::uint8_t* y, const std::uint8_t* cb, const std::
                       Pixel* out, int n);
 void ConvertYCbCrPortable(const std::uint8_t* y, const std::uint8_t* cb, const std::uint8_t* cr,
                           Pixel* out, int n);
-// The encoder's quantization (jpeg_encode.cpp): the quantized block and a
-// bit per non-zero coefficient in natural order.
+// The encoder's forward DCT and quantization (jpeg_encode.cpp) in one: the
+// quantized block and a bit per non-zero coefficient in natural order.
 // ForwardDCT of jpeg.h. The encoder's blocks (in, out, y, cb, cr, dct,
 // recip) are 32-byte aligned.
 void ForwardDCTAvx2(const std::int32_t* in, std::int32_t* out);
 // The encoder's colour conversion of 8 x 8 pixels (jpeg_encode.cpp).
 void ConvertBlockAvx2(const Pixel* p, int pitch, std::int32_t* y, std::int32_t* cb,
                       std::int32_t* cr);
-std::uint64_t QuantizeAvx2(const std::int32_t* dct, const float* recip, std::int32_t* out);
+std::uint64_t ForwardDctQuantizeAvx2(const std::int32_t* in, const float* recip, std::int32_t* out);
 
 } // namespace pixkit::jpeg
