@@ -17,6 +17,9 @@ def rates(folder):
             continue
         for bench in data.get("benchmarks", []):
             name = bench.get("run_name", bench.get("name", ""))
+            # Google Benchmark appends how it timed the case.
+            for timing in ("/process_time", "/real_time"):
+                name = name.replace(timing, "")
             if bench.get("aggregate_name") or "items_per_second" not in bench:
                 continue
             case, _, who = name.rpartition("/")
