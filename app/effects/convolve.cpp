@@ -3,6 +3,7 @@
 #include "effects/convolve_rows.h"
 
 #include <pixkit/threads.h>
+#include <pixkit/vector_level.h>
 
 #include <algorithm>
 #include <bit>
@@ -84,7 +85,8 @@ struct Convolution::Rows {
 };
 
 Convolution::Convolution(const FilterKernel& kernel, RowLoop loop)
-    : vector_(loop == RowLoop::Best && convolve::VectorUnitPresent()) {
+    : vector_(loop == RowLoop::Best && convolve::VectorUnitPresent() &&
+              pixkit::ActiveVectorLevel() == pixkit::VectorLevel::Avx2) {
     bool ring = false;
     for (int i = 0; i < kFilterCells; ++i) {
         const int row = i / 5, col = i % 5;

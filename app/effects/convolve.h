@@ -35,8 +35,9 @@ struct FilterKernel {
     bool operator==(const FilterKernel&) const = default;
 };
 
-// The inner loop: the vector one where the processor has AVX2 and FMA, or
-// the generic one (tests check both).
+// The inner loop: the vector one where the processor has AVX2 and FMA and
+// pixkit's vector level (pixkit/vector_level.h) allows AVX2, or the generic
+// one (tests check both).
 enum class RowLoop { Best, Generic };
 
 class Convolution {
