@@ -99,6 +99,9 @@ inline constexpr char SaveCustomFilter[] = "Save Custom Filter";
 // Filter Factory.
 inline constexpr char NotValidFF[] = "NotValidFF";
 inline constexpr char CantSaveComp[] = "CantSaveComp";
+// Make refuses a filter with a syntax error, or one too long for a component.
+inline constexpr char CantMakeSyntax[] = "CantMakeSyntax";
+inline constexpr char CantMakeTooBig[] = "CantMakeTooBig";
 inline constexpr char FilterFactoryFiles[] = "Filter Factory Source (*.AFS)";
 inline constexpr char LoadFilterFactory[] = "Load Filter Factory";
 inline constexpr char SaveFilterFactory[] = "Save Filter Factory";
@@ -135,9 +138,10 @@ inline constexpr std::string_view kMessageKeys[] = {
     SaveFastPalette, Redo, RecoverAsk, RecoverBad, ShelfPin, ShelfUnpin, ShelfRemove,
     // Brushes, components, filters
     "NoMem", "BrTooBig", StretchZero, ErrKVC, ErrKVC2, Browse, CompsRefused, "HelpFile",
-    "CantOpenFilter", "CantSaveFilter", "NotValidFF", "CantSaveComp", "&Preview", "&Stop",
-    CustomFilterFiles, LoadCustomFilter, SaveCustomFilter, FilterFactoryFiles, LoadFilterFactory,
-    SaveFilterFactory, ComponentFiles, SaveComponent, RasterFontMark,
+    "CantOpenFilter", "CantSaveFilter", "NotValidFF", "CantSaveComp", CantMakeSyntax,
+    CantMakeTooBig, "&Preview", "&Stop", CustomFilterFiles, LoadCustomFilter, SaveCustomFilter,
+    FilterFactoryFiles, LoadFilterFactory, SaveFilterFactory, ComponentFiles, SaveComponent,
+    RasterFontMark,
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", ImgBr,

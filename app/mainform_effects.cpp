@@ -6,6 +6,7 @@
 #include "effects/customfilter.h"
 #include "effects/effecthost.h"
 #include "effects/fffilter.h"
+#include "effects/ffmakecmd.h"
 #include "history.h"
 #include "tools/builtin.h"
 #include "tools/framework.h"
@@ -91,6 +92,9 @@ void TMainForm::ConnectEffects() {
     auto* host = static_cast<FormEffectHost*>(effectHost_.get());
     connect(factory, &QAction::triggered, this,
             [this, host] { tools_->SelectTool(&host->FilterFactory, true, -1); });
+    host->FilterFactory.Make = [this](TFFactForm& form) {
+        MakeFromFactory(form, *components_, context_.ProgramDir);
+    };
 }
 
 // The scan, the component icon and the Effects menu; one message lists the

@@ -12,6 +12,7 @@
 #include <QMenu>
 
 #include <cstring>
+#include <filesystem>
 
 namespace kv {
 
@@ -39,6 +40,7 @@ QPixmap IconPixmap(const pixkit::Buffer& b) {
 ComponentTools::ComponentTools(EffectHost& host) : Effect(host, Comps), Brush(host, Comps) {}
 
 void ComponentTools::Scan(const std::vector<std::string>& roots) {
+    roots_ = roots;
     Comps = ScanComponents(roots, [](const std::string& line) { LogLine(line); });
 }
 
@@ -57,6 +59,8 @@ bool ComponentTools::RegisterIcons(ToolFramework& tools) {
 }
 
 void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& choose) {
+    effects_ = effects;
+    choose_ = choose;
     std::vector<QMenu*> folders(Comps.Folders.size(), nullptr);
     auto menuOf = [&](int folder) -> QMenu* {
         if (folder < 0) return effects;
@@ -86,6 +90,35 @@ void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& c
         AddItem(m, browse);
         m->addSeparator();
     }
+}
+
+bool ComponentTools::Add(const std::string& file) {
+    const std::optional<int> folder = FolderOfFile(roots_, file, Comps);
+    if (!folder || effects_ == nullptr) return false;
+    ComponentRecord rec;
+    KvcRunner runner;
+    if (!DescribeComponent(runner, file, rec).empty()) return false;
+    rec.Folder = *folder;
+    std::error_code ec;
+    auto& all = Comps.Components;
+    const auto same = std::find_if(all.begin(), all.end(), [&](const ComponentRecord& r) {
+        return std::filesystem::equivalent(r.File, file, ec);
+    });
+    if (same != all.end())
+        *same = std::move(rec);
+    else if (static_cast<int>(all.size()) < kMaxComponents)
+        all.push_back(std::move(rec));
+    else
+        return false;
+    // The menu is made again; the old folder menus go with their items.
+    for (QAction* a : effects_->actions())
+        if (QMenu* m = a->menu(); m != nullptr && m->parent() == effects_) {
+            m->setParent(nullptr);
+            m->deleteLater();
+        }
+    effects_->clear();
+    BuildMenu(effects_, choose_);
+    return true;
 }
 
 void ComponentTools::ReportProblems() const {

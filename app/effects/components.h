@@ -34,6 +34,16 @@ class ComponentTools {
     void BuildMenu(QMenu* effects, const std::function<void(int)>& choose);
     // One message naming every component that could not be used.
     void ReportProblems() const;
+    // A component file written while the program runs (by Make): loaded,
+    // described and put into the Effects menu at once, in place of the
+    // entry of the same file if there is one. False when the file is not
+    // below a component folder or cannot be used.
+    bool Add(const std::string& file);
+
+  private:
+    std::vector<std::string> roots_;
+    QMenu* effects_ = nullptr;
+    std::function<void(int)> choose_;
 };
 
 } // namespace kv

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace kv {
 
@@ -18,13 +19,6 @@ struct Scanner {
     KvcRunner Runner;
     const std::function<void(const std::string&)>& Log;
     bool Full = false;
-
-    int FolderIndex(const std::string& caption) {
-        const auto it = std::find(Result.Folders.begin(), Result.Folders.end(), caption);
-        if (it != Result.Folders.end()) return static_cast<int>(it - Result.Folders.begin());
-        Result.Folders.push_back(caption);
-        return static_cast<int>(Result.Folders.size()) - 1;
-    }
 
     void Problem(const std::string& file, const std::string& reason) {
         Log(file + " refused: " + reason + ".");
@@ -39,17 +33,12 @@ struct Scanner {
         }
         const std::string name = file.string();
         Log(name + " found.");
-        KvcRunner::Loaded loaded;
-        if (!Runner.Load(name, loaded)) return Problem(name, Runner.Failure());
         ComponentRecord rec;
-        rec.File = name;
-        rec.Folder = folder;
-        const std::string why = ParseDescription(loaded.Desc, rec.Desc);
+        const std::string why = DescribeComponent(Runner, name, rec);
         if (!why.empty()) return Problem(name, why);
-        if (!rec.Desc.Icon.empty() && loaded.Icon.empty())
+        if (!rec.Desc.Icon.empty() && rec.Icon.empty())
             Log(name + ": its icon " + rec.Desc.Icon + " is missing.");
-        rec.Icon = std::move(loaded.Icon);
-        rec.Values = rec.Desc.Defaults;
+        rec.Folder = folder;
         Result.Components.push_back(std::move(rec));
     }
 
@@ -68,12 +57,44 @@ struct Scanner {
         for (const fs::path& f : files) Component(f, folder);
         for (const fs::path& d : dirs) {
             Log(d.string() + ": directory found.");
-            Folder(d, FolderIndex(FolderCaption(d.filename().string())));
+            Folder(d, FolderIndex(Result, FolderCaption(d.filename().string())));
         }
     }
 };
 
 } // namespace
+
+std::string DescribeComponent(KvcRunner& runner, const std::string& file, ComponentRecord& rec) {
+    KvcRunner::Loaded loaded;
+    if (!runner.Load(file, loaded)) return runner.Failure();
+    rec.File = file;
+    const std::string why = ParseDescription(loaded.Desc, rec.Desc);
+    if (!why.empty()) return why;
+    rec.Icon = std::move(loaded.Icon);
+    rec.Values = rec.Desc.Defaults;
+    return {};
+}
+
+int FolderIndex(ScanResult& result, const std::string& caption) {
+    const auto it = std::find(result.Folders.begin(), result.Folders.end(), caption);
+    if (it != result.Folders.end()) return static_cast<int>(it - result.Folders.begin());
+    result.Folders.push_back(caption);
+    return static_cast<int>(result.Folders.size()) - 1;
+}
+
+std::optional<int> FolderOfFile(const std::vector<std::string>& roots, const std::string& file,
+                                ScanResult& result) {
+    std::error_code ec;
+    const fs::path dir = fs::weakly_canonical(fs::path(file).parent_path(), ec);
+    for (const std::string& root : roots) {
+        const fs::path top = fs::weakly_canonical(root, ec);
+        if (dir == top) return -1;
+        const fs::path rel = dir.lexically_relative(top);
+        if (!rel.empty() && *rel.begin() != "..")
+            return FolderIndex(result, FolderCaption(dir.filename().string()));
+    }
+    return std::nullopt;
+}
 
 std::string FolderCaption(const std::string& name) {
     std::string out = name;

@@ -7,10 +7,13 @@
 #include "effects/kvcdesc.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kv {
+
+class KvcRunner;
 
 inline constexpr int kMaxComponents = 128;
 
@@ -37,6 +40,16 @@ std::string FolderCaption(const std::string& name);
 // The component folders in scan order: "Comps" in the program folder, then
 // the user's folder $XDG_DATA_HOME/vellumatic/Comps (~/.local/share/...).
 std::vector<std::string> ComponentRoots(const std::string& programDir);
+// Loads one component in runner and describes it into rec (file,
+// description, icon, default values). Empty on success, else why the file
+// cannot be used.
+std::string DescribeComponent(KvcRunner& runner, const std::string& file, ComponentRecord& rec);
+// The index of the folder shown as caption, added when new.
+int FolderIndex(ScanResult& result, const std::string& caption);
+// The folder a component file below one of the roots belongs to (-1: the
+// root itself), as the scan would sort it; nothing outside the roots.
+std::optional<int> FolderOfFile(const std::vector<std::string>& roots, const std::string& file,
+                                ScanResult& result);
 // Scans the roots; log gets a line per folder, file and problem.
 ScanResult ScanComponents(const std::vector<std::string>& roots,
                           const std::function<void(const std::string&)>& log);

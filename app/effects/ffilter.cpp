@@ -22,6 +22,8 @@ FilterStep::FilterStep(const Channels& programs, const Sliders& sliders,
         for (const Instr& i : p.Code)
             if (i.Code == Op::Rnd || i.Code == Op::Put || i.Code == Op::Get) parallel_ = false;
     }
+    channels_ = (uses_ & (kUsesR | kUsesG | kUsesB | kUsesI | kUsesU | kUsesV)) != 0;
+    polar_ = (uses_ & (kUsesD | kUsesM)) != 0;
     env_->Source = source;
     env_->Stride = sourceStride;
     env_->W = width;
@@ -39,34 +41,41 @@ void FilterStep::BandRows(int top, int bottom) const {
     RowsWith(e, top, bottom);
 }
 
+void FilterStep::Row(int y, int left, int right, std::uint32_t* out) {
+    RowWith(*env_, y, left, right, out);
+}
+
 void FilterStep::RowsWith(Env& e, int top, int bottom) const {
-    const bool channels = (uses_ & (kUsesR | kUsesG | kUsesB | kUsesI | kUsesU | kUsesV)) != 0;
-    const bool polar = (uses_ & (kUsesD | kUsesM)) != 0;
-    for (int y = std::max(top, 0); y <= bottom && y < e.H; ++y) {
-        const std::uint32_t* s = e.Source + y * e.Stride;
-        std::uint32_t* d = destination_.First + y * destination_.Stride;
-        e.y = y;
-        for (int x = 0; x < e.W; ++x) {
-            e.x = x;
-            if (channels) {
-                const std::uint32_t p = s[x];
-                e.r = std::int32_t(p >> 16 & 0xFF);
-                e.g = std::int32_t(p >> 8 & 0xFF);
-                e.b = std::int32_t(p & 0xFF);
-                if (uses_ & kUsesI) e.i = (76 * e.r + 150 * e.g + 29 * e.b) >> 8;
-                if (uses_ & kUsesU) e.u = (56 * e.b - 37 * e.g - 19 * e.r) >> 8;
-                if (uses_ & kUsesV) e.v = (78 * e.r - 65 * e.g - 13 * e.b) >> 8;
-            }
-            if (polar) {
-                const std::int64_t dx = 2 * std::int64_t(x) - e.W, dy = 2 * std::int64_t(y) - e.H;
-                if (uses_ & kUsesD) e.d = Direction(dx, dy);
-                if (uses_ & kUsesM) e.m = Magnitude(dx, dy) >> 1;
-            }
-            const std::uint32_t red = Clamped(Evaluate(programs_[0], e));
-            const std::uint32_t green = Clamped(Evaluate(programs_[1], e));
-            const std::uint32_t blue = Clamped(Evaluate(programs_[2], e));
-            d[x] = red << 16 | green << 8 | blue;
+    for (int y = std::max(top, 0); y <= bottom && y < e.H; ++y)
+        RowWith(e, y, 0, e.W - 1, destination_.First + y * destination_.Stride);
+}
+
+void FilterStep::RowWith(Env& e, int y, int left, int right, std::uint32_t* out) const {
+    // Copies in registers: Evaluate is out of line, so members are reloaded.
+    const std::uint32_t uses = uses_;
+    const bool channels = channels_, polar = polar_;
+    const std::uint32_t* s = e.Source + y * e.Stride;
+    e.y = y;
+    for (int x = left; x <= right; ++x) {
+        e.x = x;
+        if (channels) {
+            const std::uint32_t p = s[x];
+            e.r = std::int32_t(p >> 16 & 0xFF);
+            e.g = std::int32_t(p >> 8 & 0xFF);
+            e.b = std::int32_t(p & 0xFF);
+            if (uses & kUsesI) e.i = (76 * e.r + 150 * e.g + 29 * e.b) >> 8;
+            if (uses & kUsesU) e.u = (56 * e.b - 37 * e.g - 19 * e.r) >> 8;
+            if (uses & kUsesV) e.v = (78 * e.r - 65 * e.g - 13 * e.b) >> 8;
         }
+        if (polar) {
+            const std::int64_t dx = 2 * std::int64_t(x) - e.W, dy = 2 * std::int64_t(y) - e.H;
+            if (uses & kUsesD) e.d = Direction(dx, dy);
+            if (uses & kUsesM) e.m = Magnitude(dx, dy) >> 1;
+        }
+        const std::uint32_t red = Clamped(Evaluate(programs_[0], e));
+        const std::uint32_t green = Clamped(Evaluate(programs_[1], e));
+        const std::uint32_t blue = Clamped(Evaluate(programs_[2], e));
+        out[x] = red << 16 | green << 8 | blue;
     }
 }
 

@@ -38,6 +38,10 @@ class FilterStep {
 
     // Filters rows top..bottom (inclusive), which callers run in order.
     void Rows(int top, int bottom);
+    // Filters columns left..right (inclusive, within the image) of row y
+    // into out[left..right]: out is where the row's first pixel goes. In
+    // order with Rows.
+    void Row(int y, int left, int right, std::uint32_t* out);
     int Width() const { return env_->W; }
     int Height() const { return env_->H; }
 
@@ -54,9 +58,11 @@ class FilterStep {
 
   private:
     void RowsWith(Env& e, int top, int bottom) const;
+    void RowWith(Env& e, int y, int left, int right, std::uint32_t* out) const;
 
     const Channels& programs_;
     std::uint32_t uses_ = 0;
+    bool channels_ = false, polar_ = false; // which per-pixel inputs are read
     bool parallel_ = true;
     int cost_ = 0;
     PixelRows destination_;

@@ -2,17 +2,24 @@
 // channel's "!" whose click selects from the error on, a slider moves the
 // instant preview, Enter in a memo starts a new line, OK applies and Undo
 // restores, Cancel and Escape leave the image, a stopped run changes
-// nothing, and .afs files load and save through the dialog.
+// nothing, .afs files load and save through the dialog, and Make writes a
+// component that joins the Effects menu and gives the dialog's pixels.
 #include "harness.h"
 
+#include "effects/component.h"
+#include "effects/components.h"
 #include "effects/ffactform.h"
 #include "effects/fffilter.h"
+#include "effects/ffmake.h"
+#include "effects/ffpayload.h"
+#include "effects/kvcrunner.h"
 #include "keys.h"
 #include "tools/framework.h"
 #include "undo.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -78,6 +85,40 @@ class FilterFactoryGui : public KvTest {
 
     kv::P_FF_filter* tool_ = nullptr;
     std::vector<Pixel> original_;
+};
+
+// Make needs the template beside the program and a runner for the new
+// component; the program's "Comps" exists, so the save dialog opens there.
+class FilterFactoryMake : public FilterFactoryGui {
+  protected:
+    void SetUp() override {
+        FilterFactoryGui::SetUp();
+        comps_ = fs::path(programDir_) / "Comps";
+        fs::create_directories(comps_ / "tests");
+        fs::copy_file(fs::path(VM_BIN_DIR) / kv::ff::kTemplateName,
+                      fs::path(programDir_) / kv::ff::kTemplateName);
+        kv::RunnerProgramOverride() = VM_BIN_DIR "/kvcrun";
+    }
+    // Every Save of the dialog answers next and is counted.
+    void AnswerSave(TFFactForm* d) {
+        d->Dialogs.Save = [this](const kv::SaveRequest& r) {
+            asked_.push_back(r);
+            return std::optional<kv::SaveChoice>(kv::SaveChoice{next_.string(), 1});
+        };
+    }
+    static const kv::ComponentRecord* Find(kv::TMainForm& form, const std::string& name,
+                                           int* index = nullptr) {
+        const auto& all = form.Components().Comps.Components;
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].Desc.Name == name) {
+                if (index) *index = int(i);
+                return &all[i];
+            }
+        return nullptr;
+    }
+
+    fs::path comps_, next_;
+    std::vector<kv::SaveRequest> asked_;
 };
 
 TEST_F(FilterFactoryGui, EditPreviewApplyUndoAndLeave) {
@@ -226,6 +267,151 @@ TEST_F(FilterFactoryGui, LoadAndSaveFiles) {
         Btn(d, "SaveBtn")->click();
         ASSERT_EQ(shown_.size(), 1u);
         EXPECT_EQ(shown_[0].Text, key::CantSaveFilter);
+        Btn(d, "CancelBtn")->click();
+    });
+}
+
+// The made file is a component the scan lists with the dialog's title,
+// author and captioned sliders; it joins the Effects menu at once; run in
+// the runner with other slider values it gives what OK gives with them:
+// rnd from seed 0, the cells, src, d, m and the uncaptioned sliders.
+TEST_F(FilterFactoryMake, MadeComponentIsListedAndGivesTheDialogsPixels) {
+    Run({}, [this](kv::TMainForm& form) {
+        PrepareImage(form);
+        TFFactForm* d = Open(form);
+        ASSERT_NE(d, nullptr);
+        AnswerSave(d);
+        kv::ff::Definition def;
+        def.Expressions = {"255 - c + ctl(2)", "src(x+ctl(0)-128,y,z)*3/4+(i>>2)",
+                           "put(rnd(0, ctl(1)), x & 3),\n(d + m) * ctl(5) / 64 + 128 ^ get(x & 3)",
+                           ""};
+        def.Sliders = {140, 77, 30, 0, 0, 200, 0, 9};
+        def.Captions[0] = "Shift";
+        def.Captions[5] = "Depth, strong";
+        def.Captions[6] = "  ";
+        def.Title = "Made Filter", def.Author = "Tester", def.Copyright = "(c) Nobody";
+        d->SetDefinition(def);
+        next_ = comps_ / "tests" / "made";
+        Btn(d, "MakeBtn")->click();
+        EXPECT_TRUE(shown_.empty()) << shown_[0].Text;
+        ASSERT_EQ(asked_.size(), 1u);
+        EXPECT_EQ(asked_[0].Directory, comps_.string());
+        EXPECT_EQ(asked_[0].FileName, "Made Filter.kvc");
+
+        const kv::ScanResult scan =
+            kv::ScanComponents({comps_.string()}, [](const std::string&) {});
+        ASSERT_EQ(scan.Components.size(), 1u);
+        const kv::ComponentDesc& desc = scan.Components[0].Desc;
+        EXPECT_EQ(scan.Components[0].File, (comps_ / "tests" / "made.kvc").string());
+        EXPECT_EQ(desc.Name, "Made Filter");
+        EXPECT_EQ(desc.Contact, "Tester");
+        EXPECT_EQ(desc.Copyright, "(c) Nobody");
+        EXPECT_TRUE(desc.InstantPreview() && desc.PreviewButton());
+        EXPECT_EQ(desc.Params[0].Label, "Shift");
+        EXPECT_EQ(desc.Params[1].Label, "Depth; strong");
+        EXPECT_EQ(desc.Params[2].Kind, 0) << "a blank caption makes no parameter";
+        for (int k : {0, 1}) {
+            EXPECT_EQ(desc.Params[std::size_t(k)].Kind, 5);
+            EXPECT_EQ(desc.Params[std::size_t(k)].Max, 255);
+        }
+        EXPECT_EQ(desc.Defaults[0].Int, 140);
+        EXPECT_EQ(desc.Defaults[1].Int, 200);
+
+        int index = -1;
+        const kv::ComponentRecord* rec = Find(form, "Made Filter", &index);
+        ASSERT_NE(rec, nullptr) << "the new component is in the menu at once";
+        auto* item = form.findChild<QAction*>(QString("Component%1").arg(index));
+        ASSERT_NE(item, nullptr);
+        auto* folder = qobject_cast<QMenu*>(item->parent());
+        ASSERT_NE(folder, nullptr);
+        EXPECT_EQ(folder->title(), "&Tests");
+
+        // The component with its sliders moved, and OK with the same values.
+        kv::ComponentRecord moved = *rec;
+        moved.Values[0].Int = 90;
+        moved.Values[1].Int = 17;
+        d->Slider(0)->setValue(90);
+        d->Slider(5)->setValue(17);
+        pixkit::Buffer made;
+        std::string error;
+        ASSERT_TRUE(kv::RunComponentOnPicture(moved, form.Docs().CurrentImage(), made, error))
+            << error;
+        kv::ff::RandomSeed() = 0;
+        Btn(d, "OkBtn")->click();
+        ASSERT_FALSE(d->isVisible());
+        ASSERT_NE(PixelsOf(form.Docs().CurrentImage()), original_);
+        EXPECT_EQ(PixelsOf(made), PixelsOf(form.Docs().CurrentImage()));
+
+        // Made again under another title: the same entry, renamed.
+        const std::size_t count = form.Components().Comps.Components.size();
+        d = Open(form);
+        d->findChild<QLineEdit*>("Title")->setText("Remade");
+        Btn(d, "MakeBtn")->click();
+        EXPECT_EQ(form.Components().Comps.Components.size(), count);
+        EXPECT_NE(Find(form, "Remade"), nullptr);
+        EXPECT_EQ(Find(form, "Made Filter"), nullptr);
+        Btn(d, "CancelBtn")->click();
+    });
+}
+
+// Refused definitions and files leave no file behind and the old one as it
+// was; the save dialog is not asked when the definition cannot be made.
+TEST_F(FilterFactoryMake, RefusalsLeaveNoFile) {
+    std::ofstream(comps_ / "old.kvc") << "old";
+    fs::create_directories(comps_ / "dir.kvc");
+    Run({}, [this](kv::TMainForm& form) {
+        PrepareImage(form);
+        TFFactForm* d = Open(form);
+        ASSERT_NE(d, nullptr);
+        AnswerSave(d);
+        // As long as the dialog allows: longest captions and fields, and
+        // formulas of many short lines.
+        kv::ff::Definition huge;
+        std::string sum = "r";
+        for (int i = 0; i < 300; ++i) sum += "\n+0";
+        huge.Expressions = {sum, sum, sum, ""};
+        for (std::string& c : huge.Captions) c.assign(1020, 'c');
+        for (std::string* f : {&huge.Category, &huge.Title, &huge.Author, &huge.Copyright})
+            f->assign(1023, 'f');
+        ASSERT_GT(kv::ff::EncodeAfs(huge).size(), kv::ff::kPayloadBytes);
+        kv::ff::Definition syntax;
+        syntax.Expressions[1] = "g +";
+        const fs::path old = comps_ / "old.kvc";
+        const fs::path tmpl = fs::path(programDir_) / kv::ff::kTemplateName;
+        struct Case {
+            const char* What;
+            kv::ff::Definition Def;
+            fs::path Target;
+            const char* Message;
+            bool Asks;
+        } cases[] = {
+            {"syntax error", syntax, old, key::CantMakeSyntax, false},
+            {"too long", huge, old, key::CantMakeTooBig, false},
+            {"folder is a file", {}, old / "made.kvc", key::CantSaveComp, true},
+            {"no such folder", {}, comps_ / "none" / "made.kvc", key::CantSaveComp, true},
+            {"target is a folder", {}, comps_ / "dir.kvc", key::CantSaveComp, true},
+            {"no template", {}, old, key::CantSaveComp, true},
+        };
+        const std::size_t components = form.Components().Comps.Components.size();
+        for (const Case& c : cases) {
+            if (std::string(c.What) == "no template") fs::remove(tmpl);
+            shown_.clear();
+            asked_.clear();
+            d->SetDefinition(c.Def);
+            next_ = c.Target;
+            Btn(d, "MakeBtn")->click();
+            ASSERT_EQ(shown_.size(), 1u) << c.What;
+            EXPECT_EQ(shown_[0].Text, c.Message) << c.What;
+            EXPECT_EQ(asked_.size(), c.Asks ? 1u : 0u) << c.What;
+            std::ifstream in(old);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old") << c.What;
+            std::vector<std::string> files;
+            for (const auto& e : fs::recursive_directory_iterator(comps_))
+                files.push_back(e.path().lexically_relative(comps_).string());
+            std::sort(files.begin(), files.end());
+            EXPECT_EQ(files, (std::vector<std::string>{"dir.kvc", "old.kvc", "tests"})) << c.What;
+            EXPECT_EQ(form.Components().Comps.Components.size(), components) << c.What;
+        }
         Btn(d, "CancelBtn")->click();
     });
 }
