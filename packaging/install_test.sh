@@ -28,8 +28,10 @@ done
 [ -L "$usr/bin/kv" ] && [ "$(readlink "$usr/bin/kv")" = ../lib/vellumatic/kv ] ||
     fail "bin/kv is not a relative link into the program directory"
 ls "$usr"/lib/vellumatic/fonts/*.rfn >/dev/null || fail "no raster fonts installed"
-# The component runner and the sample components, by category.
+# The component runner, the template of Make and the sample components, by
+# category.
 [ -x "$usr/lib/vellumatic/kvcrun" ] || fail "no component runner installed"
+[ -f "$usr/lib/vellumatic/fftemplate.kvc" ] || fail "no Filter Factory component template installed"
 [ "$(ls "$usr"/lib/vellumatic/Comps/*/*.kvc | wc -l)" -ge 10 ] || fail "sample components missing"
 
 desktop-file-validate "$usr/share/applications/$id.desktop"
