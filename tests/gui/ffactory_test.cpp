@@ -356,7 +356,8 @@ TEST_F(FilterFactoryMake, MadeComponentIsListedAndGivesTheDialogsPixels) {
 
 // Refused definitions and files leave no file behind and the old one as it
 // was; the save dialog is not asked when the definition cannot be made.
-TEST_F(FilterFactoryMake, RefusalsLeaveNoFile) {
+// Without the program's Comps, Make uses the user's component folder.
+TEST_F(FilterFactoryMake, RefusalsLeaveNoFileAndTheUserFolderServes) {
     std::ofstream(comps_ / "old.kvc") << "old";
     fs::create_directories(comps_ / "dir.kvc");
     Run({}, [this](kv::TMainForm& form) {
@@ -412,6 +413,22 @@ TEST_F(FilterFactoryMake, RefusalsLeaveNoFile) {
             EXPECT_EQ(files, (std::vector<std::string>{"dir.kvc", "old.kvc", "tests"})) << c.What;
             EXPECT_EQ(form.Components().Comps.Components.size(), components) << c.What;
         }
+
+        // Without the program's Comps the dialog opens in the user's
+        // component folder, made for it; what is made there is in the menu.
+        fs::copy_file(fs::path(VM_BIN_DIR) / kv::ff::kTemplateName, tmpl);
+        fs::remove_all(comps_);
+        const fs::path user = root_ / "data" / "vellumatic" / "Comps";
+        asked_.clear();
+        d->SetDefinition(kv::ff::Definition{});
+        next_ = user / "plain.kvc";
+        Btn(d, "MakeBtn")->click();
+        ASSERT_EQ(asked_.size(), 1u);
+        EXPECT_EQ(asked_[0].Directory, user.string());
+        EXPECT_EQ(asked_[0].FileName, "") << "no title";
+        const kv::ComponentRecord* plain = Find(form, "plain");
+        ASSERT_NE(plain, nullptr);
+        EXPECT_EQ(plain->Folder, -1);
         Btn(d, "CancelBtn")->click();
     });
 }
