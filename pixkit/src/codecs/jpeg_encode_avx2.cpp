@@ -6,15 +6,13 @@
 #include "jpeg_vector.h"
 
 #if PIXKIT_HAS_AVX2_TARGET
-#include <immintrin.h>
+#include "jpeg_avx2.h"
 
 namespace pixkit::jpeg {
 
 namespace {
 
-constexpr int F0_298 = 2446, F0_390 = 3196, F0_541 = 4433, F0_765 = 6270, F0_899 = 7373,
-              F1_175 = 9633, F1_501 = 12299, F1_847 = 15137, F1_961 = 16069, F2_053 = 16819,
-              F2_562 = 20995, F3_072 = 25172;
+using namespace avx2;
 
 PIXKIT_AVX2_TARGET inline __m256i Mul(__m256i a, int c) {
     return _mm256_mullo_epi32(a, _mm256_set1_epi32(c));
@@ -76,12 +74,6 @@ PIXKIT_AVX2_TARGET PIXKIT_ALWAYS_INLINE void Transpose(PIXKIT_ROWS) {
     d5 = _mm256_permute2x128_si256(b1, b5, 0x31);
     d6 = _mm256_permute2x128_si256(b2, b6, 0x31);
     d7 = _mm256_permute2x128_si256(b3, b7, 0x31);
-}
-
-// A pair (a, b) for multiply-add with interleaved 16-bit (x, y): a*x + b*y.
-PIXKIT_AVX2_TARGET inline __m256i Pair(int a, int b) {
-    return _mm256_set1_epi32(
-        static_cast<int>((static_cast<unsigned>(b) << 16) | (static_cast<unsigned>(a) & 0xFFFF)));
 }
 
 // ((a*B + b*R + c*G + 64) >> 7) for 8 pixels split into B, R word pairs and

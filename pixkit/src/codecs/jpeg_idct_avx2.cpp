@@ -9,21 +9,13 @@
 #include "jpeg_vector.h"
 
 #if PIXKIT_HAS_AVX2_TARGET
-#include <immintrin.h>
+#include "jpeg_avx2.h"
 
 namespace pixkit::jpeg {
 
 namespace {
 
-constexpr int F0_298 = 2446, F0_390 = 3196, F0_541 = 4433, F0_765 = 6270, F0_899 = 7373,
-              F1_175 = 9633, F1_501 = 12299, F1_847 = 15137, F1_961 = 16069, F2_053 = 16819,
-              F2_562 = 20995, F3_072 = 25172;
-
-// A pair (a, b) for multiply-add with interleaved 16-bit (x, y): a*x + b*y.
-PIXKIT_AVX2_TARGET inline __m256i Pair(int a, int b) {
-    return _mm256_set1_epi32(
-        static_cast<int>((static_cast<unsigned>(b) << 16) | (static_cast<unsigned>(a) & 0xFFFF)));
-}
+using namespace avx2;
 
 // The rows of a pass: each register holds two rows p and q as
 // [p 0..3, q 0..3 | p 4..7, q 4..7]; r01 rows 0 and 1, r23 rows 2 and 3 and

@@ -11,16 +11,13 @@
 #include "jpeg_vector.h"
 
 #if PIXKIT_HAS_AVX2_TARGET
-#include <immintrin.h>
+#include "jpeg_avx2.h"
 
 namespace pixkit::jpeg {
 
 namespace {
 
-PIXKIT_AVX2_TARGET inline __m256i Pair(int a, int b) {
-    return _mm256_set1_epi32(
-        static_cast<int>((static_cast<unsigned>(b) << 16) | (static_cast<unsigned>(a) & 0xFFFF)));
-}
+using namespace avx2;
 
 // (a x + b y + 2^15) >> 16 for the interleaved pairs of x and y, back in
 // the order of x and y.
