@@ -113,8 +113,8 @@ PIXKIT_AVX2_TARGET void InverseDCTAvx2(const std::int32_t* coef, std::uint8_t* o
                           _mm256_extracti128_si256(r01, 1), _mm256_extracti128_si256(r23, 1)};
     for (int k = 0; k < 4; ++k) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k) * stride), q[k]);
-        _mm_storeh_pd(reinterpret_cast<double*>(out + (2 * k + 1) * stride),
-                      _mm_castsi128_pd(q[k]));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (2 * k + 1) * stride),
+                         _mm_unpackhi_epi64(q[k], q[k]));
     }
 }
 
