@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 using namespace pixkit;
 using testref::Pixels;
@@ -79,4 +83,28 @@ TEST(Threads, BandsGiveTheSameResultAsOneThread) {
         tc.draw(manyView);
         EXPECT_EQ(Pixels(one), Pixels(many)) << tc.name;
     }
+}
+
+// Each row goes to exactly one band, also when several threads hand out
+// work at the same time and the helpers are shared between them.
+TEST(Threads, EveryRowOnceAlsoFromSeveralCallersAtOnce) {
+    ThreadCountGuard restore;
+    SetThreadCount(3);
+    const auto caller = [](unsigned seed, bool& ok) {
+        std::mt19937 rng(seed);
+        for (int round = 0; round < 300 && ok; ++round) {
+            const int rows = int(rng() % 300) + 1;
+            std::vector<std::atomic<int>> seen(static_cast<std::size_t>(rows));
+            ForRows(rows, std::int64_t(1) << 24, [&](int first, int last) {
+                for (int r = first; r < last; ++r) ++seen[std::size_t(r)];
+            });
+            for (const auto& s : seen) ok = ok && s == 1;
+        }
+    };
+    bool ok[3] = {true, true, true};
+    {
+        std::jthread a(caller, 1, std::ref(ok[0])), b(caller, 2, std::ref(ok[1]));
+        caller(3, ok[2]);
+    }
+    EXPECT_TRUE(ok[0] && ok[1] && ok[2]);
 }

@@ -15,13 +15,13 @@ void SetThreadCount(int n);
 int ThreadCount();
 
 // Calls fn(first, last) for bands [first, last) covering rows 0..rows-1, on
-// up to ThreadCount() threads (the calling thread takes the first band),
-// and returns when all are done. work is the size of the job in pixels of
-// light work (a copied or scaled pixel counts 1, a pixel that costs ten
-// times as much counts 10): bands of less than about a quarter of a million
-// stay on the calling thread, where starting threads would cost more than
-// they save. fn must write only its own rows and may be called on several
-// threads at once.
+// up to ThreadCount() threads: the calling thread and helpers that wait
+// between calls take bands in turn, and the call returns when all are
+// done. work is the size of the job in pixels of light work (a copied or
+// scaled pixel counts 1, a pixel that costs ten times as much counts 10):
+// less than about a quarter of a million a thread stays on the calling
+// thread, where handing it out would cost more than it saves. fn must
+// write only its own rows and may be called on several threads at once.
 void ForRows(int rows, std::int64_t work, const std::function<void(int first, int last)>& fn);
 
 } // namespace pixkit
