@@ -8,6 +8,7 @@
 
 #include "jpeg.h"
 
+#include <bit>
 #include <cstring>
 
 namespace pixkit::jpeg {
@@ -27,7 +28,9 @@ class BitReader {
             std::memcpy(&word, in_.Buf.get() + in_.Pos, 8);
             // A zero byte of ~word is an FF byte of word.
             if (((~word - 0x0101010101010101ull) & word & 0x8080808080808080ull) == 0) {
-                bits_ |= __builtin_bswap64(word) >> count_;
+                if constexpr (std::endian::native == std::endian::little)
+                    word = __builtin_bswap64(word);
+                bits_ |= word >> count_;
                 const int bytes = (63 - count_) >> 3;
                 in_.Pos += bytes;
                 count_ += 8 * bytes;

@@ -4,6 +4,7 @@
 #include "jpeg_vector.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -64,7 +65,8 @@ class BitSink {
             const auto word = static_cast<std::uint32_t>(acc_ >> n_);
             // Whether a byte of word is FF: a zero byte of ~word.
             if (((~word - 0x01010101u) & word & 0x80808080u) == 0) {
-                const std::uint32_t be = __builtin_bswap32(word);
+                const std::uint32_t be =
+                    std::endian::native == std::endian::little ? __builtin_bswap32(word) : word;
                 std::memcpy(buf_.data() + pos_, &be, 4);
                 pos_ += 4;
             } else {
