@@ -33,7 +33,10 @@ void P_line::Press() {
     ReadBar();
     paint.ClearOffset();
     StampShape(Band(p));
-    if (Continues() == 0) return;
+    if (Continues() == 0) {
+        paint.SetStatusKey(StatusText, StartKey());
+        return;
+    }
     tools.State = csIdle;
     paint.SetStatusKey(StatusText, "LnEnd");
     Start = p;
@@ -81,7 +84,10 @@ void P_spline::Press() {
     }
     ReadBar();
     StampShape(CurveThrough(p));
-    if (Continues() == 0) return;
+    if (Continues() == 0) {
+        paint.SetStatusKey(StatusText, StartKey());
+        return;
+    }
     Start = End;
     tools.State = csIdle;
     paint.SetStatusKey(StatusText, "SplnEnd");

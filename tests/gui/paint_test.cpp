@@ -168,7 +168,10 @@ TEST_F(PaintGui, LinesZeroLengthCountModeAndArrows) {
         Select(form, kv::LineTool());
         const auto before = Pixels(form);
         Click(form, {30, 30});
+        EXPECT_EQ(kv::LineTool()->StatusText, "LnEnd");
         Click(form, {30, 30});
+        // A finished single line waits for the next start again.
+        EXPECT_EQ(kv::LineTool()->StatusText, "LnStr");
         EXPECT_EQ(Painted(form), (Points{{30, 30}}));
         ExpectUndoRestores(form, before);
 
@@ -208,6 +211,7 @@ TEST_F(PaintGui, CurvesStraightOnTheChordAndChainsFromTheEnd) {
         Click(form, {20, 20});
         Click(form, {116, 68});
         Click(form, {68, 44});
+        EXPECT_EQ(kv::SplineTool()->StatusText, "SplnStr");
         EXPECT_EQ(Painted(form), WalkOf({20, 20}, {116, 68}));
         ExpectUndoRestores(form, before);
 
