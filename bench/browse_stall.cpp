@@ -106,7 +106,7 @@ struct EventTime {
 
 // The events of one type.
 struct EventSum {
-    long count = 0;
+    long count = 0, blocked = 0;
     qint64 cpu = 0, maxCpu = 0, maxWall = 0;
 };
 
@@ -141,12 +141,12 @@ class TimedApp : public QApplication {
         sum.cpu += used;
         sum.maxCpu = std::max(sum.maxCpu, used);
         sum.maxWall = std::max(sum.maxWall, took);
-        if (took >= 1000000) {
-            const auto after = Switches();
+        const auto after = Switches();
+        sum.blocked += after.second - switches.second;
+        if (took >= 1000000)
             Events.push_back({took, used, after.first - switches.first,
                               after.second - switches.second, type,
                               std::string(kind) + " " + name.toStdString()});
-        }
         return done;
     }
 
@@ -222,10 +222,12 @@ double MedianGap(std::vector<qint64> starts) {
 // Where the GUI thread's time went, on stderr: per event type, and the
 // events that took longest.
 void ListEvents(std::vector<EventTime> events, const std::map<int, EventSum>& sums) {
-    std::fprintf(stderr, "GUI events by type (type, count, CPU ms, longest CPU ms, longest ms):\n");
+    std::fprintf(stderr, "GUI events by type (type, count, CPU ms, longest CPU ms, longest ms, "
+                         "times blocked):\n");
     for (const auto& [type, sum] : sums)
-        std::fprintf(stderr, "  %4d %6ld %8.1f %7.2f %7.2f\n", type, sum.count,
-                     double(sum.cpu) / 1e6, double(sum.maxCpu) / 1e6, double(sum.maxWall) / 1e6);
+        std::fprintf(stderr, "  %4d %6ld %8.1f %7.2f %7.2f %6ld\n", type, sum.count,
+                     double(sum.cpu) / 1e6, double(sum.maxCpu) / 1e6, double(sum.maxWall) / 1e6,
+                     sum.blocked);
     const std::size_t n = std::min<std::size_t>(events.size(), 10);
     std::partial_sort(events.begin(), events.begin() + std::ptrdiff_t(n), events.end(),
                       [](const EventTime& a, const EventTime& b) { return a.wall > b.wall; });
@@ -282,6 +284,11 @@ void Stall(benchmark::State& state) {
     }
     gaps.Report(state, median);
     state.counters["thumbs"] = double(starts.size());
+    // Times the GUI thread gave up its core inside an event (a lock, a
+    // thread pool, a file): each costs a wait for a core on a busy machine.
+    long blocked = 0;
+    for (const auto& sum : App()->Sums) blocked += sum.second.blocked;
+    state.counters["gui_blocked"] = double(blocked);
     ListEvents(std::move(App()->Events), App()->Sums);
     App()->Events.clear();
     App()->Sums.clear();

@@ -14,9 +14,13 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -42,6 +46,68 @@ struct TBrowseForm::Slot {
 namespace {
 
 constexpr int kVisibleRows = 3;
+
+// Qt's raster painting splits a fill of 96 rows or more across its thread
+// pool and waits for the pool: on a busy machine the window then stalls
+// until those threads get a core. The scroll bar, the one tall thing the
+// browser repaints as it scrolls, is therefore drawn by its style in bands
+// of fewer rows (as the scroll bar draws itself, with the part under the
+// pointer or pressed lit), each into an image on this thread.
+class BandedScrollBar : public QScrollBar {
+  public:
+    using QScrollBar::QScrollBar;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        constexpr int kBandRows = 64;
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        opt.subControls = QStyle::SC_All;
+        if (pressed_ != QStyle::SC_None) {
+            opt.activeSubControls = pressed_;
+            opt.state |= QStyle::State_Sunken;
+        } else if (underMouse()) {
+            opt.activeSubControls = style()->hitTestComplexControl(
+                QStyle::CC_ScrollBar, &opt, mapFromGlobal(QCursor::pos()), this);
+        }
+        // Each band is drawn into an image of its own size: the style sets
+        // clips of its own, the image's edges hold.
+        const QRect all = event->rect();
+        const qreal ratio = devicePixelRatioF();
+        QPainter p(this);
+        for (int y = all.top(); y <= all.bottom(); y += kBandRows) {
+            const QSize size(all.width(), std::min(kBandRows, all.bottom() + 1 - y));
+            if (band_.size() != (QSizeF(size) * ratio).toSize()) {
+                band_ =
+                    QImage((QSizeF(size) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+                band_.setDevicePixelRatio(ratio);
+            }
+            band_.fill(Qt::transparent);
+            {
+                QPainter q(&band_);
+                q.translate(-all.left(), -y);
+                style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &q, this);
+            }
+            p.drawImage(QPoint(all.left(), y), band_);
+        }
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        pressed_ = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &opt,
+                                                  event->position().toPoint(), this);
+        QScrollBar::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        pressed_ = QStyle::SC_None;
+        QScrollBar::mouseReleaseEvent(event);
+        update();
+    }
+
+  private:
+    QStyle::SubControl pressed_ = QStyle::SC_None;
+    QImage band_;
+};
 
 bool LessIgnoringCase(const BrowseItem& a, const BrowseItem& b) {
     const std::string la = LowerAscii(a.Name), lb = LowerAscii(b.Name);
@@ -136,7 +202,7 @@ TBrowseForm::TBrowseForm(QWidget* parent, const std::string& folder, bool cacheT
     viewport_->resize(kBrowseColumns * kBrowseColumnPitch, kVisibleRows * kBrowseRowPitch);
     panel_ = new QWidget(viewport_);
     panel_->setObjectName("Panel");
-    scroll_ = new QScrollBar(Qt::Vertical, this);
+    scroll_ = new BandedScrollBar(Qt::Vertical, this);
     scroll_->setObjectName("ScrollBar1");
     auto* close = new QPushButton(QStringLiteral("&Close"), this);
     close->setObjectName("CloseBtn");

@@ -98,27 +98,25 @@ std::function<void(const std::string&)>& Thumbnailer::DecodeHook() {
     return hook;
 }
 
+void Thumbnailer::Changed() {
+    generation_.fetch_add(1);
+    generation_.notify_one();
+}
+
 void Thumbnailer::SetRange(int first, int last) {
     range_ = std::uint64_t(std::uint32_t(first)) << 32 | std::uint32_t(last);
-    const std::lock_guard lock(mutex_);
-    ++generation_;
-    changed_.notify_one();
+    Changed();
 }
 
 void Thumbnailer::Forget(int index) {
     if (index < 0 || std::size_t(index) >= items_.size()) return;
     delivered_[std::size_t(index)] = false;
-    const std::lock_guard lock(mutex_);
-    ++generation_;
-    changed_.notify_one();
+    Changed();
 }
 
 void Thumbnailer::Stop() {
-    {
-        const std::lock_guard lock(mutex_);
-        stop_ = true;
-        changed_.notify_one();
-    }
+    stop_ = true;
+    Changed();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -133,9 +131,8 @@ int Thumbnailer::NextIndex() {
     return -1;
 }
 
-void Thumbnailer::WaitForChange(std::uint64_t seen) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stop_ || generation_ != seen; });
+void Thumbnailer::WaitForChange(std::uint32_t seen) {
+    while (!stop_ && generation_.load() == seen) generation_.wait(seen);
 }
 
 // Entries of files that left the folder are freed once per opening.
@@ -151,11 +148,7 @@ void Thumbnailer::Run() {
     const bool cached = useCache_ && cache.Open(folder_);
     bool verified = false;
     while (!stop_) {
-        std::uint64_t seen;
-        {
-            const std::lock_guard lock(mutex_);
-            seen = generation_;
-        }
+        const std::uint32_t seen = generation_.load();
         const int next = NextIndex();
         if (next < 0) {
             if (cached && !verified) {

@@ -11,11 +11,9 @@
 #include <pixkit/buffer.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,7 +74,8 @@ class Thumbnailer {
   private:
     void Run();
     int NextIndex();
-    void WaitForChange(std::uint64_t seen);
+    void WaitForChange(std::uint32_t seen);
+    void Changed();
     void Verify(ThumbCache& cache);
 
     std::string folder_;
@@ -86,9 +85,9 @@ class Thumbnailer {
     std::unique_ptr<std::atomic<bool>[]> delivered_;
     std::atomic<std::uint64_t> range_{0xFFFFFFFFull}; // first << 32 | last; empty at first
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t generation_ = 0; // counts SetRange and Forget, under mutex_
+    // Counts SetRange, Forget and Stop; the worker sleeps on it. The window
+    // never takes a lock the worker holds.
+    std::atomic<std::uint32_t> generation_{0};
     std::thread thread_;
 };
 
