@@ -64,6 +64,7 @@ inline constexpr char BPP[] = "BPP";
 inline constexpr char BPCC[] = "BPCC";
 // The image browser.
 inline constexpr char ImgBr[] = "ImgBr";
+inline constexpr char EffBr[] = "EffBr";
 inline constexpr char KBytes[] = "KBytes";
 
 // Colours and palette.
@@ -145,7 +146,7 @@ inline constexpr std::string_view kMessageKeys[] = {
     // File commands, browser, open preview, information, printing
     "ErrLoadImg", "ErrSaveImgForm", "ErrSaveImg", "ErrClp", "ErrScan", "NoPrinter", "Changed",
     "Update", "All", "Open Image", "Open Brush", "Save Image", "Save Brush", "Img saved", ImgBr,
-    "EffBr", Pixels, KBytes, SizeInB, Date, "Image", "Color", "Grayscale", WithPal, Size, BPP, BPCC,
+    EffBr, Pixels, KBytes, SizeInB, Date, "Image", "Color", "Grayscale", WithPal, Size, BPP, BPCC,
     "ErrPrn"};
 
 // Status texts of the tools.

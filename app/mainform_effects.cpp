@@ -7,6 +7,7 @@
 #include "effects/effecthost.h"
 #include "effects/fffilter.h"
 #include "effects/ffmakecmd.h"
+#include "files/browseform.h"
 #include "history.h"
 #include "tools/builtin.h"
 #include "tools/framework.h"
@@ -68,6 +69,29 @@ class FormEffectHost : public EffectHost {
     TMainForm& form_;
 };
 
+// Effects > folder > Browse: the effect browser, modal and centred over the
+// image area, made from the image without the tool's feedback; a component
+// picked there becomes the current tool. An effect whose dialog is open
+// gives way first (its preview is not the image) and comes back when the
+// browser closes without a choice.
+void BrowseEffects(TMainForm& form, ComponentTools& comps, int folder,
+                   const std::function<void(int)>& choose) {
+    ToolFramework& tools = form.ToolFw();
+    int reopen = -1;
+    if (tools.Current == &comps.Effect) {
+        reopen = comps.Effect.Current();
+        tools.ReturnToPreviousTool(true);
+    }
+    tools.HideForReading();
+    TBrowseForm box(&form, comps.Comps, folder, form.Docs().CurrentImage());
+    QWidget* area = form.centralWidget() != nullptr ? form.centralWidget() : &form;
+    box.move(area->mapToGlobal(area->rect().center()) - box.rect().center());
+    box.exec();
+    tools.ShowAfterReading();
+    const int picked = box.PickedComponent() >= 0 ? box.PickedComponent() : reopen;
+    if (picked >= 0) choose(picked);
+}
+
 } // namespace
 
 void TMainForm::ConnectEffects() {
@@ -102,9 +126,12 @@ void TMainForm::ConnectEffects() {
 void TMainForm::InitComponents() {
     components_->Scan(ComponentRoots(context_.ProgramDir));
     if (!components_->RegisterIcons(*tools_)) RegisterEmptyIcon(*tools_);
-    components_->BuildMenu(findChild<QMenu*>("Effects1"), [this](int index) {
+    const std::function<void(int)> choose = [this](int index) {
         components_->Effect.Choose(index);
         tools_->SelectTool(&components_->Effect, true, -1);
+    };
+    components_->BuildMenu(findChild<QMenu*>("Effects1"), choose, [this, choose](int folder) {
+        BrowseEffects(*this, *components_, folder, choose);
     });
     components_->ReportProblems();
 }

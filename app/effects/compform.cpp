@@ -336,6 +336,9 @@ void TCompForm::SetValues(const std::array<ParamValue, kMaxComponentParams>& val
 
 // A control changed: its value goes into values_, then the tool hears of it.
 void TCompForm::Changed(int i) {
+    // Controls being set from values_ (a point sets x before y) report
+    // nothing back: values_ is what they are set to.
+    if (quiet_) return;
     const Row& r = rows_[static_cast<std::size_t>(i)];
     ParamValue& v = values_[static_cast<std::size_t>(i)];
     QWidget* c = r.Controls[0];

@@ -125,10 +125,11 @@ class P_component_brush : public P_component {
     int px_ = -1, py_ = -1;
 };
 
-// Runs a component on a small picture with its remembered values, in a
-// runner of its own: for thumbnails of effects. False with error set when
-// the component failed; out is then untouched.
+// Runs a component on a small picture with the values of rec, in a runner
+// of its own: for thumbnails of effects (any thread). False with error set
+// when the component failed or cancel became true; out is then untouched.
 bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
-                           pixkit::Buffer& out, std::string& error);
+                           pixkit::Buffer& out, std::string& error,
+                           const std::atomic<bool>* cancel = nullptr);
 
 } // namespace kv

@@ -58,9 +58,11 @@ bool ComponentTools::RegisterIcons(ToolFramework& tools) {
     return !first;
 }
 
-void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& choose) {
+void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& choose,
+                               const std::function<void(int)>& browse) {
     effects_ = effects;
     choose_ = choose;
+    browse_ = browse;
     std::vector<QMenu*> folders(Comps.Folders.size(), nullptr);
     auto menuOf = [&](int folder) -> QMenu* {
         if (folder < 0) return effects;
@@ -82,12 +84,14 @@ void ComponentTools::BuildMenu(QMenu* effects, const std::function<void(int)>& c
                          [choose, i] { choose(static_cast<int>(i)); });
         AddItem(menu, item);
     }
-    // The thumbnail browser's effect mode is not there yet.
-    for (QMenu* m : folders) {
+    for (std::size_t f = 0; f < folders.size(); ++f) {
+        QMenu* m = folders[f];
         if (m == nullptr) continue;
-        auto* browse = new QAction(QString::fromStdString(Translate(key::Browse)), m);
-        browse->setEnabled(false);
-        AddItem(m, browse);
+        auto* item = new QAction(QString::fromStdString(Translate(key::Browse)), m);
+        item->setObjectName(QString("BrowseEffects%1").arg(f + 1));
+        QObject::connect(item, &QAction::triggered, m,
+                         [browse, f] { browse(static_cast<int>(f)); });
+        AddItem(m, item);
         m->addSeparator();
     }
 }
@@ -117,7 +121,7 @@ bool ComponentTools::Add(const std::string& file) {
             m->deleteLater();
         }
     effects_->clear();
-    BuildMenu(effects_, choose_);
+    BuildMenu(effects_, choose_, browse_);
     return true;
 }
 

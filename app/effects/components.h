@@ -28,10 +28,12 @@ class ComponentTools {
     // One icon (hot key I, eight columns) whose variants are the components
     // with an icon; false when there is none.
     bool RegisterIcons(ToolFramework& tools);
-    // A sub-menu per folder: its components, a "Browse" item (not yet
-    // available) and a separator; components of the top folder go straight
-    // into the menu. choose runs a component (its index).
-    void BuildMenu(QMenu* effects, const std::function<void(int)>& choose);
+    // A sub-menu per folder: its components, a "Browse" item and a
+    // separator; components of the top folder go straight into the menu.
+    // choose runs a component (its index), browse opens the effect browser
+    // on a folder (its index in Comps.Folders).
+    void BuildMenu(QMenu* effects, const std::function<void(int)>& choose,
+                   const std::function<void(int)>& browse);
     // One message naming every component that could not be used.
     void ReportProblems() const;
     // A component file written while the program runs (by Make): loaded,
@@ -44,6 +46,7 @@ class ComponentTools {
     std::vector<std::string> roots_;
     QMenu* effects_ = nullptr;
     std::function<void(int)> choose_;
+    std::function<void(int)> browse_;
 };
 
 } // namespace kv

@@ -9,13 +9,15 @@
 namespace kv {
 
 bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
-                           pixkit::Buffer& out, std::string& error) {
+                           pixkit::Buffer& out, std::string& error,
+                           const std::atomic<bool>* cancel) {
     const int w = in.Width(), h = in.Height();
     if (in.Empty()) {
         error = "empty picture";
         return false;
     }
     KvcRunner runner;
+    runner.Cancel = cancel;
     // Only a full run could stop, and there is none; everything else is
     // ignored.
     runner.OnHost = [](const HostMessage& m, kvc::BlockLayout*, bool*) -> std::int64_t {

@@ -113,13 +113,18 @@ bool KvcRunner::Await(kvc::Frame& frame, std::int64_t deadline, bool pump) {
         std::int64_t limit = deadline;
         if (pump && stopAt_ >= 0) limit = std::min(limit, stopAt_ + Timeouts().StopGraceMs);
         const std::int64_t now = NowMs();
+        if (Cancel != nullptr && Cancel->load()) {
+            Kill("cancelled");
+            return false;
+        }
         if (now >= limit) {
             const bool stopped = pump && stopAt_ >= 0;
             Kill(stopped ? "did not stop within " + std::to_string(Timeouts().StopGraceMs) + " ms"
                          : "did not answer within " + std::to_string(Timeouts().CallMs) + " ms");
             return false;
         }
-        const std::int64_t wait = pump ? kPumpSliceMs : std::min<std::int64_t>(limit - now, 1000);
+        const std::int64_t wait =
+            pump || Cancel != nullptr ? kPumpSliceMs : std::min<std::int64_t>(limit - now, 1000);
         pollfd p{socket_, POLLIN, 0};
         const int ready = poll(&p, 1, static_cast<int>(wait));
         if (ready > 0) {

@@ -6,6 +6,7 @@
 
 #include "protocol.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -70,6 +71,9 @@ class KvcRunner {
     std::function<std::int64_t(const HostMessage&, kvc::BlockLayout* block, bool* changed)> OnHost;
     // Called between waits during a full run (the user interface).
     std::function<void()> Pump;
+    // When set, a wait that sees it true ends the runner ("cancelled"): a
+    // worker thread that is told to stop need not wait for the time limit.
+    const std::atomic<bool>* Cancel = nullptr;
     // Stop, Escape or close during a full run: the run has StopGraceMs left.
     void RequestStop();
 

@@ -33,15 +33,10 @@
 
 namespace kv {
 
-struct TBrowseForm::Slot {
-    TBuffer* Picture = nullptr;
-    QLabel* Caption = nullptr;
-    pixkit::Buffer Thumb;
-    ~Slot() {
-        delete Picture;
-        delete Caption;
-    }
-};
+TBrowseForm::Slot::~Slot() {
+    delete Picture;
+    delete Caption;
+}
 
 namespace {
 
@@ -190,10 +185,20 @@ std::vector<BrowseItem> ListFolder(const std::string& folder) {
 
 TBrowseForm::TBrowseForm(QWidget* parent, const std::string& folder, bool cacheThumbs)
     : QDialog(parent), cacheThumbs_(cacheThumbs) {
+    BuildWindow();
+    Enter(folder);
+    viewport_->installEventFilter(this);
+}
+
+void TBrowseForm::BuildWindow() {
     setObjectName("BrowseForm");
     drives_ = new QComboBox(this);
     drives_->setObjectName("DriveComboBox");
     drives_->setToolTip(QStringLiteral("Current Drive"));
+    effects_ = new QComboBox(this);
+    effects_->setObjectName("EffectComboBox");
+    effects_->setToolTip(QStringLiteral("Current Effect Group"));
+    effects_->hide();
     progress_ = new QLabel(this);
     progress_->setObjectName("ProgressLab");
     viewport_ = new QWidget(this);
@@ -209,6 +214,7 @@ TBrowseForm::TBrowseForm(QWidget* parent, const std::string& folder, bool cacheT
 
     auto* top = new QHBoxLayout;
     top->addWidget(drives_, 1);
+    top->addWidget(effects_, 1);
     top->addWidget(progress_);
     auto* middle = new QHBoxLayout;
     middle->addWidget(viewport_, 1);
@@ -225,12 +231,11 @@ TBrowseForm::TBrowseForm(QWidget* parent, const std::string& folder, bool cacheT
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(scroll_, &QScrollBar::valueChanged, this, &TBrowseForm::ScrollBar1Scroll);
     connect(drives_, &QComboBox::activated, this, &TBrowseForm::DriveComboBoxChange);
+    connect(effects_, &QComboBox::activated, this, &TBrowseForm::EffectComboBoxChange);
     if (Lang() != nullptr) TranslateSection(*Lang(), "[BrowseForm]");
     const QColor background = palette().color(QPalette::Window);
     GlyphBuffer("FOLDER", background, folderGlyph_);
     GlyphBuffer("PARENTF", background, parentGlyph_);
-    Enter(folder);
-    viewport_->installEventFilter(this);
 }
 
 TBrowseForm::~TBrowseForm() {
@@ -273,7 +278,6 @@ void TBrowseForm::Enter(const std::string& folder) {
     while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
     items_ = ListFolder(folder_);
     setWindowTitle(QString::fromStdString(Translate(key::ImgBr) + " - " + folder_));
-    const int generation = ++generation_;
     BuildPlaces();
 
     // Names that are equal once lower-cased would share a cache entry.
@@ -284,16 +288,26 @@ void TBrowseForm::Enter(const std::string& folder) {
     for (const BrowseItem& item : items_)
         jobs.push_back({item.IsFile ? item.Name : std::string(),
                         item.IsFile && lowered[LowerAscii(item.Name)] == 1});
-    worker_ = std::make_unique<Thumbnailer>(folder_, std::move(jobs), cacheThumbs_,
-                                            [this, generation](std::shared_ptr<Thumb> thumb) {
-                                                QMetaObject::invokeMethod(
-                                                    this,
-                                                    [this, thumb, generation] {
-                                                        if (generation == generation_) Place(thumb);
-                                                    },
-                                                    Qt::QueuedConnection);
-                                            });
+    worker_ = std::make_unique<Thumbnailer>(folder_, std::move(jobs), cacheThumbs_, Delivery());
+    ShowItems();
+}
 
+// The worker's thumbnails reach the window as queued calls; those of a
+// folder or group left meanwhile are dropped.
+Thumbnailer::Deliver TBrowseForm::Delivery() {
+    const int generation = ++generation_;
+    return [this, generation](std::shared_ptr<Thumb> thumb) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, thumb, generation] {
+                if (generation == generation_) Place(thumb);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+// A new list: the panel's size and the top of the list.
+void TBrowseForm::ShowItems() {
     const int rows = (static_cast<int>(items_.size()) + kBrowseColumns - 1) / kBrowseColumns;
     panel_->setGeometry(0, 0, kBrowseColumns * kBrowseColumnPitch, rows * kBrowseRowPitch);
     first_ = 0, last_ = -1;
@@ -386,6 +400,10 @@ void TBrowseForm::Place(const std::shared_ptr<Thumb>& thumb) {
     const BrowseItem& item = items_[std::size_t(i)];
     const bool failed = thumb->Result == ThumbResult::Failed;
     if (failed) Placeholder(thumb->Picture);
+    if (item.Component >= 0) {
+        PlaceEffect(*thumb);
+        return;
+    }
     Slot& slot = NewSlot(i, thumb->Picture, LowerAscii(item.Name));
     const std::string kbytes =
         std::to_string((thumb->Bytes + 1023) / 1024) + " " + Translate(key::KBytes);
@@ -400,6 +418,11 @@ void TBrowseForm::Place(const std::shared_ptr<Thumb>& thumb) {
 void TBrowseForm::ItemClick(int index) {
     if (index < 0 || std::size_t(index) >= items_.size()) return;
     const BrowseItem& item = items_[std::size_t(index)];
+    if (item.Component >= 0) {
+        pickedComponent_ = item.Component;
+        accept();
+        return;
+    }
     const std::string path = Join(folder_, item.Name);
     if (item.IsFile) {
         picked_ = path;

@@ -10,6 +10,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@ namespace kv {
 
 class TBuffer;
 class Thumbnailer;
+struct ScanResult;
 struct Thumb;
 
 // Grid geometry: columns, pitches and the thumbnail box.
@@ -40,6 +42,7 @@ inline constexpr double kFolderGlyphScale = 3.2142856;
 struct BrowseItem {
     std::string Name;
     bool IsFile = false;
+    int Component = -1; // effect mode: the component's index in the scan
 };
 std::vector<BrowseItem> ListFolder(const std::string& folder);
 
@@ -47,11 +50,20 @@ class TBrowseForm : public QDialog {
     Q_OBJECT
 
   public:
+    // Image mode: the images and sub-folders of folder.
     TBrowseForm(QWidget* parent, const std::string& folder, bool cacheThumbs);
+    // Effect mode: the components of the scan's folder `group`, each shown
+    // applied with its preset values to a reduced copy of image.
+    TBrowseForm(QWidget* parent, const ScanResult& comps, int group, const pixkit::Buffer& image);
     ~TBrowseForm() override;
 
     // The picked file's full path; empty when the window closed without one.
     const std::string& Picked() const { return picked_; }
+    // Effect mode: the picked component's index in the scan, -1 for none.
+    int PickedComponent() const { return pickedComponent_; }
+    // Effect mode: the folder shown, and the picture the components ran on.
+    int Group() const { return group_; }
+    const pixkit::Buffer& EffectPicture() const { return picture_; }
     // The folder shown (absolute); the caller remembers it.
     const std::string& Folder() const { return folder_; }
 
@@ -72,9 +84,21 @@ class TBrowseForm : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    struct Slot;
+    // A placed item: its picture, its caption and the pixels shown.
+    struct Slot {
+        TBuffer* Picture = nullptr;
+        QLabel* Caption = nullptr;
+        pixkit::Buffer Thumb;
+        ~Slot();
+    };
 
+    void BuildWindow();
+    std::function<void(std::shared_ptr<Thumb>)> Delivery();
+    void ShowItems();
     void BuildPlaces();
+    void EnterGroup(int group);
+    void EffectComboBoxChange(int index);
+    void PlaceEffect(Thumb& thumb);
     void ScrollBar1Scroll(int position);
     void UpdateRange();
     void DropOutside();
@@ -88,7 +112,14 @@ class TBrowseForm : public QDialog {
 
     std::string folder_;
     std::string picked_;
-    bool cacheThumbs_;
+    bool cacheThumbs_ = false;
+    // Effect mode.
+    const ScanResult* comps_ = nullptr; // null in image mode
+    std::vector<int> groups_;           // the effect combo's folders
+    int group_ = -1;
+    int pickedComponent_ = -1;
+    pixkit::Buffer picture_;
+    QComboBox* effects_ = nullptr;
     std::vector<BrowseItem> items_;
     QComboBox* drives_;
     QLabel* progress_;

@@ -85,6 +85,16 @@ Thumbnailer::Thumbnailer(std::string folder, std::vector<ThumbJob> items, bool u
                          Deliver deliver)
     : folder_(std::move(folder)), items_(std::move(items)), useCache_(useCache),
       deliver_(std::move(deliver)), delivered_(new std::atomic<bool>[items_.size()]) {
+    Start();
+}
+
+Thumbnailer::Thumbnailer(std::vector<ThumbJob> items, Render render, Deliver deliver)
+    : items_(std::move(items)), useCache_(false), render_(std::move(render)),
+      deliver_(std::move(deliver)), delivered_(new std::atomic<bool>[items_.size()]) {
+    Start();
+}
+
+void Thumbnailer::Start() {
     for (std::size_t i = 0; i < items_.size(); ++i) delivered_[i] = false;
     thread_ = std::thread([this] { Run(); });
 }
@@ -164,7 +174,10 @@ void Thumbnailer::Run() {
         if (const auto& hook = DecodeHook()) hook(Join(folder_, job.Name));
         auto thumb = std::make_shared<Thumb>();
         thumb->Index = next;
-        MakeThumbnail(folder_, job.Name, cached && job.Cacheable ? &cache : nullptr, *thumb);
+        if (render_)
+            render_(*thumb, stop_);
+        else
+            MakeThumbnail(folder_, job.Name, cached && job.Cacheable ? &cache : nullptr, *thumb);
         deliver_(std::move(thumb));
     }
 }

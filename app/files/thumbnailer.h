@@ -35,6 +35,7 @@ struct Thumb {
     pixkit::Buffer Picture;            // empty when Failed
     pixkit::Pair<int> ImageSize{0, 0}; // upright, as the image opens
     std::int64_t Bytes = 0;            // the file's size
+    std::string Error;                 // why it Failed, when there is more to say
 };
 
 // The worker's work for one file: folder/name through the cache (none:
@@ -52,11 +53,17 @@ struct ThumbJob {
 class Thumbnailer {
   public:
     using Deliver = std::function<void(std::shared_ptr<Thumb>)>;
+    // Makes the thumbnail of item out.Index on the worker thread; stop turns
+    // true when the worker is to end (the render may give up then).
+    using Render = std::function<void(Thumb& out, const std::atomic<bool>& stop)>;
 
     // Starts the worker on folder's items (indices as in the browser's
     // list), with the folder's cache when useCache is set. deliver runs on
     // the worker thread.
     Thumbnailer(std::string folder, std::vector<ThumbJob> items, bool useCache, Deliver deliver);
+    // Starts the worker on items whose thumbnails render makes (no files,
+    // no cache).
+    Thumbnailer(std::vector<ThumbJob> items, Render render, Deliver deliver);
     ~Thumbnailer();
     Thumbnailer(const Thumbnailer&) = delete;
     Thumbnailer& operator=(const Thumbnailer&) = delete;
@@ -72,6 +79,7 @@ class Thumbnailer {
     static std::function<void(const std::string&)>& DecodeHook();
 
   private:
+    void Start();
     void Run();
     int NextIndex();
     void WaitForChange(std::uint32_t seen);
@@ -81,6 +89,7 @@ class Thumbnailer {
     std::string folder_;
     std::vector<ThumbJob> items_;
     bool useCache_;
+    Render render_;
     Deliver deliver_;
     std::unique_ptr<std::atomic<bool>[]> delivered_;
     std::atomic<std::uint64_t> range_{0xFFFFFFFFull}; // first << 32 | last; empty at first

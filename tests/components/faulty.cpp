@@ -6,8 +6,16 @@
 
 #include <stdexcept>
 
+#if defined(CRASH_ALWAYS)
+// Built again as "Crashing": every PROCESS crashes, thumbnails too.
+KVC_DESCRIPTION("Ver=1.5\rName=Crashing\r");
+#elif defined(HANG_ALWAYS)
+// And as "Hanging": every PROCESS loops for ever.
+KVC_DESCRIPTION("Ver=1.5\rName=Hanging\r");
+#else
 KVC_DESCRIPTION("Ver=1.5\rName=Faulty\rOpt=WP\r"
                 "Par1=L,Mode,6,Fine,Crash,Hang,Throw,Ignore Stop,Echo,1,\r");
+#endif
 
 namespace {
 int mode = 1;
@@ -24,6 +32,11 @@ KVC_PROCESS(data, message) {
     }
     if (message != KVCM_PROCESS) return 0;
     const auto* b = static_cast<const KVCBLOCK*>(data);
+#if defined(CRASH_ALWAYS)
+    *nowhere = 1;
+#elif defined(HANG_ALWAYS)
+    for (;;) spin = spin + 1;
+#endif
     if (mode == 2 && b->fullrun) *nowhere = 1;
     if (mode == 3)
         for (;;) spin = spin + 1;

@@ -11,7 +11,7 @@
 KVC_DESCRIPTION("Ver=1.5\rName=Record\rOpt=WP\rHelp=record.md,7\r"
                 "Par1=I,Int,0,100,7\rPar2=F,Float,2,0.5,0,10,2.5\rPar3=I2,Hidden,0,100000,1234\r"
                 "Par4=B,Button\rPar5=C,Check,1\rPar6=S,Slider,0,50,20\rPar7=L,List,3,a,b,c,2,\r"
-                "Par8=O,Colour,123456,\rPar9=P,Point,65535,0\rPar10=G,Image,3\r");
+                "Par8=O,Colour,123456,\rPar9=P,Point,65535,32767\rPar10=G,Image,3\r");
 
 static void Line(const char* text) {
     const char* path = getenv("KVC_RECORD");

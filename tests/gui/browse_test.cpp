@@ -2,6 +2,7 @@
 // folder sizes, a file click that asks about the changed image and opens
 // the file, bad files, the cache preference, and a window that stays usable
 // while the decoder is held up.
+#include "browsegui.h"
 #include "harness.h"
 
 #include "files/browseform.h"
@@ -31,30 +32,10 @@
 
 namespace fs = std::filesystem;
 using kvtest::KvTest;
+using kvtest::WaitPlaced;
+using kvtest::WhenBrowserShows;
 
 namespace {
-
-// Runs fn on the browser once it is up; fn closes it or picks a file.
-void WhenBrowserShows(std::function<void(kv::TBrowseForm&)> fn) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [fn, poll] {
-        if (auto* b = qobject_cast<kv::TBrowseForm*>(QApplication::activeModalWidget())) {
-            fn(*b);
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
-
-bool WaitPlaced(kv::TBrowseForm& b) {
-    for (int i = 0; i < 2000; ++i) {
-        QApplication::processEvents();
-        if (b.PlacedFiles() == b.VisibleFiles()) return true;
-        QThread::msleep(5);
-    }
-    return false;
-}
 
 pixkit::Buffer Pattern(int w, int h, pixkit::Pixel seed) {
     pixkit::Buffer b;

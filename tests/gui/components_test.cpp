@@ -2,11 +2,13 @@
 // icon and message; the message order and values a recording component
 // gets; Preview, Stop, OK, Cancel and undo; painting with a component; and
 // components that crash, hang, ignore Stop or throw.
+#include "browsegui.h"
 #include "paintgui.h"
 
 #include "effects/compform.h"
 #include "effects/components.h"
 #include "effects/kvcrunner.h"
+#include "files/thumbnailer.h"
 #include "platform/helpwindow.h"
 #include "undo.h"
 
@@ -19,6 +21,7 @@
 
 #include <fstream>
 #include <random>
+#include <set>
 
 namespace fs = std::filesystem;
 using kvtest::PaintGui;
@@ -146,7 +149,7 @@ TEST_F(ComponentGui, RecordedMessagesValuesClicksAndPreviewRuns) {
                             "14000000"
                             "02000000"
                             "56341200"
-                            "ffff0000"
+                            "ffffff7f"
                             "03000000" +
                                 std::string(80, '0'));
         EXPECT_EQ(lines[2].rfind("PROCESS 0 0", 0), 0u) << lines[2]; // instant preview
@@ -357,6 +360,72 @@ TEST_F(ComponentGui, DialogKeysAndComponentHelp) {
         QTest::keyClick(form.ShowBuf(), Qt::Key_F1);
         EXPECT_NE(form.HelpWindow()->Browser()->source().fileName(), "record.md");
     });
+}
+
+// Effects > folder > Browse: the folder's components as items, each
+// thumbnail the component run on the image scaled to thumbnail size, a
+// crashing or hanging one a placeholder (a log line, no message box), and
+// a click that runs the component (Invert has no parameters: it applies at
+// once).
+TEST_F(ComponentGui, EffectBrowserShowsTheFolderAppliedToTheImage) {
+    Install(kSamples + "colour/Invert.kvc", "colour");
+    Install(kSamples + "colour/Greyscale.kvc", "colour");
+    Install(kTestComps + "Crashing.kvc", "colour");
+    Install(kTestComps + "Hanging.kvc", "colour");
+    Install(kSamples + "blur/Emboss.kvc", "blur");
+    Run({"-l"}, [&](kv::TMainForm& form) {
+        const auto before = Randomise(form, 300, 200);
+        pixkit::Buffer scaled;
+        scaled.Alloc({120, 80});
+        scaled.Scale(form.Docs().CurrentImage(), {120, 80}, {0, 0}, pixkit::NoKey,
+                     kv::kThumbScaleMode);
+        const auto& comps = form.Components().Comps;
+        const auto colour = std::find(comps.Folders.begin(), comps.Folders.end(), "Colour");
+        ASSERT_NE(colour, comps.Folders.end());
+        QAction* browse = form.findChild<QAction*>(
+            QString("BrowseEffects%1").arg(colour - comps.Folders.begin() + 1));
+        ASSERT_NE(browse, nullptr);
+        EXPECT_TRUE(browse->isEnabled());
+        std::set<std::string> names;
+        kvtest::WhenBrowserShows([&](kv::TBrowseForm& b) {
+            for (const kv::BrowseItem& item : b.Items()) names.insert(item.Name);
+            ASSERT_TRUE(kvtest::WaitPlaced(b));
+            EXPECT_TRUE(b.windowTitle().startsWith("EffBr")) << b.windowTitle().toStdString();
+            int invert = -1;
+            for (std::size_t i = 0; i < b.Items().size(); ++i) {
+                const std::string& name = b.Items()[i].Name;
+                const pixkit::Buffer* thumb = b.PictureOf(static_cast<int>(i))->GetBuffer();
+                ASSERT_NE(thumb, nullptr);
+                if (name == "Invert") {
+                    invert = static_cast<int>(i);
+                    ASSERT_EQ(thumb->Width(), 120);
+                    ASSERT_EQ(thumb->Height(), 80);
+                    for (int y = 0; y < 80; ++y)
+                        for (int x = 0; x < 120; ++x)
+                            ASSERT_EQ(*thumb->At(x, y), ~*scaled.At(x, y) & 0xFFFFFF)
+                                << x << "," << y;
+                }
+                if (name == "Crashing" || name == "Hanging") {
+                    EXPECT_EQ(thumb->Width(), 120);
+                    EXPECT_EQ(thumb->Height(), 90);
+                    EXPECT_EQ(*thumb->At(60, 10), 0xE0E0E0u) << "not the placeholder";
+                }
+            }
+            ASSERT_GE(invert, 0);
+            QTest::mouseClick(b.PictureOf(invert), Qt::LeftButton);
+        });
+        browse->trigger();
+        EXPECT_EQ(names, (std::set<std::string>{"Crashing", "Greyscale", "Hanging", "Invert"}));
+        EXPECT_TRUE(shown_.empty());
+        EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
+        EXPECT_EQ(Pixels(form)[0], ~before[0] & 0xFFFFFF);
+    });
+    for (const char* file : {"Crashing.kvc", "Hanging.kvc"}) {
+        int logged = 0;
+        for (const std::string& line : LogLines())
+            logged += line.find(std::string(file) + " failed on a thumbnail") != std::string::npos;
+        EXPECT_EQ(logged, 1) << file;
+    }
 }
 } // namespace
 
