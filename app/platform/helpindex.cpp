@@ -24,7 +24,7 @@ const std::vector<HelpTopic>& HelpTopics() {
         {1300, "images.md", "stretch-or-mirror-the-image"},
         {1305, "images.md", "rotate-the-image"},
         {1310, "custom-filter.md", "the-custom-filter-dialog"},
-        {1320, "coming.md", "plug-in-effects"},
+        {1320, "effects.md", ""},
         {1510, "preferences.md", ""},
         {2000, "brush.md", "sizing-the-built-in-brush"},
         {2100, "pens.md", ""},
