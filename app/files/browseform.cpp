@@ -201,6 +201,12 @@ void TBrowseForm::BuildWindow() {
     effects_->hide();
     progress_ = new QLabel(this);
     progress_->setObjectName("ProgressLab");
+    // A fixed size: a new count then repaints the label without laying out
+    // the window again.
+    progress_->setFixedSize(
+        progress_->fontMetrics().horizontalAdvance(QStringLiteral("00000 / 00000")),
+        progress_->sizeHint().height());
+    progress_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     viewport_ = new QWidget(this);
     viewport_->setObjectName("Viewport");
     viewport_->setMinimumSize(kBrowseColumns * kBrowseColumnPitch, kBrowseRowPitch);
