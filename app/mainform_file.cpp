@@ -24,6 +24,13 @@ namespace kv {
 
 namespace {
 
+// A command that replaces the current image first ends a one-shot tool such
+// as Image > Stretch / Mirror: its preview is taken back before the image is
+// kept as an undo step, and its bar does not act on the new image.
+void EndOneShotTool(ToolFramework* tools) {
+    if (tools != nullptr && tools->Current->OneShot()) tools->ReturnToPreviousTool(true);
+}
+
 // "&Browse...": the image browser, modal and centred over the image area,
 // in the remembered folder; the folder it ends in is remembered, and a
 // picked file opens into the current slot.
@@ -127,8 +134,15 @@ void TMainForm::ConnectFileCommands() {
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, fn);
     };
-    bind("New1", [this] { files_->New(); });
-    bind("Open1", [this] { files_->Open(); });
+    auto endOneShot = [this] { EndOneShotTool(tools_.get()); };
+    bind("New1", [this, endOneShot] {
+        endOneShot();
+        files_->New();
+    });
+    bind("Open1", [this, endOneShot] {
+        endOneShot();
+        files_->Open();
+    });
     bind("Browse1", [this] { Browse(*this, *files_, prefs_.CacheThumbs); });
     bind("Save1", [this] { files_->Save(); });
     bind("SaveAs1", [this] { files_->SaveAs(); });
@@ -136,7 +150,10 @@ void TMainForm::ConnectFileCommands() {
         if (files_->WriteBack()) close();
     });
     bind("ExptoClipb1", [this] { files_->ExportToClipboard(); });
-    bind("ImpfromClipb1", [this] { files_->ImportFromClipboard(); });
+    bind("ImpfromClipb1", [this, endOneShot] {
+        endOneShot();
+        files_->ImportFromClipboard();
+    });
     bind("Exit1", [this] { close(); });
     printing_ = std::make_unique<Printing>();
     bind("Print1", [this] { PrintCurrent(); });
@@ -144,7 +161,10 @@ void TMainForm::ConnectFileCommands() {
     // Enabled once the scanner library has found a device.
     connect(MenuCommand("SelectSource1"), &QAction::triggered, this,
             [this] { files_->SelectSource(); });
-    connect(MenuCommand("Acquire1"), &QAction::triggered, this, [this] { files_->Acquire(); });
+    connect(MenuCommand("Acquire1"), &QAction::triggered, this, [this, endOneShot] {
+        endOneShot();
+        files_->Acquire();
+    });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &TMainForm::RefreshFileMenu);
     // "File List Length" of the preferences applies at once.
@@ -194,7 +214,10 @@ void TMainForm::RebuildReopenMenu() {
     menu->clear();
     for (const std::string& entry : files_->Recent().Items()) {
         QAction* a = menu->addAction(QString::fromStdString(entry));
-        connect(a, &QAction::triggered, this, [this, entry] { files_->Reopen(entry); });
+        connect(a, &QAction::triggered, this, [this, entry] {
+            EndOneShotTool(tools_.get());
+            files_->Reopen(entry);
+        });
     }
     menu->setEnabled(!menu->isEmpty());
 }

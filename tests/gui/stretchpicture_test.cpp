@@ -81,4 +81,29 @@ TEST_F(StretchPictureGui, MirrorsPreviewsOnceUndoesAndCancels) {
     });
 }
 
+// Opening a file while a preview is shown takes the preview back first: the
+// unapplied mirror never becomes an undo step, and the bar is gone.
+TEST_F(StretchPictureGui, OpeningAFileEndsThePreview) {
+    RunPaintingWithBars([this](kv::TMainForm& form) {
+        Select(form, kv::PenContTool());
+        FillPattern(form);
+        const auto original = Pixels(form);
+        const std::string name = (root_ / "pattern.bmp").string();
+        ASSERT_FALSE(SaveAndReload(form, name).Empty());
+
+        form.MenuCommand("StretchMirror1")->trigger();
+        SetField(form, P_stretch_picture::cKeep, 0);
+        SetField(form, P_stretch_picture::cWidthPercent, -100);
+        Press(form, P_stretch_picture::cPreview);
+        ASSERT_FALSE(Pixels(form) == original);
+        form.Files().Dialogs.Open = [name](const kv::OpenRequest&) {
+            return std::optional<kv::OpenChoice>(kv::OpenChoice{name, 0, 1});
+        };
+        form.MenuCommand("Open1")->trigger();
+        EXPECT_EQ(form.ToolFw().Current, kv::PenContTool());
+        EXPECT_TRUE(Pixels(form) == original);
+        ExpectUndoRestores(form, original);
+    });
+}
+
 } // namespace
