@@ -59,6 +59,19 @@ enum Marker : std::uint8_t {
 
 // Position of the k-th coefficient in zig-zag order within the 8 x 8 block.
 extern const std::uint8_t kZigZag[64];
+// The positions of the non-zero coefficients in zig-zag order (bit k for
+// position k), from those in natural order (bit r * 8 + c for (r, c)): one
+// table per row of the block, indexed by the row's eight bits.
+struct ZigZagBits {
+    std::uint64_t Row[8][256];
+    ZigZagBits();
+    std::uint64_t operator()(std::uint64_t natural) const {
+        std::uint64_t m = 0;
+        for (int r = 0; r < 8; ++r) m |= Row[r][(natural >> (8 * r)) & 255];
+        return m;
+    }
+};
+extern const ZigZagBits kZigZagBits;
 // Annex K.1 example quantization tables in natural (row by row) order.
 extern const std::uint8_t kStdLumaQuant[64];
 extern const std::uint8_t kStdChromaQuant[64];

@@ -137,30 +137,6 @@ std::uint64_t Transform(const std::int32_t* samples, const float* recip, std::in
     return Quantize(dct, recip, out);
 }
 
-// The positions of the non-zero coefficients in zig-zag order, from those
-// in natural order: one table per row of the block, indexed by the row's
-// eight bits.
-struct ZigZagBits {
-    std::uint64_t Row[8][256];
-    ZigZagBits() {
-        int zigzagOf[64];
-        for (int k = 0; k < 64; ++k) zigzagOf[kZigZag[k]] = k;
-        for (int r = 0; r < 8; ++r)
-            for (int bits = 0; bits < 256; ++bits) {
-                std::uint64_t m = 0;
-                for (int c = 0; c < 8; ++c)
-                    if (bits >> c & 1) m |= std::uint64_t(1) << zigzagOf[r * 8 + c];
-                Row[r][bits] = m;
-            }
-    }
-    std::uint64_t operator()(std::uint64_t natural) const {
-        std::uint64_t m = 0;
-        for (int r = 0; r < 8; ++r) m |= Row[r][(natural >> (8 * r)) & 255];
-        return m;
-    }
-};
-const ZigZagBits kZigZagBits;
-
 void WriteDQT(ByteSink& out, int id, const Quantizer& q) {
     out.Be16(0xFF00 | DQT);
     out.Be16(67);

@@ -10,6 +10,9 @@
 #include "vector_dispatch.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <array>
 #include <cstring>
 #include <memory>
@@ -179,6 +182,25 @@ void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& 
     }
 }
 
+// Bit r * 8 + c set for each non-zero coefficient (r, c) of a block.
+std::uint64_t NonZero(const std::int16_t* blk) {
+#if defined(__SSE2__)
+    std::uint64_t m = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < 4; ++i) {
+        const auto* p = reinterpret_cast<const __m128i*>(blk + 16 * i);
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(p), zero),
+                                              _mm_cmpeq_epi16(_mm_loadu_si128(p + 1), zero));
+        m |= std::uint64_t(~unsigned(_mm_movemask_epi8(zeros)) & 0xFFFF) << (16 * i);
+    }
+    return m;
+#else
+    std::uint64_t m = 0;
+    for (int k = 0; k < 64; ++k) m |= std::uint64_t(blk[k] != 0) << k;
+    return m;
+#endif
+}
+
 // Successive approximation of AC coefficients (T.81 G.1.2.3): one more bit
 // of every coefficient already non-zero, and the new ones of magnitude 1.
 void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac,
@@ -216,8 +238,12 @@ void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder&
         }
     }
     if (eobRun_ > 0) {
-        for (; k <= s.Se; ++k)
-            if (blk[kZigZag[k]] != 0) refine(blk[kZigZag[k]]);
+        // Only the non-zero coefficients from k to Se, in order (refining
+        // never makes one zero).
+        std::uint64_t nonzero = k <= s.Se ? kZigZagBits(NonZero(blk)) : 0;
+        nonzero &= (std::uint64_t(2) << s.Se) - 1;
+        nonzero &= ~((std::uint64_t(1) << std::min(k, 63)) - 1);
+        for (; nonzero != 0; nonzero &= nonzero - 1) refine(blk[kZigZag[__builtin_ctzll(nonzero)]]);
         --eobRun_;
     }
 }

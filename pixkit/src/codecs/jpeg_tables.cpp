@@ -67,4 +67,18 @@ const StdHuffman kStdAcLuma = {
 const StdHuffman kStdAcChroma = {
     {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}, kAcChromaSymbols, 162};
 
+ZigZagBits::ZigZagBits() {
+    int zigzagOf[64];
+    for (int k = 0; k < 64; ++k) zigzagOf[kZigZag[k]] = k;
+    for (int r = 0; r < 8; ++r)
+        for (int bits = 0; bits < 256; ++bits) {
+            std::uint64_t m = 0;
+            for (int c = 0; c < 8; ++c)
+                if (bits >> c & 1) m |= std::uint64_t(1) << zigzagOf[r * 8 + c];
+            Row[r][bits] = m;
+        }
+}
+
+const ZigZagBits kZigZagBits;
+
 } // namespace pixkit::jpeg
