@@ -192,6 +192,28 @@ TEST(WmfPlayer, PlainMetafileSize) {
     EXPECT_EQ(Render(file).Width(), 12);
 }
 
+// FLOODFILL fills with the brush up to a border colour; EXTFLOODFILL in
+// surface mode fills the connected pixels of one colour.
+TEST(WmfPlayer, FloodFills) {
+    Wmf w;
+    Pen(w, 0, kRed);
+    Brush(w, 1, 0); // hollow
+    w.Rec(0x012D, {0}).Rec(0x012D, {1}).Rec(0x041B, {10, 12, 2, 2});
+    Brush(w, 0, kBlue);
+    w.Rec(0x012D, {2})
+        .Rec(0x0419, {std::int32_t(Ref(kRed) & 0xFFFF), std::int32_t(Ref(kRed) >> 16), 5, 5});
+    Brush(w, 0, kGreen);
+    w.Rec(0x012D, {3})
+        .Rec(0x0548,
+             {1, std::int32_t(Ref(kWhite) & 0xFFFF), std::int32_t(Ref(kWhite) >> 16), 0, 0});
+    const Buffer b = Render(w.Placeable(14, 12));
+    EXPECT_TRUE(Pixels(b, [](int x, int y) {
+        if (In(x, 3, 10) && In(y, 3, 8)) return kBlue;
+        if (In(x, 2, 11) && In(y, 2, 9)) return kRed;
+        return kGreen;
+    }));
+}
+
 // New objects take the first free slot; a deleted slot is reused.
 TEST(WmfPlayer, ObjectSlots) {
     Wmf w;

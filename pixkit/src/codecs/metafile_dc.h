@@ -194,6 +194,10 @@ class MetaDC {
     // Points with the types of a POLYDRAW record.
     void PolyDraw(const std::vector<Pair<double>>& pts, const std::vector<std::uint8_t>& types);
     void SetPixel(double x, double y, Pixel c);
+    // Fills with the current brush the pixels connected to the logical
+    // point: those of colour c (surface) or those up to a border of colour
+    // c (not surface).
+    void FloodFill(double x, double y, Pixel c, bool surface);
     // Fills the logical rectangle with a colour (PatBlt and friends).
     void FillRect(double l, double t, double r, double b, Pixel c);
     // Draws src's pixels (sx, sy, sw, sh) stretched onto the logical

@@ -193,6 +193,9 @@ bool Geometry(MetaDC& dc, std::uint32_t type, RecordView r) {
     case 15:
         dc.SetPixel(r.S32(8), r.S32(12), FromColorRef(r.U32(16)));
         return true;
+    case 53: // EXTFLOODFILL: start, colour, mode
+        dc.FloodFill(r.S32(8), r.S32(12), FromColorRef(r.U32(16)), r.U32(20) == 1);
+        return true;
     case 59:
         dc.BeginPath();
         return true;

@@ -116,6 +116,12 @@ bool Geometry(MetaDC& dc, std::uint32_t fn, RecordView r) {
     case 0x041F:
         dc.SetPixel(W(r, 3), W(r, 2), FromColorRef(r.U32(0)));
         return true;
+    case 0x0419: // FLOODFILL: colour, y, x; fills up to a border
+        dc.FloodFill(W(r, 3), W(r, 2), FromColorRef(r.U32(0)), false);
+        return true;
+    case 0x0548: // EXTFLOODFILL: mode, colour, y, x
+        dc.FloodFill(W(r, 4), W(r, 3), FromColorRef(r.U32(2)), r.U16(0) == 1);
+        return true;
     default:
         return false;
     }
