@@ -143,7 +143,10 @@ void TMainForm::ConnectFileCommands() {
         endOneShot();
         files_->Open();
     });
-    bind("Browse1", [this] { Browse(*this, *files_, prefs_.CacheThumbs); });
+    bind("Browse1", [this, endOneShot] {
+        endOneShot();
+        Browse(*this, *files_, prefs_.CacheThumbs);
+    });
     bind("Save1", [this] { files_->Save(); });
     bind("SaveAs1", [this] { files_->SaveAs(); });
     bind("UpdateExit1", [this] {

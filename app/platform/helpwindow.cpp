@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +25,21 @@ QString Tr(const char* key) {
 }
 
 constexpr int kPageRole = Qt::UserRole;
+
+// Escape closes the window it watches, as it does a dialog; the window's
+// controls leave Escape to it.
+class EscapeCloses : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Escape)
+            return false;
+        static_cast<QWidget*>(watched)->close();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -97,6 +113,7 @@ QString THelpBrowser::TopHeading() const {
 THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("HelpForm");
     setProperty("HelpContext", kHelpWindowContext);
+    installEventFilter(new EscapeCloses(this));
     browser_ = new THelpBrowser(this);
     list_ = new QListWidget(this);
     search_ = new QLineEdit(this);

@@ -111,6 +111,13 @@ TEST_F(HelpGui, ContentsSearchBackAndTheWindowClosesWithTheProgram) {
         EXPECT_EQ(Shown(form), "fills.md");
         help->Browser()->backward();
         EXPECT_EQ(Shown(form), "index.md");
+        // Escape closes it, from the page as from the search box.
+        QTest::keyClick(help->Browser(), Qt::Key_Escape);
+        EXPECT_FALSE(help->isVisible());
+        form.MenuCommand("Contents1")->trigger();
+        QTest::keyClick(help->SearchBox(), Qt::Key_Escape);
+        EXPECT_FALSE(help->isVisible());
+        form.MenuCommand("Contents1")->trigger();
 
         // The help quits with the program: a window left open would keep
         // the program from ending (the harness's watchdog would fire).
