@@ -107,10 +107,10 @@ TEST(Log, FallsBackToTheStateDirectoryAndDropsLinesQuietly) {
 TEST(Log, LoadingAMetafileLogsTheRecordsItIsDrawnWithout) {
     const fs::path dir = fs::temp_directory_path() / ("kvskip_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    // A plain WMF: header, window extent 8 x 8, one FLOODFILL, the end.
-    const std::uint16_t words[] = {1, 9, 0x300,  24, 0, 0, 7, 0, 0, // header
+    // A plain WMF: header, window extent 8 x 8, one SETLAYOUT, the end.
+    const std::uint16_t words[] = {1, 9, 0x300,  22, 0, 0, 5, 0, 0, // header
                                    5, 0, 0x020C, 8,  8,             // SETWINDOWEXT
-                                   7, 0, 0x0419, 0,  0, 4, 4,       // FLOODFILL
+                                   5, 0, 0x014C, 1,  0,             // SETLAYOUT
                                    3, 0, 0};                        // end
     std::ofstream(dir / "skips.wmf", std::ios::binary)
         .write(reinterpret_cast<const char*>(words), sizeof words);
@@ -122,7 +122,7 @@ TEST(Log, LoadingAMetafileLogsTheRecordsItIsDrawnWithout) {
     kv::StopLog();
     std::ifstream in(dir / "KV.LOG");
     const std::string log((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(log.find("skips.wmf: skipped records: FLOODFILL x1"), std::string::npos) << log;
+    EXPECT_NE(log.find("skips.wmf: skipped records: SETLAYOUT x1"), std::string::npos) << log;
     fs::remove_all(dir);
 }
 

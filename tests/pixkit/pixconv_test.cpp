@@ -99,10 +99,10 @@ TEST(Pixconv, FontsListsTheDefaultRasterFonts) {
 TEST(Pixconv, InfoListsTheSkippedRecordsOfMetafiles) {
     TempDir t;
     metatest::Wmf w;
-    w.Rec(0x0419, {0, 0, 0, 5, 5}) // FLOODFILL
-        .Rec(0x0107, {3})          // SETSTRETCHBLTMODE
-        .Rec(0x0777, {1, 2})       // no such record
-        .Rec(0x0419, {0, 0, 0, 5, 5})
+    w.Rec(0x014C, {1, 0})    // SETLAYOUT
+        .Rec(0x0107, {3})    // SETSTRETCHBLTMODE
+        .Rec(0x0777, {1, 2}) // no such record
+        .Rec(0x014C, {1, 0})
         .Rec(0x041B, {8, 8, 2, 2}); // RECTANGLE
     const metatest::Bytes wmf = w.Placeable(10, 10);
     const std::string path = t / "skips.wmf";
@@ -110,13 +110,13 @@ TEST(Pixconv, InfoListsTheSkippedRecordsOfMetafiles) {
         .write(reinterpret_cast<const char*>(wmf.data()), std::streamsize(wmf.size()));
     Buffer b;
     GFXFile::Load(b, path, nullptr);
-    EXPECT_EQ(SkippedRecordsText(), "FLOODFILL x2, WMF 0x0777 x1");
+    EXPECT_EQ(SkippedRecordsText(), "SETLAYOUT x2, WMF 0x0777 x1");
     ASSERT_EQ(LastSkippedRecords().size(), 2u);
     EXPECT_EQ(LastSkippedRecords()[0].Count, 2);
 
     const Result info = Pixconv("info " + Quote(path));
     EXPECT_EQ(info.status, 0);
-    EXPECT_NE(info.out.find("skipped records: FLOODFILL x2, WMF 0x0777 x1"), std::string::npos)
+    EXPECT_NE(info.out.find("skipped records: SETLAYOUT x2, WMF 0x0777 x1"), std::string::npos)
         << info.out;
 
     GFXFile::Save(b, t / "plain.bmp", nullptr, nullptr);
