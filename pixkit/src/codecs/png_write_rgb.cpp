@@ -114,7 +114,9 @@ void WriteChunk(TStream* s, const char* type, const std::uint8_t* data, std::siz
     Be32(head, std::uint32_t(n));
     std::memcpy(head + 4, type, 4);
     std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
-    crc = libdeflate_crc32(crc, data, n);
+    // A null buffer asks libdeflate for the initial value: an empty chunk
+    // (IEND) keeps the CRC of its type.
+    if (n != 0) crc = libdeflate_crc32(crc, data, n);
     std::uint8_t tail[4];
     Be32(tail, crc);
     s->WriteBuffer(head, 8);
