@@ -83,7 +83,12 @@ void BrowseEffects(TMainForm& form, ComponentTools& comps, int folder,
         tools.ReturnToPreviousTool(true);
     }
     tools.HideForReading();
-    TBrowseForm box(&form, comps.Comps, folder, form.Docs().CurrentImage());
+    // The components see the open images as they would when applied.
+    ImageTable images;
+    const Documents& docs = form.Docs();
+    for (std::size_t i = 0; i < images.Slots.size(); ++i) images.Slots[i] = &docs.Slots[i];
+    images.Current = docs.Current + 1;
+    TBrowseForm box(&form, comps.Comps, folder, form.Docs().CurrentImage(), &images);
     QWidget* area = form.centralWidget() != nullptr ? form.centralWidget() : &form;
     box.move(area->mapToGlobal(area->rect().center()) - box.rect().center());
     box.exec();

@@ -31,19 +31,26 @@ std::size_t Bytes(const kvc::Region& r) {
     return static_cast<std::size_t>(r.Width) * static_cast<std::size_t>(r.Height) * 4;
 }
 
-// Appends a w x h picture to a layout ending at `end`, 64-byte aligned.
-kvc::Region Place(std::size_t& end, int w, int h) {
-    kvc::Region r{end, w, h};
-    end += (Bytes(r) + 63) / 64 * 64;
-    return r;
-}
-
 pixkit::Rect Clip(pixkit::Rect r, int w, int h) {
     return {std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, w - 1),
             std::min(r.Bottom, h - 1)};
 }
 
 } // namespace
+
+kvc::Region PlaceRegion(std::size_t& end, int w, int h) {
+    kvc::Region r{end, w, h};
+    end += (Bytes(r) + 63) / 64 * 64;
+    return r;
+}
+
+void FillShared(std::uint8_t* shm, const kvc::Region& r, const pixkit::Buffer& from) {
+    auto* to = reinterpret_cast<std::uint32_t*>(shm + r.Offset);
+    const int w = std::min(r.Width, from.Width());
+    for (int y = 0; y < std::min(r.Height, from.Height()); ++y)
+        std::memcpy(to + static_cast<std::ptrdiff_t>(y) * r.Width,
+                    from.At(from.Area.Left, from.Area.Top + y), static_cast<std::size_t>(w) * 4);
+}
 
 P_component::P_component(EffectHost& host, ScanResult& comps) : host_(host), comps_(comps) {
     Flags = tfOneShot;
@@ -73,11 +80,7 @@ const ValueBlock& P_component::LastValues() const {
 }
 
 void P_component::FillRegion(const kvc::Region& r, const pixkit::Buffer& from) {
-    std::uint32_t* to = ShmAt(r);
-    const int w = std::min(r.Width, from.Width());
-    for (int y = 0; y < std::min(r.Height, from.Height()); ++y)
-        std::memcpy(to + static_cast<std::ptrdiff_t>(y) * r.Width,
-                    from.At(from.Area.Left, from.Area.Top + y), static_cast<std::size_t>(w) * 4);
+    FillShared(runner_.Shared(), r, from);
 }
 
 // The shared memory: preview source and destination, the image table (the
@@ -92,17 +95,17 @@ bool P_component::Layout(bool withPreview) {
         const double f = std::min(120.0 / w, 90.0 / h);
         const int pw = std::max(1, static_cast<int>(w * f)),
                   ph = std::max(1, static_cast<int>(h * f));
-        previewSrc_ = Place(end, pw, ph);
-        previewDst_ = Place(end, pw, ph);
+        previewSrc_ = PlaceRegion(end, pw, ph);
+        previewDst_ = PlaceRegion(end, pw, ph);
     }
     Documents& docs = host_.Docs();
     for (int i = 0; i < kSlotCount; ++i) {
         const pixkit::Buffer& b =
             i == docs.Current ? snap : docs.Slots[static_cast<std::size_t>(i)];
-        images_[i] = b.Empty() ? kvc::Region{} : Place(end, b.Width(), b.Height());
+        images_[i] = b.Empty() ? kvc::Region{} : PlaceRegion(end, b.Width(), b.Height());
     }
-    src_ = Place(end, w, h);
-    dst_ = Place(end, w, h);
+    src_ = PlaceRegion(end, w, h);
+    dst_ = PlaceRegion(end, w, h);
     if (!runner_.Reserve(end)) return false;
     for (int i = 0; i < kSlotCount; ++i)
         if (images_[i].Offset != kvc::kNoRegion)
@@ -453,7 +456,7 @@ std::int64_t P_component::Resize(int w, int h, kvc::BlockLayout* block, bool* ch
     if (fresh.Empty()) return 0;
     fresh.Box({0, 0, w - 1, h - 1}, 0);
     std::size_t end = std::max(src_.Offset, dst_.Offset) + (Bytes(dst_) + 63) / 64 * 64;
-    const kvc::Region src = Place(end, w, h), dst = Place(end, w, h);
+    const kvc::Region src = PlaceRegion(end, w, h), dst = PlaceRegion(end, w, h);
     if (!runner_.Reserve(end)) return 0;
     // The new source: the image from before, at the top left.
     std::memset(ShmAt(src), 0, Bytes(src));

@@ -125,11 +125,27 @@ class P_component_brush : public P_component {
     int px_ = -1, py_ = -1;
 };
 
+// Appends a w x h picture to a shared-memory layout ending at `end`,
+// 64-byte aligned.
+kvc::Region PlaceRegion(std::size_t& end, int w, int h);
+// Copies from's visible pixels into region r of the shared block shm.
+void FillShared(std::uint8_t* shm, const kvc::Region& r, const pixkit::Buffer& from);
+
+// The pictures a component sees in its image table: one per document slot
+// (null or empty: no image) and the number of the current one, from 1.
+struct ImageTable {
+    std::array<const pixkit::Buffer*, 10> Slots{};
+    int Current = 1;
+};
+
 // Runs a component on a small picture with the values of rec, in a runner
-// of its own: for thumbnails of effects (any thread). False with error set
-// when the component failed or cancel became true; out is then untouched.
+// of its own: for thumbnails of effects (any thread). images is the image
+// table it sees (none: the picture alone, as image 1); the pictures must
+// stay unchanged during the call. False with error set when the component
+// failed or cancel became true; out is then untouched.
 bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
                            pixkit::Buffer& out, std::string& error,
-                           const std::atomic<bool>* cancel = nullptr);
+                           const std::atomic<bool>* cancel = nullptr,
+                           const ImageTable* images = nullptr);
 
 } // namespace kv

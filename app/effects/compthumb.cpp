@@ -9,8 +9,8 @@
 namespace kv {
 
 bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
-                           pixkit::Buffer& out, std::string& error,
-                           const std::atomic<bool>* cancel) {
+                           pixkit::Buffer& out, std::string& error, const std::atomic<bool>* cancel,
+                           const ImageTable* images) {
     const int w = in.Width(), h = in.Height();
     if (in.Empty()) {
         error = "empty picture";
@@ -24,23 +24,36 @@ bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
         return m.Message == KVCH_PROGRESS ? 1 : 0;
     };
     KvcRunner::Loaded loaded;
-    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
-    if (!runner.Load(rec.File, loaded) || !runner.Reserve(2 * bytes)) {
+    std::size_t end = 0;
+    const kvc::Region src = PlaceRegion(end, w, h), dst = PlaceRegion(end, w, h);
+    kvc::BlockLayout layout;
+    if (images != nullptr) {
+        for (std::size_t i = 0; i < images->Slots.size(); ++i) {
+            const pixkit::Buffer* b = images->Slots[i];
+            layout.Images[i] = b == nullptr || b->Empty()
+                                   ? kvc::Region{}
+                                   : PlaceRegion(end, b->Width(), b->Height());
+        }
+        layout.Current = images->Current;
+    } else {
+        layout.Images[0] = src;
+    }
+    if (!runner.Load(rec.File, loaded) || !runner.Reserve(end)) {
         error = runner.Failure().empty() ? "no memory" : runner.Failure();
         return false;
     }
-    auto* src = reinterpret_cast<std::uint32_t*>(runner.Shared());
-    for (int y = 0; y < h; ++y)
-        std::memcpy(src + static_cast<std::ptrdiff_t>(y) * w, in.At(in.Area.Left, in.Area.Top + y),
-                    static_cast<std::size_t>(w) * 4);
-    std::memcpy(src + static_cast<std::ptrdiff_t>(w) * h, src, bytes);
-    kvc::BlockLayout layout;
-    layout.Source = {0, w, h};
-    layout.Dest = {bytes, w, h};
+    std::uint8_t* shm = runner.Shared();
+    FillShared(shm, src, in);
+    FillShared(shm, dst, in);
+    if (images != nullptr)
+        for (std::size_t i = 0; i < images->Slots.size(); ++i)
+            if (layout.Images[i].Offset != kvc::kNoRegion)
+                FillShared(shm, layout.Images[i], *images->Slots[i]);
+    layout.Source = src;
+    layout.Dest = dst;
     layout.Right = w - 1;
     layout.Bottom = h - 1;
     layout.DrawColor = 0xFFFFFF;
-    layout.Images[0] = layout.Source;
     ValueBlock values = rec.Block;
     PackValues(rec.Desc, rec.Values, values);
     const bool ok =
@@ -57,10 +70,10 @@ bool RunComponentOnPicture(const ComponentRecord& rec, const pixkit::Buffer& in,
         error = "no memory";
         return false;
     }
-    const std::uint32_t* dst = src + static_cast<std::ptrdiff_t>(w) * h;
+    const auto* made = reinterpret_cast<const std::uint32_t*>(shm + dst.Offset);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            *out.At(x, y) = dst[static_cast<std::ptrdiff_t>(y) * w + x] & 0xFFFFFF;
+            *out.At(x, y) = made[static_cast<std::ptrdiff_t>(y) * w + x] & 0xFFFFFF;
     return true;
 }
 

@@ -24,8 +24,9 @@ constexpr int kEffectsHelpContext = 1320;
 } // namespace
 
 TBrowseForm::TBrowseForm(QWidget* parent, const ScanResult& comps, int group,
-                         const pixkit::Buffer& image)
+                         const pixkit::Buffer& image, const ImageTable* images)
     : QDialog(parent), comps_(&comps) {
+    if (images != nullptr) table_ = std::make_shared<const ImageTable>(*images);
     BuildWindow();
     setProperty("HelpContext", kEffectsHelpContext);
     if (!image.Empty()) {
@@ -73,10 +74,11 @@ void TBrowseForm::EnterGroup(int group) {
                              : QString();
     setWindowTitle(QString::fromStdString(Translate(key::EffBr)) + " - " + name);
     const pixkit::Buffer* picture = &picture_;
-    auto render = [records = std::move(records), picture](Thumb& out,
-                                                          const std::atomic<bool>& stop) {
+    auto render = [records = std::move(records), picture,
+                   table = table_](Thumb& out, const std::atomic<bool>& stop) {
         const ComponentRecord& rec = records[static_cast<std::size_t>(out.Index)];
-        if (!RunComponentOnPicture(rec, *picture, out.Picture, out.Error, &stop)) return;
+        if (!RunComponentOnPicture(rec, *picture, out.Picture, out.Error, &stop, table.get()))
+            return;
         out.Result = ThumbResult::Made;
         out.ImageSize = {picture->Width(), picture->Height()};
     };

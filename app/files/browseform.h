@@ -24,6 +24,7 @@ namespace kv {
 
 class TBuffer;
 class Thumbnailer;
+struct ImageTable;
 struct ScanResult;
 struct Thumb;
 
@@ -53,8 +54,11 @@ class TBrowseForm : public QDialog {
     // Image mode: the images and sub-folders of folder.
     TBrowseForm(QWidget* parent, const std::string& folder, bool cacheThumbs);
     // Effect mode: the components of the scan's folder `group`, each shown
-    // applied with its preset values to a reduced copy of image.
-    TBrowseForm(QWidget* parent, const ScanResult& comps, int group, const pixkit::Buffer& image);
+    // applied with its preset values to a reduced copy of image, with
+    // images as their image table (none: the reduced copy alone). The
+    // table's pictures must stay unchanged while the window is open.
+    TBrowseForm(QWidget* parent, const ScanResult& comps, int group, const pixkit::Buffer& image,
+                const ImageTable* images = nullptr);
     ~TBrowseForm() override;
 
     // The picked file's full path; empty when the window closed without one.
@@ -119,6 +123,7 @@ class TBrowseForm : public QDialog {
     int group_ = -1;
     int pickedComponent_ = -1;
     pixkit::Buffer picture_;
+    std::shared_ptr<const ImageTable> table_;
     QComboBox* effects_ = nullptr;
     std::vector<BrowseItem> items_;
     QComboBox* drives_;

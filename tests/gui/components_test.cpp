@@ -373,6 +373,7 @@ TEST_F(ComponentGui, EffectBrowserShowsTheFolderAppliedToTheImage) {
     Install(kTestComps + "Crashing.kvc", "colour");
     Install(kTestComps + "Hanging.kvc", "colour");
     Install(kSamples + "blur/Emboss.kvc", "blur");
+    Install(kSamples + "combine/BlendImage.kvc", "combine");
     Run({"-l"}, [&](kv::TMainForm& form) {
         const auto before = Randomise(form, 300, 200);
         pixkit::Buffer scaled;
@@ -419,6 +420,38 @@ TEST_F(ComponentGui, EffectBrowserShowsTheFolderAppliedToTheImage) {
         EXPECT_TRUE(shown_.empty());
         EXPECT_EQ(form.Docs().CurrentImage().Changed, 1);
         EXPECT_EQ(Pixels(form)[0], ~before[0] & 0xFFFFFF);
+
+        // The thumbnails see the open images: Blend Image mixes image 2 (a
+        // 50 x 30 patch) half and half into the top left of the picture.
+        pixkit::Buffer& other = form.Docs().Slots[1];
+        other.Alloc({50, 30});
+        other.Box({0, 0, 49, 29}, 0x204060);
+        scaled.Scale(form.Docs().CurrentImage(), {120, 80}, {0, 0}, pixkit::NoKey,
+                     kv::kThumbScaleMode);
+        const auto combine = std::find(comps.Folders.begin(), comps.Folders.end(), "Combine");
+        ASSERT_NE(combine, comps.Folders.end());
+        kvtest::WhenBrowserShows([&](kv::TBrowseForm& b) {
+            ASSERT_TRUE(kvtest::WaitPlaced(b));
+            const pixkit::Buffer* thumb = b.PictureOf(0)->GetBuffer();
+            ASSERT_NE(thumb, nullptr);
+            const auto mix = [](pixkit::Pixel a, int shift) {
+                return std::uint32_t(
+                           ((a >> shift & 255) * 50 + (0x204060u >> shift & 255) * 50 + 50) / 100)
+                       << shift;
+            };
+            int wrong = 0;
+            for (int y = 0; y < 80; ++y)
+                for (int x = 0; x < 120; ++x) {
+                    const pixkit::Pixel s = *scaled.At(x, y);
+                    wrong += *thumb->At(x, y) !=
+                             (x < 50 && y < 30 ? mix(s, 0) | mix(s, 8) | mix(s, 16) : s);
+                }
+            EXPECT_EQ(wrong, 0);
+            b.close();
+        });
+        form.findChild<QAction*>(
+                QString("BrowseEffects%1").arg(combine - comps.Folders.begin() + 1))
+            ->trigger();
     });
     for (const char* file : {"Crashing.kvc", "Hanging.kvc"}) {
         int logged = 0;
