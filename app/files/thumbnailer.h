@@ -45,6 +45,10 @@ struct Thumb {
 void MakeThumbnail(const std::string& folder, const std::string& name, ThumbCache* cache,
                    Thumb& out);
 
+// Makes the calling thread background work: the window's thread and every
+// other normal thread go first whenever they need a core.
+void MakeBackgroundThread();
+
 struct ThumbJob {
     std::string Name;      // empty: the item is no file (a folder)
     bool Cacheable = true; // false for names another file shares once lower-cased

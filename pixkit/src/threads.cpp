@@ -15,6 +15,7 @@ namespace pixkit {
 namespace {
 
 std::atomic<int> chosen{0};
+thread_local int thisThread = 0;
 
 int Automatic() {
     static const int n = [] {
@@ -119,9 +120,14 @@ void SetThreadCount(int n) {
     chosen = std::max(0, n);
 }
 
+void SetThisThreadCount(int n) {
+    thisThread = std::max(0, n);
+}
+
 int ThreadCount() {
     const int n = chosen;
-    return n > 0 ? n : Automatic();
+    const int all = n > 0 ? n : Automatic();
+    return thisThread > 0 ? std::min(all, thisThread) : all;
 }
 
 void ForRows(int rows, std::int64_t work, const std::function<void(int, int)>& fn) {

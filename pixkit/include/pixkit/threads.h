@@ -11,7 +11,11 @@ namespace pixkit {
 // n threads; 0 (the default) means the PIXKIT_THREADS environment variable
 // when set, else one per processor.
 void SetThreadCount(int n);
-// The number in use, at least 1.
+// Caps the threads that work started on the calling thread may use (0: no
+// cap of its own). Background work such as the browser's thumbnails keeps
+// to its own thread, so it never takes the core the window needs.
+void SetThisThreadCount(int n);
+// The number work started on the calling thread uses, at least 1.
 int ThreadCount();
 
 // Calls fn(first, last) for bands [first, last) covering rows 0..rows-1, on
