@@ -22,7 +22,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <vector>
 
 using namespace pixkit;
 
@@ -115,6 +117,47 @@ void Formula(benchmark::State& state, int threads) {
         std::int64_t(kW) * kH);
 }
 
+// What this machine gives a second thread at all, for reading the ratios
+// above: MachineFill writes 192 MB (the size of ScaleUp's target) with
+// memset in one band per thread, MachineCompute runs a multiply chain that
+// touches no memory, both split by ForRows like the real work. A fill that
+// gains little from two threads means memory, not pixkit, sets the limit
+// for ScaleUp and Copy; a compute chain that gains little means the two
+// processors are not two free cores at that moment.
+void MachineFill(benchmark::State& state, int threads) {
+    constexpr int kRows = 6000;
+    constexpr std::size_t kRow = 8000 * 4;
+    std::vector<unsigned char> target(kRows * kRow, 1);
+    Run(
+        state, threads,
+        [&] {
+            ForRows(kRows, std::int64_t(kRows) * 8000, [&](int first, int last) {
+                std::memset(&target[std::size_t(first) * kRow], first & 255,
+                            std::size_t(last - first) * kRow);
+            });
+        },
+        std::int64_t(kRows) * 8000);
+}
+
+void MachineCompute(benchmark::State& state, int threads) {
+    constexpr int kRows = 3000;
+    std::vector<std::uint64_t> sums(kRows);
+    Run(
+        state, threads,
+        [&] {
+            ForRows(kRows, std::int64_t(kRows) * 4000, [&](int first, int last) {
+                for (int r = first; r < last; ++r) {
+                    std::uint64_t x = std::uint64_t(r);
+                    for (int i = 0; i < 4000; ++i)
+                        x = x * 6364136223846793005u + 1442695040888963407u;
+                    sums[std::size_t(r)] = x;
+                }
+            });
+            benchmark::DoNotOptimize(sums.data());
+        },
+        std::int64_t(kRows) * 4000);
+}
+
 // Both thread counts of one case, under the names the peers use.
 #define ALL_CORES(fn, name, ...)                                                                   \
     BENCHMARK_CAPTURE(fn, all, 0, ##__VA_ARGS__)                                                   \
@@ -135,6 +178,8 @@ ALL_CORES(Turn, "Rotate30SS", 1);
 ALL_CORES(Copy, "Copy");
 ALL_CORES(Convolve, "Convolve5x5");
 ALL_CORES(Formula, "FFShiftMix");
+ALL_CORES(MachineFill, "MachineFill");
+ALL_CORES(MachineCompute, "MachineCompute");
 
 } // namespace
 
