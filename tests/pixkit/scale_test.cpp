@@ -26,7 +26,7 @@ TEST(BufferScale, MatchesReferenceOnRandomCases) {
             // those take paths of their own.
             const bool halving = round % 5 == 1, enlarging = round % 5 == 2,
                        doubling = round % 5 == 3;
-            const int sw = halving ? 2 * rng.Range(1, 9) : rng.Range(1, 19), sh = rng.Range(1, 19);
+            const int sw = halving ? 2 * rng.Range(1, 25) : rng.Range(1, 19), sh = rng.Range(1, 19);
             Buffer block = testref::MakePattern(sw + 3, sh + 2, round, 0xFFFFFFFF);
             Buffer src(block, Rect{1, 1, sw, sh}, rng.Range(0, 1));
             const Pixel key = rng.Range(0, 2) == 0 ? NoKey : *src.At(src.Area.Left, src.Area.Top);
