@@ -170,6 +170,34 @@ TEST(XFormLin, MatchesReferenceOnRandomTransforms) {
     }
 }
 
+// Large targets are drawn in tiles of rows and columns: turned, enlarged and
+// sheared pictures that span many tiles, with and without supersampling and
+// key, still match the reference pixel for pixel.
+TEST(XFormLin, LargeTargetsInTilesMatchTheReference) {
+    for (const VectorLevel level : {VectorLevel::Portable, VectorLevel::Avx2}) {
+        LimitVectorLevel(level);
+        for (int round = 0; round < 4; ++round) {
+            const bool super = round & 1;
+            Buffer src = testref::MakePattern(640, 300, round, super ? 0x00FFFFFF : 0xFFFFFFFF);
+            const Pixel key = round & 2 ? *src.At(3, 3) : NoKey;
+            const double angle = (17 + 40 * round) * M_PI / 180, k = 1.7;
+            const Matrix2D m{{k * std::cos(angle), k * std::sin(angle)},
+                             {k * (0.3 * std::cos(angle) - std::sin(angle)),
+                              k * (0.3 * std::sin(angle) + std::cos(angle))}};
+            Buffer target = testref::MakePattern(1700, 1500, 900 + round),
+                   expected = testref::MakePattern(1700, 1500, 900 + round);
+            Buffer dst(target, Rect{3, 2, 1690, 1497}, true),
+                exp(expected, Rect{3, 2, 1690, 1497}, true);
+            const Pair<int> off{700, 300};
+            ReferenceXForm(exp, testref::Snapshot(src), m, off, key, super);
+            dst.XFormLin(src, m, off, key, super);
+            ASSERT_EQ(Pixels(target), Pixels(expected))
+                << "round " << round << " level " << int(level);
+        }
+    }
+    LimitVectorLevel(VectorLevel::Avx2);
+}
+
 // A white square turned by 45 degrees over black: inside stays white, the
 // edges get in-between values, nothing else is touched.
 TEST(XFormLin, SupersamplingSmoothsEdgesAgainstWhatLiesBelow) {
