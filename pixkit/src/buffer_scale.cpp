@@ -144,6 +144,34 @@ bool Doubling(const Offsets& xs, bool& odd) {
     return false;
 }
 
+#if PIXKIT_HAS_AVX2_TARGET
+// DoublingRow written past the caches with 32-byte streaming stores, for
+// targets too large to stay in them: d[j] = s[(j + odd) / 2]. Pixels up to
+// the first 32-byte boundary are stored plainly; each group of eight after
+// it takes four or five source pixels (a masked load reads no further).
+PIXKIT_AVX2_TARGET void StreamDoublingAvx2(Pixel* d, const Pixel* s, std::size_t w, bool odd) {
+    std::size_t j = 0;
+    for (; j < w && (reinterpret_cast<std::uintptr_t>(d + j) & 31) != 0; ++j)
+        d[j] = s[(j + odd) / 2];
+    // The phase of the first pixel of every group is the same: the groups
+    // are eight pixels long.
+    const bool second = (j + odd) & 1;
+    const __m256i order = second ? _mm256_setr_epi32(0, 1, 1, 2, 2, 3, 3, 4)
+                                 : _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256i five = _mm256_setr_epi32(-1, -1, -1, -1, -1, 0, 0, 0);
+    for (; j + 8 <= w; j += 8) {
+        const Pixel* from = s + (j + odd) / 2;
+        const __m256i v =
+            second
+                ? _mm256_maskload_epi32(reinterpret_cast<const int*>(from), five)
+                : _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(d + j),
+                            _mm256_permutevar8x32_epi32(v, order));
+    }
+    for (; j < w; ++j) d[j] = s[(j + odd) / 2];
+}
+#endif
+
 // How the columns of a plain row are sampled.
 enum class PlainColumns { Table, EverySecond, Doubling, DoublingOdd };
 
@@ -239,6 +267,22 @@ void ScalePlain(Pixel* d, std::ptrdiff_t dPitch, const Pixel* s, std::ptrdiff_t 
         KeyedRows(d, dPitch, s, xs, ys, cols, key);
         return;
     }
+#if PIXKIT_HAS_AVX2_TARGET
+    // Enlarging a large picture two times across: every target row is
+    // doubled straight from its source row into memory, without a scratch
+    // row.
+    const std::size_t w = xs.size();
+    const std::int64_t pixels = std::int64_t(w) * std::int64_t(ys.size());
+    if (key == NoKey && cols != PlainColumns::Table && cols != PlainColumns::EverySecond &&
+        pixels >= detail::kStreamPixels && ActiveVectorLevel() == VectorLevel::Avx2) {
+        ForRows(int(ys.size()), pixels, [&](int first, int last) {
+            for (int r = first; r < last; ++r)
+                StreamDoublingAvx2(d + r * dPitch, s + ys[r] + xs[0], w, odd);
+            detail::StreamDone();
+        });
+        return;
+    }
+#endif
     // A row sampled from the same source row as the row above repeats it.
     EachRow(
         d, dPitch, xs.size(), int(ys.size()), key, [&](int r) { return ys[r] == ys[r - 1]; },
