@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -29,6 +31,7 @@ int Automatic() {
 }
 
 constexpr std::int64_t kWorkPerThread = 1 << 18;
+std::atomic<std::int64_t> workPerThread{kWorkPerThread};
 
 // One call's rows, cut into more chunks than threads. The calling thread
 // and the pool's helpers take chunks in turn, so a helper that starts late
@@ -68,12 +71,23 @@ class Pool {
     }
 
     void Run(const std::shared_ptr<Job>& job) {
+        Post(job);
+        Finish(job);
+    }
+
+    // Offers the job to the helpers; the caller may do other work before
+    // it finishes the job.
+    void Post(const std::shared_ptr<Job>& job) {
         {
             const std::lock_guard lock(m_);
             Start(job->helpers);
             pending_.push_back(job);
         }
         posted_.notify_all();
+    }
+
+    // Takes the job's chunks that no helper took and waits for the others.
+    void Finish(const std::shared_ptr<Job>& job) {
         job->Work();
         {
             std::unique_lock lock(job->m);
@@ -114,6 +128,139 @@ class Pool {
     int started_ = 0;
 };
 
+// The state of one Pipeline call. Each stage has a lock: whoever holds it
+// runs the stage's next item, so each stage's items run in order whichever
+// thread runs them. Every change of state bumps events_, which a thread
+// with nothing to run sleeps on.
+class PipelineRun {
+  public:
+    enum class Role { Caller, Helper, Alone };
+
+    PipelineRun(int n, const std::vector<PipelineStage>& stages)
+        : n_(n), stages_(stages), k_(int(stages.size())), state_(new StageState[stages.size()]) {}
+
+    // Runs items until every stage is finished (or one failed). The first
+    // stage runs only on the calling thread, the others on either. With a
+    // helper the caller runs the first stage whenever it can (it is the
+    // one no other thread can take) and the helper prefers the later
+    // stages; alone, the caller runs the latest stage that can run, so
+    // that each item passes through while its data is still in the cache.
+    void Work(Role role) {
+        for (;;) {
+            const unsigned seen = events_.load();
+            if (failed_.load() || Finished(k_ - 1)) return;
+            bool ran = false;
+            if (role == Role::Caller) {
+                ran = RunFirst();
+                for (int s = 1; s < k_ && !ran; ++s) ran = RunNext(s);
+            } else {
+                for (int s = k_ - 1; s >= 1 && !ran; --s) ran = RunNext(s);
+                if (!ran && role == Role::Alone) ran = RunFirst();
+            }
+            if (!ran) Wait(seen);
+        }
+    }
+
+    // Raises the exception of the earliest stage that raised one after the
+    // first, else the first's.
+    void Rethrow() const {
+        for (int s = 1; s < k_; ++s)
+            if (state_[s].error) std::rethrow_exception(state_[s].error);
+        if (state_[0].error) std::rethrow_exception(state_[0].error);
+    }
+
+  private:
+    struct StageState {
+        std::atomic<int> done{0};       // items finished
+        std::atomic<bool> ended{false}; // the first stage: no item follows
+        std::mutex running;
+        std::exception_ptr error; // written by the thread holding running
+    };
+
+    // Whether stage s has run every item it will: the first when it ended,
+    // the others when the stage before them finished and they caught up.
+    bool Finished(int s) const {
+        if (s == 0) return state_[0].ended.load();
+        return Finished(s - 1) && state_[s].done.load() == state_[s - 1].done.load();
+    }
+
+    // Whether the item i of stage s may start as far as the stage after it
+    // goes: its slot in the ring between them is free.
+    bool SlotFree(int s, int i) const {
+        return s + 1 == k_ || state_[s + 1].done.load() > i - std::max(2, stages_[s].Ahead);
+    }
+
+    bool RunFirst() {
+        StageState& st = state_[0];
+        const int i = st.done.load();
+        if (st.ended.load() || !SlotFree(0, i)) return false;
+        try {
+            stages_[0].Run(i, i + 1 == n_);
+        } catch (...) {
+            st.error = std::current_exception();
+            st.ended.store(true);
+            Bump();
+            return true;
+        }
+        st.done.store(i + 1);
+        if (i + 1 == n_) st.ended.store(true);
+        Bump();
+        return true;
+    }
+
+    // Runs the next item of stage s when it is ready and no other thread
+    // runs the stage. An item waits for the stage before to finish the
+    // item after it, or to finish altogether (then it is its last: end).
+    bool RunNext(int s) {
+        StageState& st = state_[s];
+        if (!st.running.try_lock()) return false;
+        const std::lock_guard lock(st.running, std::adopt_lock);
+        const int i = st.done.load();
+        const bool before = Finished(s - 1); // first: the count below is final then
+        const int in = state_[s - 1].done.load();
+        if (failed_.load() || in <= i || (in == i + 1 && !before) || !SlotFree(s, i)) return false;
+        try {
+            stages_[s].Run(i, in == i + 1);
+        } catch (...) {
+            st.error = std::current_exception();
+            failed_.store(true);
+        }
+        st.done.store(i + 1);
+        Bump();
+        return true;
+    }
+
+    void Bump() {
+        events_.fetch_add(1);
+        events_.notify_all();
+    }
+
+    // Waits for events_ to move on from seen: first by polling for a
+    // while, since the stages hand over an item every few tens of
+    // microseconds and waking a sleeping thread can take as long, then
+    // asleep.
+    void Wait(unsigned seen) {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point until = Clock::now() + std::chrono::microseconds(200);
+        for (int k = 0; events_.load() == seen; ++k) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+            if ((k & 63) == 63 && Clock::now() > until) {
+                events_.wait(seen);
+                return;
+            }
+        }
+    }
+
+    const int n_;
+    const std::vector<PipelineStage>& stages_;
+    const int k_;
+    const std::unique_ptr<StageState[]> state_;
+    std::atomic<bool> failed_{false}; // a stage after the first raised an exception
+    std::atomic<unsigned> events_{0};
+};
+
 } // namespace
 
 void SetThreadCount(int n) {
@@ -130,13 +277,43 @@ int ThreadCount() {
     return thisThread > 0 ? std::min(all, thisThread) : all;
 }
 
+void SetWorkPerThread(std::int64_t work) {
+    workPerThread = work > 0 ? work : kWorkPerThread;
+}
+
+int ThreadsFor(std::int64_t work) {
+    return int(
+        std::max<std::int64_t>(1, std::min<std::int64_t>(ThreadCount(), work / workPerThread)));
+}
+
 void ForRows(int rows, std::int64_t work, const std::function<void(int, int)>& fn) {
-    const int n = int(std::min<std::int64_t>({ThreadCount(), work / kWorkPerThread, rows}));
+    const int n = std::min(ThreadsFor(work), rows);
     if (n <= 1) {
         if (rows > 0) fn(0, rows);
         return;
     }
     Pool::Get().Run(std::make_shared<Job>(fn, rows, std::min(rows, 4 * n), n - 1));
+}
+
+void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages) {
+    if (n <= 0 || stages.empty()) return;
+    PipelineRun run(n, stages);
+    if (ThreadsFor(work) < 2 || n < 2 || stages.size() < 2) {
+        run.Work(PipelineRun::Role::Alone);
+        run.Rethrow();
+        return;
+    }
+    const std::function<void(int, int)> helper = [&](int, int) {
+        run.Work(PipelineRun::Role::Helper);
+    };
+    const auto job = std::make_shared<Job>(helper, 1, 1, 1);
+    Pool& pool = Pool::Get();
+    pool.Post(job);
+    run.Work(PipelineRun::Role::Caller);
+    // Takes the helper's part when no helper began it (it finds nothing
+    // left), else waits for the helper to leave it.
+    pool.Finish(job);
+    run.Rethrow();
 }
 
 } // namespace pixkit

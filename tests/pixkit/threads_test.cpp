@@ -1,9 +1,11 @@
 // Whole-image work split into bands on several threads gives exactly what
 // one thread gives: every path of Scale, XFormLin and Copy on a picture
-// large enough for four bands, into a view with an odd pitch.
+// large enough for four bands, into a view with an odd pitch, and JPEG
+// decoding, whose stages run on two threads at once.
 #include <pixkit/buffer.h>
 #include <pixkit/threads.h>
 
+#include "jpeg_test_util.h"
 #include "reference_engine.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 using namespace pixkit;
@@ -22,7 +25,11 @@ using testref::Pixels;
 namespace {
 
 struct ThreadCountGuard {
-    ~ThreadCountGuard() { SetThreadCount(0); }
+    ~ThreadCountGuard() {
+        SetThreadCount(0);
+        SetWorkPerThread(0);
+        GFXFile::SetProgFunc(nullptr, nullptr, nullptr);
+    }
 };
 
 } // namespace
@@ -115,4 +122,106 @@ TEST(Threads, EveryRowOnceAlsoFromSeveralCallersAtOnce) {
         caller(3, ok[2]);
     }
     EXPECT_TRUE(ok[0] && ok[1] && ok[2]);
+}
+
+namespace {
+
+struct Decoded {
+    Pair<int> Size{0, 0};
+    std::vector<Pixel> Pixels;
+    std::string Error; // the type of the exception raised, empty for none
+    bool operator==(const Decoded&) const = default;
+};
+
+// Loads bytes at full size, or reduced to at least atLeast.
+Decoded DecodeJpeg(const std::vector<std::uint8_t>& bytes, const Pair<int>* atLeast) {
+    Decoded d;
+    Buffer b;
+    TFixedMemoryStream s(bytes.data(), bytes.size());
+    try {
+        Pair<int> full;
+        if (atLeast == nullptr)
+            jpegtest::Jpeg()->Load(b, &s, nullptr);
+        else
+            jpegtest::Jpeg()->LoadReduced(b, &s, nullptr, *atLeast, &full);
+    } catch (const std::exception& e) {
+        d.Error = typeid(e).name();
+    }
+    if (!b.Empty()) {
+        d.Size = {b.Width(), b.Height()};
+        d.Pixels = Pixels(b);
+    }
+    return d;
+}
+
+const std::thread::id testThread = std::this_thread::get_id();
+std::atomic<int> progressElsewhere{0};
+bool OnProgress(int) {
+    if (std::this_thread::get_id() != testThread) ++progressElsewhere;
+    return true;
+}
+
+// A cjpeg encoding of the picture, empty without cjpeg.
+std::vector<std::uint8_t> Cjpeg(const Buffer& pic, const std::string& name,
+                                const std::string& options) {
+    if (!jpegtest::HaveTool("cjpeg")) return {};
+    const jpegtest::fs::path ppm = jpegtest::Scratch() / (name + ".ppm"),
+                             jpg = jpegtest::Scratch() / (name + ".jpg");
+    jpegtest::WritePpm(ppm, pic);
+    if (jpegtest::Shell("cjpeg " + options + " -outfile " + jpg.string() + " " + ppm.string()) != 0)
+        return {};
+    return jpegtest::ReadBytes(jpg);
+}
+
+} // namespace
+
+// The decoder reads the data on the calling thread while a helper
+// transforms and outputs the rows before (progressive files: the output in
+// bands). Every corpus file, and a photo-like picture in 4:4:4 (written by
+// pixkit), 4:2:0 and progressive 4:2:0 (cjpeg), each also cut short and
+// with damaged data: the same pixels and the same error as on one thread,
+// at full size, at half size and at an eighth, with progress reported on
+// the calling thread only. The threshold is lowered so that the small
+// corpus files take the threaded path too.
+TEST(Threads, JpegDecodesAsOnOneThread) {
+    ThreadCountGuard restore;
+    GFXFile::SetProgFunc(nullptr, OnProgress, nullptr);
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    Buffer photo;
+    jpegtest::MakePicture(photo, 1003, 701, 7);
+    for (const auto& [name, bytes] :
+         {std::pair{std::string("444"), jpegtest::SaveJpegBytes(photo)},
+          {"420", Cjpeg(photo, "threads420", "-sample 2x2")},
+          {"420p", Cjpeg(photo, "threads420p", "-sample 2x2 -progressive")}}) {
+        if (bytes.empty()) continue;
+        files.emplace_back(name, bytes);
+        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() * 11 / 20);
+        files.emplace_back(name + " cut", cut);
+        std::vector<std::uint8_t> damaged = bytes;
+        for (std::size_t i = bytes.size() * 3 / 5; i < bytes.size() * 3 / 5 + 40; ++i)
+            damaged[i] ^= 0x5A;
+        files.emplace_back(name + " damaged", damaged);
+    }
+    const jpegtest::fs::path corpus = jpegtest::fs::path(VM_CORPUS_DIR) / "jpeg";
+    if (jpegtest::fs::exists(corpus))
+        for (const auto& entry : jpegtest::fs::recursive_directory_iterator(corpus))
+            if (entry.is_regular_file() &&
+                (entry.path().extension() == ".jpg" || entry.path().extension() == ".jpeg"))
+                files.emplace_back(entry.path().string(), jpegtest::ReadBytes(entry.path()));
+    ASSERT_GE(files.size(), 9u);
+    SetWorkPerThread(1000);
+    for (const auto& [name, bytes] : files) {
+        SetThreadCount(1);
+        const Decoded whole = DecodeJpeg(bytes, nullptr);
+        SetThreadCount(3);
+        EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name;
+        if (whole.Pixels.empty()) continue;
+        for (const Pair<int> atLeast : {Pair<int>{whole.Size.x / 2, whole.Size.y / 2}, {1, 1}}) {
+            SetThreadCount(1);
+            const Decoded reduced = DecodeJpeg(bytes, &atLeast);
+            SetThreadCount(3);
+            EXPECT_EQ(reduced, DecodeJpeg(bytes, &atLeast)) << name << " at least " << atLeast.x;
+        }
+    }
+    EXPECT_EQ(progressElsewhere, 0);
 }

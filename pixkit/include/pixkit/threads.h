@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace pixkit {
 
@@ -27,5 +28,36 @@ int ThreadCount();
 // thread, where handing it out would cost more than it saves. fn must
 // write only its own rows and may be called on several threads at once.
 void ForRows(int rows, std::int64_t work, const std::function<void(int first, int last)>& fn);
+
+// The work a thread must have before a call is split (a quarter of a
+// million, see ForRows); 0 restores that. Tests lower it to run small
+// pictures on several threads.
+void SetWorkPerThread(std::int64_t work);
+
+// The threads ForRows would use for work of that size, 1 when it stays on
+// the calling thread.
+int ThreadsFor(std::int64_t work);
+
+// One stage of Pipeline: Run(i, end) does the stage's work on item i.
+// Ahead (at least 2) bounds how far the stage runs ahead of the next one:
+// its item i starts only after the next stage has finished item i - Ahead,
+// so the two can share a ring of Ahead slots.
+struct PipelineStage {
+    std::function<void(int i, bool end)> Run;
+    int Ahead = 2;
+};
+
+// Runs the stages over items 0..n-1. The first stage runs on the calling
+// thread, items in order (end: i is n - 1). Each later stage runs item i
+// once the stage before has finished item i + 1, or has finished its last
+// item (end: no item i + 1 follows), on whichever thread is free: the
+// caller, or a helper thread while the caller is busy. Each stage runs its
+// items in order, one at a time. Without a helper (one thread, work as
+// small as ForRows keeps on one thread, or every helper busy) the caller
+// runs everything. An exception from the first stage ends its items: those
+// before it still pass through the others, then it is raised on the
+// caller. One from a later stage stops every stage and is raised on the
+// caller once the helper is done.
+void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages);
 
 } // namespace pixkit

@@ -4,9 +4,13 @@
 #include "jpeg.h"
 #include "jpeg_bits.h"
 
+#include <pixkit/threads.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace pixkit {
@@ -19,29 +23,46 @@ struct CompState {
     const HuffDecoder* Dc = nullptr;
     const HuffDecoder* Ac = nullptr;
     std::int32_t Q[64]; // zig-zag order, as the coefficients arrive
-    int Pred = 0;
     int H = 1, V = 1;
-    int BlockW = 8, BlockH = 8;       // samples of one block (fewer at a reduced scale)
-    int Stride = 0;                   // samples per plane row
-    std::vector<std::uint8_t> Set[2]; // two MCU rows of samples, 8 V rows each
-    std::vector<std::uint8_t> Above;  // last row of the MCU row before the previous one
+    int BlockW = 8, BlockH = 8; // samples of one block (fewer at a reduced scale)
+    int Stride = 0;             // samples per plane row
+    std::size_t First = 0;      // its first block in an MCU row's coefficients
+    bool DcOnly = false;        // each block gives one sample: its DC term
+    // A ring of MCU rows of samples, 8 V rows each, left uninitialised:
+    // the transform writes every byte before it is read.
+    std::unique_ptr<std::uint8_t[]> Set[4];
 };
 
 std::int32_t ClampCoef(std::int32_t v) {
     return std::clamp(v, -2048, 2048);
 }
 
-// Decodes one block into coef (natural order, dequantized), which holds
-// zeros on entry, and returns whether any AC coefficient is present. DcOnly
-// reads past the AC terms without storing them (a block that gives one
-// sample needs its DC alone).
-template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std::int32_t* coef) {
+// Where DecodeBlock puts the AC coefficients: in their places in a block
+// that holds zeros (Dense), or one after the other as (value << 8) |
+// position (Sparse, the form that passes from one stage to the next; see
+// CoefRow).
+struct DenseSink {
+    std::int32_t* Coef;
+    void Put(int z, std::int32_t v) { Coef[z] = v; }
+};
+struct SparseSink {
+    std::int32_t* Next;
+    void Put(int z, std::int32_t v) { *Next++ = v * 256 | z; }
+};
+
+// Decodes one block: its DC term into dc and each AC coefficient present
+// into sink, dequantized (within +-2048), by its position in natural
+// order. Returns the number of AC coefficients. DcOnly reads past the AC
+// terms without storing them (a block that gives one sample needs its DC
+// alone).
+template <bool DcOnly, typename Sink>
+int DecodeBlock(BitReader& br, const CompState& c, int& pred, std::int32_t& dc, Sink& sink) {
     const int s = DecodeSymbol(br, *c.Dc);
     if (s > 11) throw EInvalidImage();
     const int diff = s ? Extend(br.Bits(s), s) : 0;
-    c.Pred = std::clamp(c.Pred + diff, -2048, 2047);
-    coef[0] = ClampCoef(c.Pred * c.Q[0]);
-    bool ac = false;
+    pred = std::clamp(pred + diff, -2048, 2047);
+    dc = ClampCoef(pred * c.Q[0]);
+    int n = 0;
     const HuffDecoder& acTable = *c.Ac;
     for (int k = 1; k < 64;) {
         if (br.Count() < 16) br.Fill();
@@ -50,11 +71,8 @@ template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std
             br.Consume(fast & 0xFF);
             k += (fast >> 8) & 15;
             if (k > 63) throw EInvalidImage();
-            if constexpr (!DcOnly) {
-                const int z = kZigZag[k];
-                coef[z] = ClampCoef((fast >> 16) * c.Q[k]);
-            }
-            ac = true;
+            if constexpr (!DcOnly) sink.Put(kZigZag[k], ClampCoef((fast >> 16) * c.Q[k]));
+            ++n;
             ++k;
             continue;
         }
@@ -68,14 +86,11 @@ template <bool DcOnly = false> bool DecodeBlock(BitReader& br, CompState& c, std
         k += run;
         if (k > 63 || size > 10) throw EInvalidImage();
         const int value = Extend(br.Bits(size), size);
-        if constexpr (!DcOnly) {
-            const int z = kZigZag[k];
-            coef[z] = ClampCoef(value * c.Q[k]);
-        }
-        ac = true;
+        if constexpr (!DcOnly) sink.Put(kZigZag[k], ClampCoef(value * c.Q[k]));
+        ++n;
         ++k;
     }
-    return ac;
+    return DcOnly ? 0 : n;
 }
 
 // A block of its DC term alone: w x h equal samples.
@@ -96,29 +111,68 @@ inline void ClearBlock(std::int32_t* coef) {
     for (int i = 0; i < 64; i += 4) *reinterpret_cast<Lanes*>(coef + i) = Lanes{};
 }
 
+// The coefficients of one MCU row, as the entropy decoder leaves them for
+// the transform: every component's blocks, row by row of blocks, each with
+// its DC term and its AC coefficients as a SparseSink stores them (few in
+// most blocks, so that little memory passes from one stage to the other).
+struct BlockInfo {
+    std::uint32_t First; // its first entry
+    std::int16_t Dc;
+    std::uint8_t Count; // entries
+};
+struct CoefRow {
+    std::vector<BlockInfo> Blocks;
+    std::unique_ptr<std::int32_t[]> Entries; // room for every coefficient, touched as used
+};
+
+// Decodes in two stages: the entropy-coded data into an MCU row's
+// coefficients, which only the calling thread can do (every block's bits
+// start where the previous block's end), and from the coefficients to
+// pixels, which a second thread does for the rows before meanwhile.
 class ScanDecoder {
+    static constexpr int kSets = 4; // MCU rows of samples between the stages
+
   public:
-    ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t) : br_(in), f_(f), t_(t), out_(f) {}
+    ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t)
+        : br_(in), f_(f), t_(t), out_(f), scale_(f.Scale) {}
     void Run(Buffer& b);
 
   private:
-    void Setup();
-    void DecodeRow(int set);
+    void Setup(int slots);
+    // Decodes an MCU row's data: into its slot of rows_, or (Fused, when
+    // one thread does everything) straight on to its samples.
+    template <bool Fused> void DecodeRow(int row);
+    void Transform(int row, int set);
+    std::uint8_t* BlockAt(const CompState& c, int set, int v, int col) const;
+    void Reconstruct(const CompState& c, const std::int32_t* coef, int n, std::uint8_t* out) const;
+    void OutputRow(Buffer& b, int row, bool end);
     void Output(Buffer& b, int row, bool last);
+    void Report();
 
-    BitReader br_;
+    // The first stage's state, changed with every block, on cache lines
+    // apart from what the second stage reads (sharing one would pass it
+    // between the processors' caches all the time).
+    alignas(64) BitReader br_;
     const Frame& f_;
     const Tables& t_;
-    Frame out_; // the frame as output: at a reduced scale, full resolution at that size
-    CompState comp_[3];
-    int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0;
-    bool smooth2x2_ = false; // 2 x 2 luminance: rows need their neighbours
+    int pred_[3] = {}; // each component's DC prediction
     int mcuCount_ = 0, nextRestart_ = 0;
+
+    alignas(64) Frame out_; // the frame as output: at a reduced scale, full resolution at that size
+    int scale_;
+    CompState comp_[3];
+    int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0, lastRow_ = -1;
+    bool smooth2x2_ = false;            // 2 x 2 luminance: rows need their neighbours
+    std::vector<CoefRow> rows_;         // a ring of MCU rows between the stages
     std::vector<std::uint8_t> scratch_; // upsampled chroma rows
     std::vector<std::int16_t> sums_;
+    // Image rows output; progress is reported on the calling thread only.
+    alignas(64) std::atomic<int> rowsDone_{0};
+    int reported_ = 0;
+    const std::thread::id caller_ = std::this_thread::get_id();
 };
 
-void ScanDecoder::Setup() {
+void ScanDecoder::Setup(int slots) {
     const Component& luma = f_.Comp[0];
     const int mcuW = 8 * luma.H;
     mcusX_ = (f_.Width + mcuW - 1) / mcuW;
@@ -130,6 +184,7 @@ void ScanDecoder::Setup() {
         out_.Height = ScaledSize(f_.Height, f_.Scale);
         for (int i = 0; i < f_.Count; ++i) out_.Comp[i].H = out_.Comp[i].V = 1;
     }
+    std::size_t blocks = 0;
     for (int i = 0; i < f_.Count; ++i) {
         const Component& src = f_.Comp[i];
         CompState& c = comp_[i];
@@ -143,48 +198,98 @@ void ScanDecoder::Setup() {
         c.V = src.V;
         c.BlockW = BlockSamples(f_, i, true);
         c.BlockH = BlockSamples(f_, i, false);
+        c.DcOnly = c.BlockW == 1 && c.BlockH == 1;
         c.Stride = mcusX_ * c.BlockW * c.H;
+        c.First = blocks;
+        blocks += std::size_t(mcusX_) * c.H * c.V;
         const std::size_t bytes = std::size_t(c.Stride) * c.BlockH * c.V;
-        c.Set[0].resize(bytes);
-        if (smooth2x2_) {
-            c.Set[1].resize(bytes);
-            c.Above.resize(c.Stride);
-        }
+        for (std::unique_ptr<std::uint8_t[]>& set : c.Set) set.reset(new std::uint8_t[bytes]);
     }
+    rows_.resize(std::size_t(slots));
+    for (CoefRow& r : rows_) {
+        r.Blocks.resize(blocks);
+        r.Entries.reset(new std::int32_t[blocks * 63]);
+    }
+    scratch_.resize(2 * (std::size_t(f_.Width) + 16));
+    sums_.resize(std::size_t(f_.Width) / 2 + 16);
 }
 
-void ScanDecoder::DecodeRow(int set) {
+template <bool Fused> void ScanDecoder::DecodeRow(int row) {
     alignas(32) std::int32_t coef[64] = {};
+    std::uint32_t used = 0;
     for (int mx = 0; mx < mcusX_; ++mx) {
         const int interval = t_.RestartInterval;
         if (interval != 0 && mcuCount_ != 0 && mcuCount_ % interval == 0) {
             br_.Restart(nextRestart_);
             nextRestart_ = (nextRestart_ + 1) & 7;
-            for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
+            for (int& p : pred_) p = 0;
         }
         for (int i = 0; i < f_.Count; ++i) {
-            CompState& c = comp_[i];
-            std::uint8_t* base = c.Set[set].data() + mx * c.BlockW * c.H;
-            for (int v = 0; v < c.V; ++v)
-                for (int h = 0; h < c.H; ++h) {
-                    std::uint8_t* out = base + v * c.BlockH * c.Stride + h * c.BlockW;
-                    if (c.BlockW == 1 && c.BlockH == 1) {
-                        DecodeBlock<true>(br_, c, coef);
-                        FillBlock(coef[0], out, c.Stride, 1, 1);
-                    } else if (!DecodeBlock(br_, c, coef)) {
-                        FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
+            const CompState& c = comp_[i];
+            int& pred = pred_[i];
+            for (int v = 0; v < c.V; ++v) {
+                const std::size_t first = c.First + (std::size_t(v) * mcusX_ + mx) * c.H;
+                for (std::size_t k = first; k < first + std::size_t(c.H); ++k) {
+                    if constexpr (Fused) {
+                        DenseSink sink{coef};
+                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, coef[0], sink)
+                                               : DecodeBlock<false>(br_, c, pred, coef[0], sink);
+                        const int col = int(k - c.First) - v * mcusX_ * c.H;
+                        Reconstruct(c, coef, n, BlockAt(c, row % kSets, v, col));
+                        if (n != 0) ClearBlock(coef);
                     } else {
-                        if (f_.Scale > 1)
-                            ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
-                        else
-                            InverseDCT(coef, out, c.Stride);
-                        ClearBlock(coef);
+                        CoefRow& r = rows_[std::size_t(row) % rows_.size()];
+                        SparseSink sink{r.Entries.get() + used};
+                        std::int32_t dc;
+                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, dc, sink)
+                                               : DecodeBlock<false>(br_, c, pred, dc, sink);
+                        r.Blocks[k] = {used, static_cast<std::int16_t>(dc),
+                                       static_cast<std::uint8_t>(n)};
+                        used += std::uint32_t(n);
                     }
-                    coef[0] = 0;
                 }
+            }
         }
         br_.CheckNotOverrun();
         ++mcuCount_;
+    }
+}
+
+std::uint8_t* ScanDecoder::BlockAt(const CompState& c, int set, int v, int col) const {
+    return c.Set[set].get() + std::size_t(v) * c.BlockH * c.Stride + std::size_t(col) * c.BlockW;
+}
+
+// A block's samples from its coefficients (n of them AC).
+void ScanDecoder::Reconstruct(const CompState& c, const std::int32_t* coef, int n,
+                              std::uint8_t* out) const {
+    if (n == 0)
+        FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
+    else if (scale_ > 1)
+        ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
+    else
+        InverseDCT(coef, out, c.Stride);
+}
+
+// The MCU row's coefficients to samples in Set[set].
+void ScanDecoder::Transform(int row, int set) {
+    const CoefRow& r = rows_[std::size_t(row) % rows_.size()];
+    alignas(32) std::int32_t coef[64] = {};
+    for (int i = 0; i < out_.Count; ++i) {
+        const CompState& c = comp_[i];
+        const int across = mcusX_ * c.H;
+        for (int v = 0; v < c.V; ++v) {
+            const BlockInfo* block = r.Blocks.data() + c.First + std::size_t(v) * across;
+            for (int col = 0; col < across; ++col, ++block) {
+                // coef holds zeros but for the DC term; the entries are
+                // cleared again after the transform.
+                const std::int32_t* first = r.Entries.get() + block->First;
+                const std::int32_t* end = first + block->Count;
+                coef[0] = block->Dc;
+                for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = *e >> 8;
+                Reconstruct(c, coef, block->Count, BlockAt(c, set, v, col));
+                for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = 0;
+            }
+        }
     }
 }
 
@@ -192,56 +297,69 @@ void ScanDecoder::Output(Buffer& b, int row, bool last) {
     McuRows m{};
     m.Top = row * mcuH_;
     m.Rows = std::min(mcuH_, out_.Height - m.Top);
-    const int set = smooth2x2_ ? row & 1 : 0;
-    for (int i = 0; i < f_.Count; ++i) {
+    for (int i = 0; i < out_.Count; ++i) {
         const CompState& c = comp_[i];
-        m.Plane[i] = c.Set[set].data();
+        m.Plane[i] = c.Set[row % kSets].get();
         m.Stride[i] = c.Stride;
         if (!smooth2x2_ || i == 0) continue;
-        m.Above[i] = row == 0 ? m.Plane[i] : c.Above.data();
+        m.Above[i] = row == 0 ? m.Plane[i] : c.Set[(row + kSets - 1) % kSets].get() + 7 * c.Stride;
         const int validRows = (m.Rows + 1) / 2;
-        m.Below[i] = last ? m.Plane[i] + (validRows - 1) * c.Stride : comp_[i].Set[set ^ 1].data();
+        m.Below[i] =
+            last ? m.Plane[i] + (validRows - 1) * c.Stride : c.Set[(row + 1) % kSets].get();
     }
     OutputRows(out_, m, b, scratch_.data(), sums_.data());
-    GFXFile::ReportRows(m.Top + m.Rows, out_.Height);
+    rowsDone_.store(m.Top + m.Rows);
+    if (std::this_thread::get_id() == caller_) Report();
+}
+
+// The last stage for one MCU row, once the next row is transformed (with
+// 2 x 2 luminance its first chroma row smooths this row's last). end: no
+// row follows, because the picture or its data ends there; then the row is
+// smoothed as the image's last. The row after the target's area is only
+// there for that smoothing.
+void ScanDecoder::OutputRow(Buffer& b, int row, bool end) {
+    if (row <= lastRow_) Output(b, row, end || row + 1 == mcusY_);
+}
+
+void ScanDecoder::Report() {
+    const int done = rowsDone_.load();
+    if (done == reported_) return;
+    reported_ = done;
+    GFXFile::ReportRows(done, out_.Height);
 }
 
 void ScanDecoder::Run(Buffer& b) {
-    Setup();
-    // Rows below the target's area are not decoded at all.
-    const int lastRow =
-        b.Area.Bottom < 0 ? -1 : std::min<std::int64_t>(mcusY_ - 1, b.Area.Bottom / mcuH_);
-    scratch_.resize(2 * (std::size_t(f_.Width) + 16));
-    sums_.resize(std::size_t(f_.Width) / 2 + 16);
-    if (!smooth2x2_) {
-        for (int row = 0; row <= lastRow; ++row) {
-            DecodeRow(0);
-            Output(b, row, row + 1 == mcusY_);
-        }
-        return;
+    // Decoding a pixel costs about as much as scaling four.
+    const std::int64_t work = std::int64_t(f_.Width) * f_.Height * 4 / (f_.Scale * f_.Scale);
+    const bool threaded = ThreadsFor(work) > 1;
+    // Six MCU rows of coefficients between the first two stages.
+    constexpr int slots = 6;
+    Setup(threaded ? slots : 0);
+    // Rows below the target's area are not decoded at all, except the one
+    // that smooths the last row output.
+    lastRow_ = b.Area.Bottom < 0 ? -1 : std::min<std::int64_t>(mcusY_ - 1, b.Area.Bottom / mcuH_);
+    if (lastRow_ < 0) return;
+    const int rows = smooth2x2_ ? std::min(lastRow_ + 2, mcusY_) : lastRow_ + 1;
+    // A row's samples are overwritten once the row after it is output.
+    const PipelineStage output = {[&](int row, bool end) { OutputRow(b, row, end); }};
+    const std::vector<PipelineStage> stages =
+        threaded ? std::vector<PipelineStage>{{[&](int row, bool) {
+                                                   Report();
+                                                   DecodeRow<false>(row);
+                                               },
+                                               slots},
+                                              {[&](int row, bool) { Transform(row, row % kSets); },
+                                               kSets - 1},
+                                              output}
+                 : std::vector<PipelineStage>{
+                       {[&](int row, bool) { DecodeRow<true>(row); }, kSets - 1}, output};
+    try {
+        Pipeline(rows, work, stages);
+    } catch (...) {
+        Report();
+        throw;
     }
-    // Each row is output once the next one is decoded; the row before is
-    // kept in Above for the same reason.
-    if (lastRow >= 0) DecodeRow(0);
-    for (int row = 0; row <= lastRow; ++row) {
-        const int other = (row + 1) & 1; // holds the row before, then the row after
-        if (row > 0)
-            for (int i = 1; i < 3; ++i) {
-                CompState& c = comp_[i];
-                std::memcpy(c.Above.data(), c.Set[other].data() + 7 * c.Stride, c.Stride);
-            }
-        if (row + 1 < mcusY_) {
-            try {
-                DecodeRow(other);
-            } catch (...) {
-                // The data ends in the next row: this one is complete and
-                // smoothed as the image's last.
-                Output(b, row, true);
-                throw;
-            }
-        }
-        Output(b, row, row + 1 == mcusY_);
-    }
+    Report();
 }
 
 } // namespace
