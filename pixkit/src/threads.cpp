@@ -142,8 +142,8 @@ class PipelineRun {
     // Runs items until every stage is finished (or one failed). The first
     // stage runs only on the calling thread, the others on either. With a
     // helper the caller runs the first stage whenever it can (it is the
-    // one no other thread can take) and the helper prefers the later
-    // stages; alone, the caller runs the latest stage that can run, so
+    // one no other thread can take) unless it is half its ring ahead, and
+    // the helper prefers the later stages; alone, the caller runs the latest stage that can run, so
     // that each item passes through while its data is still in the cache.
     void Work(Role role) {
         for (;;) {
@@ -151,8 +151,13 @@ class PipelineRun {
             if (failed_.load() || Finished(k_ - 1)) return;
             bool ran = false;
             if (role == Role::Caller) {
-                ran = RunFirst();
+                // Far enough ahead, the caller helps with the later
+                // stages first, which would otherwise hold everything up.
+                const bool ahead = k_ > 1 && state_[0].done.load() - state_[1].done.load() >=
+                                                 std::max(2, stages_[0].Ahead) / 2;
+                ran = !ahead && RunFirst();
                 for (int s = 1; s < k_ && !ran; ++s) ran = RunNext(s);
+                if (!ran && ahead) ran = RunFirst();
             } else {
                 for (int s = k_ - 1; s >= 1 && !ran; --s) ran = RunNext(s);
                 if (!ran && role == Role::Alone) ran = RunFirst();

@@ -192,7 +192,9 @@ struct HuffDecoder {
     std::uint8_t Symbols[256];
     // For AC tables: a run/size code and its value bits that fit in the
     // look-up together, decoded in one step: (value << 16) | (run << 8) |
-    // bits used; 0 where they do not fit.
+    // bits used; the end-of-block code as kFastEob | bits used; 0 for the
+    // others.
+    static constexpr std::int32_t kFastEob = 0x1000;
     std::int32_t FastAc[1 << kFastBits];
     bool Defined = false;
 };

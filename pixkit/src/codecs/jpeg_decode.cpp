@@ -69,6 +69,7 @@ int DecodeBlock(BitReader& br, const CompState& c, int& pred, std::int32_t& dc, 
         const std::int32_t fast = acTable.FastAc[br.Peek(HuffDecoder::kFastBits)];
         if (fast != 0) {
             br.Consume(fast & 0xFF);
+            if (fast & HuffDecoder::kFastEob) break;
             k += (fast >> 8) & 15;
             if (k > 63) throw EInvalidImage();
             if constexpr (!DcOnly) sink.Put(kZigZag[k], ClampCoef((fast >> 16) * c.Q[k]));
@@ -122,7 +123,17 @@ struct BlockInfo {
 };
 struct CoefRow {
     std::vector<BlockInfo> Blocks;
-    std::unique_ptr<std::int32_t[]> Entries; // room for every coefficient, touched as used
+    std::unique_ptr<std::int32_t[]> Entries;
+    std::size_t Room = 0; // entries Entries holds
+    // Makes room for n entries from the first `used`, keeping those.
+    void Reserve(std::size_t used, std::size_t n) {
+        if (used + n <= Room) return;
+        const std::size_t room = std::max(2 * Room, used + n);
+        std::unique_ptr<std::int32_t[]> bigger(new std::int32_t[room]);
+        std::copy_n(Entries.get(), used, bigger.get());
+        Entries = std::move(bigger);
+        Room = room;
+    }
 };
 
 // Decodes in two stages: the entropy-coded data into an MCU row's
@@ -161,7 +172,7 @@ class ScanDecoder {
     alignas(64) Frame out_; // the frame as output: at a reduced scale, full resolution at that size
     int scale_;
     CompState comp_[3];
-    int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0, lastRow_ = -1;
+    int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0, lastRow_ = -1, blocksPerMcu_ = 0;
     bool smooth2x2_ = false;            // 2 x 2 luminance: rows need their neighbours
     std::vector<CoefRow> rows_;         // a ring of MCU rows between the stages
     std::vector<std::uint8_t> scratch_; // upsampled chroma rows
@@ -202,13 +213,14 @@ void ScanDecoder::Setup(int slots) {
         c.Stride = mcusX_ * c.BlockW * c.H;
         c.First = blocks;
         blocks += std::size_t(mcusX_) * c.H * c.V;
+        blocksPerMcu_ += c.H * c.V;
         const std::size_t bytes = std::size_t(c.Stride) * c.BlockH * c.V;
         for (std::unique_ptr<std::uint8_t[]>& set : c.Set) set.reset(new std::uint8_t[bytes]);
     }
     rows_.resize(std::size_t(slots));
     for (CoefRow& r : rows_) {
         r.Blocks.resize(blocks);
-        r.Entries.reset(new std::int32_t[blocks * 63]);
+        r.Reserve(0, blocks * 4); // grows in the rare rows that need more
     }
     scratch_.resize(2 * (std::size_t(f_.Width) + 16));
     sums_.resize(std::size_t(f_.Width) / 2 + 16);
@@ -217,6 +229,8 @@ void ScanDecoder::Setup(int slots) {
 template <bool Fused> void ScanDecoder::DecodeRow(int row) {
     alignas(32) std::int32_t coef[64] = {};
     std::uint32_t used = 0;
+    CoefRow* const r = Fused ? nullptr : &rows_[std::size_t(row) % rows_.size()];
+    const int set = row % kSets;
     for (int mx = 0; mx < mcusX_; ++mx) {
         const int interval = t_.RestartInterval;
         if (interval != 0 && mcuCount_ != 0 && mcuCount_ % interval == 0) {
@@ -224,6 +238,7 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
             nextRestart_ = (nextRestart_ + 1) & 7;
             for (int& p : pred_) p = 0;
         }
+        if constexpr (!Fused) r->Reserve(used, std::size_t(blocksPerMcu_) * 63);
         for (int i = 0; i < f_.Count; ++i) {
             const CompState& c = comp_[i];
             int& pred = pred_[i];
@@ -235,16 +250,15 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
                         const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, coef[0], sink)
                                                : DecodeBlock<false>(br_, c, pred, coef[0], sink);
                         const int col = int(k - c.First) - v * mcusX_ * c.H;
-                        Reconstruct(c, coef, n, BlockAt(c, row % kSets, v, col));
+                        Reconstruct(c, coef, n, BlockAt(c, set, v, col));
                         if (n != 0) ClearBlock(coef);
                     } else {
-                        CoefRow& r = rows_[std::size_t(row) % rows_.size()];
-                        SparseSink sink{r.Entries.get() + used};
+                        SparseSink sink{r->Entries.get() + used};
                         std::int32_t dc;
                         const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, dc, sink)
                                                : DecodeBlock<false>(br_, c, pred, dc, sink);
-                        r.Blocks[k] = {used, static_cast<std::int16_t>(dc),
-                                       static_cast<std::uint8_t>(n)};
+                        r->Blocks[k] = {used, static_cast<std::int16_t>(dc),
+                                        static_cast<std::uint8_t>(n)};
                         used += std::uint32_t(n);
                     }
                 }

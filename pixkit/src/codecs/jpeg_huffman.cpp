@@ -15,6 +15,7 @@ void BuildFastAc(HuffDecoder& t) {
         const int e = t.Fast[i];
         if (e == 0) continue;
         const int len = e >> 8, run = (e >> 4) & 15, size = e & 15;
+        if ((e & 0xFF) == 0) t.FastAc[i] = HuffDecoder::kFastEob | len;
         if (size == 0 || len + size > bits) continue;
         // The value bits follow the code within the look-up index.
         const int raw = (i >> (bits - len - size)) & ((1 << size) - 1);

@@ -161,6 +161,7 @@ void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& 
         const std::int32_t fast = ac.FastAc[br.Peek(HuffDecoder::kFastBits)];
         if (fast != 0) {
             br.Consume(fast & 0xFF);
+            if (fast & HuffDecoder::kFastEob) break; // an EOB run of 1: this block
             k += (fast >> 8) & 15;
             if (k > s.Se) throw EInvalidImage();
             blk[kZigZag[k]] = Clamp16((fast >> 16) * (1 << s.Al));
