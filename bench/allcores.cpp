@@ -5,25 +5,31 @@
 // and supersampled) and to 8000 x 6000, and turned by 30 degrees, the
 // 4000 x 3000 copy, the 5 x 5 convolution filter and a Filter Factory
 // formula, both in bands of 32 rows as their dialogs run them (the kernel and
-// formula of bench/convolve.cpp and bench/ffilter.cpp). Items are target
-// pixels, source pixels for the turn. pixkit_1thread is the same call
-// limited to one thread, so pixkit's ratio over it is the gain from threads.
-// The CPU column is that of all threads: on a busy machine, where
-// wall-clock says little, twice the one-thread CPU time over it estimates
-// the gain on two idle cores (memory stalls count as CPU time too).
+// formula of bench/convolve.cpp and bench/ffilter.cpp), and decoding the
+// 4000 x 3000 JPEG files of bench/jpeg_bench.cpp (4:4:4, 4:2:0 and
+// progressive 4:2:0). Items are target pixels, source pixels for the turn. pixkit_1thread is the
+// same call limited to one thread, so pixkit's ratio over it is the gain from threads. The CPU
+// column is that of all threads: on a busy machine, where wall-clock says little, twice the
+// one-thread CPU time over it estimates the gain on two idle cores (memory stalls count as CPU time
+// too).
 #include "effects/convolve.h"
 #include "effects/ffcompile.h"
 #include "effects/ffthreads.h"
 #include "kernel5x5.h"
 
 #include <pixkit/buffer.h>
+#include <pixkit/gfxfile.h>
 #include <pixkit/threads.h>
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace pixkit;
@@ -158,6 +164,35 @@ void MachineCompute(benchmark::State& state, int threads) {
         std::int64_t(kRows) * 4000);
 }
 
+// A file jpeg_bench writes beside this program, which is run first when
+// the files are missing; empty without cjpeg.
+std::vector<std::uint8_t> JpegFile(const std::string& name) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::read_symlink("/proc/self/exe").parent_path();
+    if (!fs::exists(dir / "jpeg_420p.jpg")) [[maybe_unused]]
+        const int rc = std::system(
+            ((dir / "jpeg_bench").string() + " --benchmark_filter=none >/dev/null").c_str());
+    std::ifstream in(dir / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void JpegDecode(benchmark::State& state, int threads, const char* name) {
+    const std::vector<std::uint8_t> file = JpegFile(name);
+    if (file.empty()) {
+        state.SkipWithError("no JPEG files (cjpeg is not installed)");
+        return;
+    }
+    GFXFile* jpeg = GFXFile::GetDefaultFormat("x.jpg");
+    Buffer dst = Picture(kW, kH, false);
+    Run(
+        state, threads,
+        [&] {
+            TFixedMemoryStream s(file.data(), file.size());
+            jpeg->Load(dst, &s, nullptr);
+        },
+        std::int64_t(kW) * kH);
+}
+
 // Both thread counts of one case, under the names the peers use.
 #define ALL_CORES(fn, name, ...)                                                                   \
     BENCHMARK_CAPTURE(fn, all, 0, ##__VA_ARGS__)                                                   \
@@ -180,6 +215,9 @@ ALL_CORES(Convolve, "Convolve5x5");
 ALL_CORES(Formula, "FFShiftMix");
 ALL_CORES(MachineFill, "MachineFill");
 ALL_CORES(MachineCompute, "MachineCompute");
+ALL_CORES(JpegDecode, "JpegDecode444", "jpeg_444.jpg");
+ALL_CORES(JpegDecode, "JpegDecode420", "jpeg_420.jpg");
+ALL_CORES(JpegDecode, "JpegDecode420p", "jpeg_420p.jpg");
 
 } // namespace
 

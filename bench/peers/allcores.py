@@ -4,19 +4,24 @@ same number, on a 4000 x 3000 4-channel picture: scaled to 2000 x 1500
 (nearest, and area / linear for the supersampled case) and to 8000 x 6000
 (nearest), turned by 30 degrees into the box that holds it (nearest, and
 bilinear for the supersampled case), copied, and filtered with the 5 x 5
-kernel of bench/peers/opencv_filter.py (OpenCV only). Items are target
-pixels, source pixels for the turn, as there. libvips runs in this process
+kernel of bench/peers/opencv_filter.py (OpenCV only); and the 4000 x 3000
+JPEG files of bench/jpeg_bench.cpp decoded from memory (cv2.imdecode and
+vips_jpegload_buffer). Items are target pixels, source pixels for the turn,
+as there. libvips runs in this process
 through its C interface; each of its results is written to memory, as its
 lazy pipeline computes nothing otherwise.
 
 Threads finishing sooner show only in wall-clock time: every rate is the
 best of several wall-clock rounds, so a busy machine lowers it. Prints
 {"benchmarks": [{"name": ..., "items_per_second": N}]}.
+Usage: allcores.py <build dir> (for the JPEG files; jpeg_bench is run when
+they are missing)
 """
 import ctypes
 import json
 import math
 import os
+import pathlib
 import subprocess
 import sys
 import time
@@ -33,6 +38,8 @@ TURN_W = math.ceil(W * math.cos(ANGLE) + H * math.sin(ANGLE))
 TURN_H = math.ceil(W * math.sin(ANGLE) + H * math.cos(ANGLE))
 TURN_DX = math.ceil(H * math.sin(ANGLE))
 THREADS = os.cpu_count() or 1
+JPEG_CASES = [("JpegDecode444", "jpeg_444.jpg"), ("JpegDecode420", "jpeg_420.jpg"),
+              ("JpegDecode420p", "jpeg_420p.jpg")]
 
 
 def best_wall_rate(run, items, rounds=5, seconds=0.5):
@@ -40,7 +47,18 @@ def best_wall_rate(run, items, rounds=5, seconds=0.5):
     return best_rate(run, items, rounds, seconds, clock=time.perf_counter)
 
 
-def opencv(src):
+def jpeg_files(build):
+    """The bytes of each JPEG case, {} when jpeg_bench cannot write them."""
+    bench = pathlib.Path(build) / "bench"
+    if not (bench / "jpeg_420p.jpg").exists():
+        subprocess.run([str(bench / "jpeg_bench"), "--benchmark_filter=none"],
+                       capture_output=True)
+    if not (bench / "jpeg_420p.jpg").exists():
+        return {}
+    return {name: (bench / file).read_bytes() for name, file in JPEG_CASES}
+
+
+def opencv(src, jpegs):
     cv2.setNumThreads(THREADS)
     c, s = math.cos(ANGLE), math.sin(ANGLE)
     turn = np.array([[c, -s, float(TURN_DX)], [s, c, 0.0]], np.float64)
@@ -64,6 +82,10 @@ def opencv(src):
     rate = best_wall_rate(lambda: cv2.filter2D(src, -1, kernel, dst=dst, delta=BIAS_5X5,
                                                borderType=cv2.BORDER_REPLICATE), W * H)
     out.append({"name": "AllCores/Convolve5x5/opencv", "items_per_second": rate})
+    for name, data in jpegs.items():
+        buf = np.frombuffer(data, np.uint8)
+        rate = best_wall_rate(lambda: cv2.imdecode(buf, cv2.IMREAD_COLOR), W * H)
+        out.append({"name": "AllCores/%s/opencv" % name, "items_per_second": rate})
     return out
 
 
@@ -92,13 +114,24 @@ class Vips:
         out = c_void_p()
         if getattr(self.lib, operation)(c_void_p(image), ctypes.byref(out), *args, None) != 0:
             raise OSError("vips_%s failed" % operation)
+        self.write(out)
+
+    def decode(self, data):
+        """vips_jpegload_buffer on the bytes, the image written to memory."""
+        out = c_void_p()
+        if self.lib.vips_jpegload_buffer(ctypes.c_char_p(data), c_size_t(len(data)),
+                                         ctypes.byref(out), None) != 0:
+            raise OSError("vips_jpegload_buffer failed")
+        self.write(out)
+
+    def write(self, out):
         size = c_size_t()
         memory = self.lib.vips_image_write_to_memory(out, ctypes.byref(size))
         self.glib.g_free(c_void_p(memory))
         self.gobject.g_object_unref(out)
 
 
-def vips(src):
+def vips(src, jpegs):
     lib = Vips()
     image = lib.lib.vips_image_new_from_memory(src.ctypes.data, src.nbytes, W, H, 4, 0)
     c, s = math.cos(ANGLE), math.sin(ANGLE)
@@ -119,16 +152,19 @@ def vips(src):
     return [{"name": "AllCores/%s/vips" % name,
              "items_per_second": best_wall_rate(lambda: lib.run(call[0], image, *call[1:]),
                                                 items)}
-            for name, call, items in cases]
+            for name, call, items in cases] + [
+                {"name": "AllCores/%s/vips" % name,
+                 "items_per_second": best_wall_rate(lambda: lib.decode(data), W * H)}
+                for name, data in jpegs.items()]
 
 
-def vips_apart():
+def vips_apart(build):
     """vips() in a child process whose allocator reuses freed memory, so
     that each result is not written into freshly mapped pages (pixkit and
     OpenCV write into a target allocated once)."""
     env = dict(os.environ, MALLOC_MMAP_MAX_="0", MALLOC_TRIM_THRESHOLD_=str(1 << 40))
-    done = subprocess.run([sys.executable, __file__, "--vips"], env=env, capture_output=True,
-                          text=True)
+    done = subprocess.run([sys.executable, __file__, "--vips", build], env=env,
+                          capture_output=True, text=True)
     if done.returncode != 0:
         return []
     return json.loads(done.stdout)
@@ -139,10 +175,14 @@ def main():
     src = rng.integers(0, 256, (H, W, 4), np.uint8)
     src[:, :, 3] = 0
     copy = np.empty_like(src)
-    if sys.argv[1:] == ["--vips"]:
-        print(json.dumps(vips(src)))
+    args = sys.argv[1:]
+    apart = args[:1] == ["--vips"]
+    build = (args[1:] if apart else args)[:1] or ["build"]
+    jpegs = jpeg_files(build[0])
+    if apart:
+        print(json.dumps(vips(src, jpegs)))
         return
-    results = opencv(src) + vips_apart()
+    results = opencv(src, jpegs) + vips_apart(build[0])
     results.append({"name": "AllCores/Copy/numpy",
                     "items_per_second": best_wall_rate(lambda: np.copyto(copy, src), W * H)})
     print(json.dumps({"benchmarks": results}))
