@@ -7,11 +7,12 @@
 // formula, both in bands of 32 rows as their dialogs run them (the kernel and
 // formula of bench/convolve.cpp and bench/ffilter.cpp), and decoding the
 // 4000 x 3000 JPEG files of bench/jpeg_bench.cpp (4:4:4, 4:2:0 and
-// progressive 4:2:0). Items are target pixels, source pixels for the turn. pixkit_1thread is the
-// same call limited to one thread, so pixkit's ratio over it is the gain from threads. The CPU
-// column is that of all threads: on a busy machine, where wall-clock says little, twice the
-// one-thread CPU time over it estimates the gain on two idle cores (memory stalls count as CPU time
-// too).
+// progressive 4:2:0). Items are target pixels, source pixels for the
+// turn. pixkit_1thread is the same call limited to one thread, so pixkit's
+// ratio over it is the gain from threads. The CPU column is that of all
+// threads: on a busy machine, where wall-clock says little, twice the
+// one-thread CPU time over it estimates the gain on two idle cores (memory
+// stalls count as CPU time too).
 #include "effects/convolve.h"
 #include "effects/ffcompile.h"
 #include "effects/ffthreads.h"
