@@ -256,8 +256,9 @@ void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride);
 // The same for 12-bit samples (coefficients within +-32768), each sample
 // rounded to 8 bits.
 void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride);
-// Inverse DCT to w x h samples (each 1, 2, 4 or 8): every sample is the
-// mean of the 8 / w x 8 / h samples of the full transform it stands for;
+// Inverse DCT to w x h samples (each 1, 2, 4, 8 or 16): every sample is
+// the mean of the 8 / w x 8 / h samples of the full transform it stands for
+// (16: the transform's value halfway between two of them);
 // 12-bit samples (precision 12) are rounded to 8 bits.
 void ScaledIDCT(const std::int32_t* coef, std::uint8_t* out, int stride, int w, int h,
                 int precision);

@@ -139,11 +139,14 @@ void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride) {
 namespace {
 
 // Row i of kBasis[k] weighs the 8 frequencies for output sample i of
-// n = 1 << k: the mean of the 8-point inverse basis over the 8 / n samples
-// the output stands for.
-using Basis = std::array<std::array<float, 8>, 8>;
-const std::array<Basis, 4> kBasis = [] {
-    std::array<Basis, 4> b{};
+// n = 1 << k: for n <= 8 the mean of the 8-point inverse basis over the
+// 8 / n samples the output stands for; n = 16 (a component stored at a
+// quarter of the width, output at half the size) repeats each of the 8
+// samples twice, as the full-size decode repeats such a component's
+// samples.
+using Basis = std::array<std::array<float, 8>, 16>;
+const std::array<Basis, 5> kBasis = [] {
+    std::array<Basis, 5> b{};
     for (int k = 0; k < 4; ++k) {
         const int n = 1 << k, span = 8 / n;
         for (int i = 0; i < n; ++i)
@@ -155,11 +158,12 @@ const std::array<Basis, 4> kBasis = [] {
                 b[std::size_t(k)][std::size_t(i)][std::size_t(u)] = float(0.5 * c * sum / span);
             }
     }
+    for (std::size_t i = 0; i < 16; ++i) b[4][i] = b[3][i / 2];
     return b;
 }();
 
 int Log2(int n) {
-    return n == 8 ? 3 : n == 4 ? 2 : n == 2 ? 1 : 0;
+    return n == 16 ? 4 : n == 8 ? 3 : n == 4 ? 2 : n == 2 ? 1 : 0;
 }
 
 } // namespace
@@ -175,7 +179,7 @@ void ScaledIDCT(const std::int32_t* coef, std::uint8_t* out, int stride, int w, 
     }
     const Basis& rows = kBasis[std::size_t(Log2(h))];
     const Basis& cols = kBasis[std::size_t(Log2(w))];
-    float tmp[8][8];
+    float tmp[16][8];
     for (int i = 0; i < h; ++i)
         for (int v = 0; v < 8; ++v) {
             float sum = 0;

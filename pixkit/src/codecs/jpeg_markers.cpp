@@ -131,7 +131,7 @@ int ChooseScale(const Frame& f, Pair<int> atLeast) {
         g.Scale = scale;
         bool fits = true;
         for (int i = 0; i < f.Count; ++i)
-            fits = fits && BlockSamples(g, i, true) <= 8 && BlockSamples(g, i, false) <= 8;
+            fits = fits && BlockSamples(g, i, true) <= 16 && BlockSamples(g, i, false) <= 16;
         if (fits) return scale;
     }
     return 1;

@@ -449,12 +449,12 @@ Plane Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q, int precisio
         for (int bx = 0; bx < c.BlocksW; ++bx) {
             const std::int16_t* blk = c.Block(bx, by);
             const bool ac = HasAc(blk);
-            if (ac || precision > 8 || w < 8 || h < 8)
+            if (ac || precision > 8 || w != 8 || h != 8)
                 Dequantize(blk, q.data(), limit, coef);
             else
                 coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
             std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
-            if (w < 8 || h < 8) {
+            if (w != 8 || h != 8) {
                 ScaledIDCT(coef, out, stride, w, h, precision);
             } else if (precision > 8) {
                 InverseDCT12(coef, out, stride);
