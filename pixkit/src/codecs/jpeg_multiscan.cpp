@@ -9,14 +9,18 @@
 #include "jpeg_bits.h"
 #include "vector_dispatch.h"
 
+#include <pixkit/threads.h>
+
 #include <algorithm>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace pixkit::jpeg {
@@ -440,43 +444,69 @@ class Plane {
     std::unique_ptr<std::uint8_t[]> bytes_;
 };
 
+// Work split over threads: rows of blocks, of samples, of pixels, each
+// written by one band alone. A transformed sample costs about as much as
+// scaling eight pixels, an output pixel four.
+constexpr std::int64_t kSampleWork = 8, kPixelWork = 4;
+
+// Progress of bands that may finish in any order on any thread: the
+// calling thread reports the rows done so far whenever it finishes a band.
+class BandProgress {
+  public:
+    explicit BandProgress(int total, int done = 0) : total_(total), done_(done) {}
+    void Done(int rows) {
+        const int done = done_.fetch_add(rows) + rows;
+        if (std::this_thread::get_id() == caller_) GFXFile::ReportRows(done, total_);
+    }
+
+  private:
+    const int total_;
+    std::atomic<int> done_;
+    const std::thread::id caller_ = std::this_thread::get_id();
+};
+
 Plane Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q, int precision, int w, int h) {
     const int stride = c.BlocksW * w;
     Plane plane(std::size_t(stride) * std::size_t(c.BlocksH) * h);
-    alignas(32) std::int32_t coef[64];
     const std::int32_t limit = precision > 8 ? 32768 : 2048;
-    for (int by = 0; by < c.BlocksH; ++by)
-        for (int bx = 0; bx < c.BlocksW; ++bx) {
-            const std::int16_t* blk = c.Block(bx, by);
-            const bool ac = HasAc(blk);
-            if (ac || precision > 8 || w != 8 || h != 8)
-                Dequantize(blk, q.data(), limit, coef);
-            else
-                coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
-            std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
-            if (w != 8 || h != 8) {
-                ScaledIDCT(coef, out, stride, w, h, precision);
-            } else if (precision > 8) {
-                InverseDCT12(coef, out, stride);
-            } else if (ac) {
-                InverseDCT(coef, out, stride);
-            } else {
-                const auto v =
-                    static_cast<std::uint8_t>(std::clamp(((coef[0] * 4 + 16) >> 5) + 128, 0, 255));
-                for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+    const auto rows = [&](int first, int last) {
+        alignas(32) std::int32_t coef[64];
+        for (int by = first; by < last; ++by)
+            for (int bx = 0; bx < c.BlocksW; ++bx) {
+                const std::int16_t* blk = c.Block(bx, by);
+                const bool ac = HasAc(blk);
+                if (ac || precision > 8 || w != 8 || h != 8)
+                    Dequantize(blk, q.data(), limit, coef);
+                else
+                    coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
+                std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
+                if (w != 8 || h != 8) {
+                    ScaledIDCT(coef, out, stride, w, h, precision);
+                } else if (precision > 8) {
+                    InverseDCT12(coef, out, stride);
+                } else if (ac) {
+                    InverseDCT(coef, out, stride);
+                } else {
+                    const auto v = static_cast<std::uint8_t>(
+                        std::clamp(((coef[0] * 4 + 16) >> 5) + 128, 0, 255));
+                    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+                }
             }
-        }
+    };
+    ForRows(c.BlocksH, std::int64_t(stride) * c.BlocksH * h * kSampleWork, rows);
     return plane;
 }
 
 // Repeats each sample fx times across and fy times down.
 Plane Replicate(const Plane& in, int w, int h, int fx, int fy) {
     Plane out(std::size_t(w) * fx * std::size_t(h) * fy);
-    std::uint8_t* o = out.data();
-    for (int y = 0; y < h * fy; ++y) {
-        const std::uint8_t* row = in.data() + std::size_t(y / fy) * w;
-        for (int x = 0; x < w; ++x) o = std::fill_n(o, fx, row[x]);
-    }
+    ForRows(h * fy, std::int64_t(w) * fx * h * fy, [&](int first, int last) {
+        std::uint8_t* o = out.data() + std::size_t(first) * w * fx;
+        for (int y = first; y < last; ++y) {
+            const std::uint8_t* row = in.data() + std::size_t(y / fy) * w;
+            for (int x = 0; x < w; ++x) o = std::fill_n(o, fx, row[x]);
+        }
+    });
     return out;
 }
 
@@ -486,15 +516,16 @@ Plane Replicate(const Plane& in, int w, int h, int fx, int fy) {
 // remains of white under its ink and the black ink.
 void OutputCmyk(const Frame& f, const Plane* planes, int stride, Buffer& b) {
     const int x0 = std::max(0, b.Area.Left), x1 = std::min(f.Width - 1, b.Area.Right);
-    const int y1 = std::min(f.Height - 1, b.Area.Bottom);
+    const int y0 = std::max(0, b.Area.Top), y1 = std::min(f.Height - 1, b.Area.Bottom);
+    if (y0 > y1 || x0 > x1) return;
     const bool complemented = f.Adobe >= 0;
     constexpr std::int32_t half = 1 << 15;
-    for (int y = std::max(0, b.Area.Top); y <= y1 && x0 <= x1; ++y) {
-        const std::size_t row = std::size_t(y) * std::size_t(stride);
+    const auto row = [&](int y) {
+        const std::size_t first = std::size_t(y) * std::size_t(stride);
         Pixel* out = b.At(x0, y);
         for (int x = x0; x <= x1; ++x) {
             int ink[4];
-            for (int i = 0; i < 4; ++i) ink[i] = planes[i][row + std::size_t(x)];
+            for (int i = 0; i < 4; ++i) ink[i] = planes[i][first + std::size_t(x)];
             if (f.Adobe == 2) {
                 const std::int32_t Y = ink[0], Cb = ink[1] - 128, Cr = ink[2] - 128;
                 ink[0] = 255 - std::clamp(Y + ((91881 * Cr + half) >> 16), 0, 255);
@@ -507,8 +538,15 @@ void OutputCmyk(const Frame& f, const Plane* planes, int stride, Buffer& b) {
             for (int i = 0; i < 3; ++i) p = (p << 8) | Pixel((ink[i] * ink[3] + 127) / 255);
             *out++ = p;
         }
-        GFXFile::ReportRows(y + 1, f.Height);
-    }
+    };
+    BandProgress progress(f.Height, y0);
+    ForRows(y1 - y0 + 1, std::int64_t(x1 - x0 + 1) * (y1 - y0 + 1) * kPixelWork,
+            [&](int first, int last) {
+                for (int y = y0 + first; y < y0 + last; ++y) {
+                    row(y);
+                    progress.Done(1);
+                }
+            });
 }
 
 void MultiScanDecoder::Output(Buffer& b) {
@@ -546,24 +584,28 @@ void MultiScanDecoder::Output(Buffer& b) {
     const int mcuH = smooth ? 8 * g.Comp[0].V : 8;
     const int bands = (g.Height + mcuH - 1) / mcuH;
     const bool twoByTwo = smooth && f_.Count == 3 && g.Comp[0].V == 2;
-    std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
-    std::vector<std::int16_t> sums(std::size_t(f_.Width) / 2 + 16);
-    for (int band = 0; band < bands; ++band) {
-        McuRows m{};
-        m.Top = band * mcuH;
-        m.Rows = std::min(mcuH, g.Height - m.Top);
-        for (int i = 0; i < f_.Count; ++i) {
-            const int rows = 8 * g.Comp[i].V;
-            m.Plane[i] = planes[i].data() + std::size_t(band) * rows * strides[i];
-            m.Stride[i] = strides[i];
-            if (!twoByTwo || i == 0) continue;
-            m.Above[i] = band == 0 ? m.Plane[i] : m.Plane[i] - strides[i];
-            m.Below[i] = band + 1 < bands ? m.Plane[i] + 8 * strides[i]
-                                          : m.Plane[i] + ((m.Rows + 1) / 2 - 1) * strides[i];
+    BandProgress progress(g.Height);
+    const auto output = [&](int first, int last) {
+        std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
+        std::vector<std::int16_t> sums(std::size_t(f_.Width) / 2 + 16);
+        for (int band = first; band < last; ++band) {
+            McuRows m{};
+            m.Top = band * mcuH;
+            m.Rows = std::min(mcuH, g.Height - m.Top);
+            for (int i = 0; i < f_.Count; ++i) {
+                const int rows = 8 * g.Comp[i].V;
+                m.Plane[i] = planes[i].data() + std::size_t(band) * rows * strides[i];
+                m.Stride[i] = strides[i];
+                if (!twoByTwo || i == 0) continue;
+                m.Above[i] = band == 0 ? m.Plane[i] : m.Plane[i] - strides[i];
+                m.Below[i] = band + 1 < bands ? m.Plane[i] + 8 * strides[i]
+                                              : m.Plane[i] + ((m.Rows + 1) / 2 - 1) * strides[i];
+            }
+            OutputRows(g, m, b, scratch.data(), sums.data());
+            progress.Done(m.Rows);
         }
-        OutputRows(g, m, b, scratch.data(), sums.data());
-        GFXFile::ReportRows(m.Top + m.Rows, g.Height);
-    }
+    };
+    ForRows(bands, std::int64_t(g.Width) * g.Height * kPixelWork, output);
 }
 
 void MultiScanDecoder::Run(const Scan& first, Buffer& b) {
