@@ -30,7 +30,7 @@ struct CompState {
     bool DcOnly = false;        // each block gives one sample: its DC term
     // A ring of MCU rows of samples, 8 V rows each, left uninitialised:
     // the transform writes every byte before it is read.
-    std::unique_ptr<std::uint8_t[]> Set[4];
+    std::unique_ptr<std::uint8_t[]> Set[8];
 };
 
 std::int32_t ClampCoef(std::int32_t v) {
@@ -141,7 +141,7 @@ struct CoefRow {
 // start where the previous block's end), and from the coefficients to
 // pixels, which a second thread does for the rows before meanwhile.
 class ScanDecoder {
-    static constexpr int kSets = 4; // MCU rows of samples between the stages
+    static constexpr int kSets = 8; // MCU rows of samples between the stages
 
   public:
     ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t)
@@ -179,6 +179,8 @@ class ScanDecoder {
     std::vector<std::int16_t> sums_;
     // Image rows output; progress is reported on the calling thread only.
     alignas(64) std::atomic<int> rowsDone_{0};
+    std::atomic<int> transformed_{0}, output_{0}; // MCU rows through those stages
+    std::vector<std::uint8_t> fused_;             // by slot: DecodeRow<true> did that row
     int reported_ = 0;
     const std::thread::id caller_ = std::this_thread::get_id();
 };
@@ -354,17 +356,32 @@ void ScanDecoder::Run(Buffer& b) {
     lastRow_ = b.Area.Bottom < 0 ? -1 : std::min<std::int64_t>(mcusY_ - 1, b.Area.Bottom / mcuH_);
     if (lastRow_ < 0) return;
     const int rows = smooth2x2_ ? std::min(lastRow_ + 2, mcusY_) : lastRow_ + 1;
-    // A row's samples are overwritten once the row after it is output.
-    const PipelineStage output = {[&](int row, bool end) { OutputRow(b, row, end); }};
+    const PipelineStage output = {[&](int row, bool end) {
+        OutputRow(b, row, end);
+        output_.store(row + 1);
+    }};
+    // On one thread each row goes straight on to its samples. With a helper
+    // the rows' coefficients go to it, except while it falls behind (three
+    // rows decoded but not transformed): then the calling thread transforms
+    // rows itself as it decodes them, which costs less than a separate
+    // transform (the ring of samples must have room: a row's samples are
+    // overwritten once the row after it is output).
+    fused_.assign(slots, 0);
+    const auto decode = [&](int row, bool) {
+        Report();
+        const bool fuse = row - transformed_.load() >= 3 && output_.load() >= row - kSets + 2;
+        fused_[std::size_t(row % slots)] = fuse;
+        if (fuse)
+            DecodeRow<true>(row);
+        else
+            DecodeRow<false>(row);
+    };
+    const auto transform = [&](int row, bool) {
+        if (!fused_[std::size_t(row % slots)]) Transform(row, row % kSets);
+        transformed_.store(row + 1);
+    };
     const std::vector<PipelineStage> stages =
-        threaded ? std::vector<PipelineStage>{{[&](int row, bool) {
-                                                   Report();
-                                                   DecodeRow<false>(row);
-                                               },
-                                               slots},
-                                              {[&](int row, bool) { Transform(row, row % kSets); },
-                                               kSets - 1},
-                                              output}
+        threaded ? std::vector<PipelineStage>{{decode, slots}, {transform, kSets - 1}, output}
                  : std::vector<PipelineStage>{
                        {[&](int row, bool) { DecodeRow<true>(row); }, kSets - 1}, output};
     try {
