@@ -143,8 +143,9 @@ class PipelineRun {
     // stage runs only on the calling thread, the others on either. With a
     // helper the caller runs the first stage whenever it can (it is the
     // one no other thread can take) unless it is half its ring ahead, and
-    // the helper prefers the later stages; alone, the caller runs the latest stage that can run, so
-    // that each item passes through while its data is still in the cache.
+    // the helper prefers the later stages; alone, the caller runs the
+    // latest stage that can run, so that each item passes through while
+    // its data is still in the cache.
     void Work(Role role) {
         for (;;) {
             const unsigned seen = events_.load();
