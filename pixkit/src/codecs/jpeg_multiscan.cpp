@@ -100,11 +100,16 @@ void MultiScanDecoder::Setup(Buffer& b) {
             const int samplesH = (f_.Height * k.V + vMax_ - 1) / vMax_;
             c.UsedW = (samplesW + 7) / 8;
             c.UsedH = (samplesH + 7) / 8;
-            // Huge pages asked for before the clearing touches them.
-            const std::size_t n = std::size_t(c.BlocksW) * std::size_t(c.BlocksH) * 64;
-            c.Coef.reset(new std::int16_t[n]);
-            AdviseHugePages(c.Coef.get(), n * sizeof(std::int16_t));
-            std::memset(c.Coef.get(), 0, n * sizeof(std::int16_t));
+            // Huge pages asked for before the clearing touches them; the
+            // clearing in bands, since the kernel's first touch of fresh
+            // pages costs as much as the clearing itself.
+            const std::size_t row = std::size_t(c.BlocksW) * 64;
+            c.Coef.reset(new std::int16_t[row * std::size_t(c.BlocksH)]);
+            AdviseHugePages(c.Coef.get(), row * std::size_t(c.BlocksH) * sizeof(std::int16_t));
+            ForRows(c.BlocksH, std::int64_t(row) * c.BlocksH, [&](int first, int last) {
+                std::memset(c.Coef.get() + row * std::size_t(first), 0,
+                            row * std::size_t(last - first) * sizeof(std::int16_t));
+            });
         }
     } catch (const std::bad_alloc&) {
         throw EInvalidImage();
