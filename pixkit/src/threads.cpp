@@ -244,7 +244,8 @@ class PipelineRun {
     // Waits for events_ to move on from seen: first by polling for a
     // while, since the stages hand over an item every few tens of
     // microseconds and waking a sleeping thread can take as long, then
-    // asleep.
+    // asleep. The polling yields now and then, to the other thread of the
+    // call when a busy machine gave both the same processor.
     void Wait(unsigned seen) {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point until = Clock::now() + std::chrono::microseconds(200);
@@ -252,10 +253,12 @@ class PipelineRun {
 #if defined(__x86_64__) || defined(__i386__)
             __builtin_ia32_pause();
 #endif
-            if ((k & 63) == 63 && Clock::now() > until) {
+            if ((k & 63) != 63) continue;
+            if (Clock::now() > until) {
                 events_.wait(seen);
                 return;
             }
+            std::this_thread::yield();
         }
     }
 
