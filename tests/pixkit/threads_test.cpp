@@ -14,6 +14,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <typeinfo>
@@ -122,6 +123,44 @@ TEST(Threads, EveryRowOnceAlsoFromSeveralCallersAtOnce) {
         caller(3, ok[2]);
     }
     EXPECT_TRUE(ok[0] && ok[1] && ok[2]);
+}
+
+// A pipeline's later stages see every item the first stage finished, in
+// order, each after the stage before finished the next item or ended (then
+// with end set, once); an exception in any stage, on whichever thread ran
+// it, reaches the caller, and one in the first stage still lets the items
+// before it through.
+TEST(Threads, PipelineKeepsOrderAndRaisesOnTheCaller) {
+    ThreadCountGuard restore;
+    SetThreadCount(3);
+    constexpr int kItems = 300;
+    for (const auto& [throwStage, throwAt] : {std::pair{-1, 0}, {0, 170}, {1, 90}, {2, 40}}) {
+        SCOPED_TRACE(testing::Message() << "raise in stage " << throwStage << " at " << throwAt);
+        std::atomic<int> done[3] = {0, 0, 0}, ends{0};
+        std::atomic<bool> ordered{true};
+        const auto stage = [&](int s) {
+            return [&, s](int i, bool end) {
+                if (done[s] != i || (s > 0 && done[s - 1] < (end ? i + 1 : i + 2))) ordered = false;
+                if (s == throwStage && i == throwAt) throw std::runtime_error("stage");
+                if (end && s > 0) ++ends;
+                ++done[s];
+            };
+        };
+        const std::vector<PipelineStage> stages = {{stage(0), 4}, {stage(1), 3}, {stage(2)}};
+        bool raised = false;
+        try {
+            Pipeline(kItems, std::int64_t(1) << 30, stages);
+        } catch (const std::runtime_error&) {
+            raised = true;
+        }
+        EXPECT_TRUE(ordered);
+        EXPECT_EQ(raised, throwStage >= 0);
+        if (throwStage <= 0) {
+            const int through = throwStage == 0 ? throwAt : kItems;
+            EXPECT_EQ(done[2], through);
+            EXPECT_EQ(ends, 2);
+        }
+    }
 }
 
 namespace {
