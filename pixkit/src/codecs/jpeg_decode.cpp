@@ -56,7 +56,8 @@ struct SparseSink {
 // terms without storing them (a block that gives one sample needs its DC
 // alone).
 template <bool DcOnly, typename Sink>
-int DecodeBlock(BitReader& br, const CompState& c, int& pred, std::int32_t& dc, Sink& sink) {
+inline __attribute__((always_inline)) int DecodeBlock(BitReader& br, const CompState& c, int& pred,
+                                                      std::int32_t& dc, Sink& sink) {
     const int s = DecodeSymbol(br, *c.Dc);
     if (s > 11) throw EInvalidImage();
     const int diff = s ? Extend(br.Bits(s), s) : 0;
@@ -97,12 +98,21 @@ int DecodeBlock(BitReader& br, const CompState& c, int& pred, std::int32_t& dc, 
 // A block of its DC term alone: w x h equal samples.
 void FillBlock(std::int32_t dc, std::uint8_t* out, int stride, int w = 8, int h = 8) {
     const auto v = static_cast<std::uint8_t>(std::clamp(((dc * 4 + 16) >> 5) + 128, 0, 255));
+    const std::uint64_t row = v * 0x0101010101010101ull;
     if (w == 8) {
-        const std::uint64_t row = v * 0x0101010101010101ull;
         for (int r = 0; r < h; ++r, out += stride) std::memcpy(out, &row, 8);
         return;
     }
-    for (int r = 0; r < h; ++r, out += stride) std::memset(out, v, std::size_t(w));
+    // Fixed-size copies for the narrow blocks of reduced decodes, which are
+    // most of their blocks: a call to memset per row costs more than it.
+    if (w == 1)
+        for (int r = 0; r < h; ++r, out += stride) *out = v;
+    else if (w == 2)
+        for (int r = 0; r < h; ++r, out += stride) std::memcpy(out, &row, 2);
+    else if (w == 4)
+        for (int r = 0; r < h; ++r, out += stride) std::memcpy(out, &row, 4);
+    else
+        for (int r = 0; r < h; ++r, out += stride) std::memset(out, v, std::size_t(w));
 }
 
 // Zeros a block's coefficients in whole vectors (a call to memset costs
