@@ -22,7 +22,8 @@ namespace {
 struct CompState {
     const HuffDecoder* Dc = nullptr;
     const HuffDecoder* Ac = nullptr;
-    std::int32_t Q[64]; // zig-zag order, as the coefficients arrive
+    std::int32_t Q[64];       // zig-zag order, as the coefficients arrive
+    std::int32_t Natural[64]; // natural order
     int H = 1, V = 1;
     int BlockW = 8, BlockH = 8; // samples of one block (fewer at a reduced scale)
     int Stride = 0;             // samples per plane row
@@ -37,32 +38,34 @@ std::int32_t ClampCoef(std::int32_t v) {
     return std::clamp(v, -2048, 2048);
 }
 
-// Where DecodeBlock puts the AC coefficients: in their places in a block
-// that holds zeros (Dense), or one after the other as (value << 8) |
-// position (Sparse, the form that passes from one stage to the next; see
-// CoefRow).
+// Where DecodeBlock puts a block's coefficients (k in zig-zag order): into
+// a block that holds zeros, dequantized (Dense); or quantized, the DC term
+// apart and the others one after the other as (value << 8) | position in
+// natural order (Sparse, the form that passes from one stage to the next,
+// which dequantizes them; see CoefRow).
 struct DenseSink {
     std::int32_t* Coef;
-    void Put(int z, std::int32_t v) { Coef[z] = v; }
+    void Dc(const CompState& c, int v) { Coef[0] = ClampCoef(v * c.Q[0]); }
+    void Ac(const CompState& c, int k, int v) { Coef[kZigZag[k]] = ClampCoef(v * c.Q[k]); }
 };
 struct SparseSink {
     std::int32_t* Next;
-    void Put(int z, std::int32_t v) { *Next++ = v * 256 | z; }
+    int DcValue = 0;
+    void Dc(const CompState&, int v) { DcValue = v; }
+    void Ac(const CompState&, int k, int v) { *Next++ = v * 256 | kZigZag[k]; }
 };
 
-// Decodes one block: its DC term into dc and each AC coefficient present
-// into sink, dequantized (within +-2048), by its position in natural
-// order. Returns the number of AC coefficients. DcOnly reads past the AC
+// Decodes one block into sink. Returns the number of AC coefficients. DcOnly reads past the AC
 // terms without storing them (a block that gives one sample needs its DC
 // alone).
 template <bool DcOnly, typename Sink>
 inline __attribute__((always_inline)) int DecodeBlock(BitReader& br, const CompState& c, int& pred,
-                                                      std::int32_t& dc, Sink& sink) {
+                                                      Sink& sink) {
     const int s = DecodeSymbol(br, *c.Dc);
     if (s > 11) throw EInvalidImage();
     const int diff = s ? Extend(br.Bits(s), s) : 0;
     pred = std::clamp(pred + diff, -2048, 2047);
-    dc = ClampCoef(pred * c.Q[0]);
+    sink.Dc(c, pred);
     int n = 0;
     const HuffDecoder& acTable = *c.Ac;
     for (int k = 1; k < 64;) {
@@ -73,7 +76,7 @@ inline __attribute__((always_inline)) int DecodeBlock(BitReader& br, const CompS
             if (fast & HuffDecoder::kFastEob) break;
             k += (fast >> 8) & 15;
             if (k > 63) throw EInvalidImage();
-            if constexpr (!DcOnly) sink.Put(kZigZag[k], ClampCoef((fast >> 16) * c.Q[k]));
+            if constexpr (!DcOnly) sink.Ac(c, k, fast >> 16);
             ++n;
             ++k;
             continue;
@@ -88,7 +91,7 @@ inline __attribute__((always_inline)) int DecodeBlock(BitReader& br, const CompS
         k += run;
         if (k > 63 || size > 10) throw EInvalidImage();
         const int value = Extend(br.Bits(size), size);
-        if constexpr (!DcOnly) sink.Put(kZigZag[k], ClampCoef(value * c.Q[k]));
+        if constexpr (!DcOnly) sink.Ac(c, k, value);
         ++n;
         ++k;
     }
@@ -124,7 +127,7 @@ inline void ClearBlock(std::int32_t* coef) {
 
 // The coefficients of one MCU row, as the entropy decoder leaves them for
 // the transform: every component's blocks, row by row of blocks, each with
-// its DC term and its AC coefficients as a SparseSink stores them (few in
+// its quantized DC term and its AC coefficients as a SparseSink stores them (few in
 // most blocks, so that little memory passes from one stage to the other).
 struct BlockInfo {
     std::uint32_t First; // its first entry
@@ -216,7 +219,10 @@ void ScanDecoder::Setup(int slots) {
             throw EInvalidImage();
         c.Dc = &t_.Dc[src.DcTable];
         c.Ac = &t_.Ac[src.AcTable];
-        for (int k = 0; k < 64; ++k) c.Q[k] = t_.Quant[src.Quant][kZigZag[k]];
+        for (int k = 0; k < 64; ++k) {
+            c.Q[k] = t_.Quant[src.Quant][kZigZag[k]];
+            c.Natural[k] = t_.Quant[src.Quant][std::size_t(k)];
+        }
         c.H = src.H;
         c.V = src.V;
         c.BlockW = BlockSamples(f_, i, true);
@@ -259,17 +265,16 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
                 for (std::size_t k = first; k < first + std::size_t(c.H); ++k) {
                     if constexpr (Fused) {
                         DenseSink sink{coef};
-                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, coef[0], sink)
-                                               : DecodeBlock<false>(br_, c, pred, coef[0], sink);
+                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, sink)
+                                               : DecodeBlock<false>(br_, c, pred, sink);
                         const int col = int(k - c.First) - v * mcusX_ * c.H;
                         Reconstruct(c, coef, n, BlockAt(c, set, v, col));
                         if (n != 0) ClearBlock(coef);
                     } else {
                         SparseSink sink{r->Entries.get() + used};
-                        std::int32_t dc;
-                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, dc, sink)
-                                               : DecodeBlock<false>(br_, c, pred, dc, sink);
-                        r->Blocks[k] = {used, static_cast<std::int16_t>(dc),
+                        const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, sink)
+                                               : DecodeBlock<false>(br_, c, pred, sink);
+                        r->Blocks[k] = {used, static_cast<std::int16_t>(sink.DcValue),
                                         static_cast<std::uint8_t>(n)};
                         used += std::uint32_t(n);
                     }
@@ -310,8 +315,9 @@ void ScanDecoder::Transform(int row, int set) {
                 // cleared again after the transform.
                 const std::int32_t* first = r.Entries.get() + block->First;
                 const std::int32_t* end = first + block->Count;
-                coef[0] = block->Dc;
-                for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = *e >> 8;
+                coef[0] = ClampCoef(block->Dc * c.Q[0]);
+                for (const std::int32_t* e = first; e != end; ++e)
+                    coef[*e & 63] = ClampCoef((*e >> 8) * c.Natural[*e & 63]);
                 Reconstruct(c, coef, block->Count, BlockAt(c, set, v, col));
                 for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = 0;
             }
