@@ -61,9 +61,20 @@ struct SparseSink {
 template <bool DcOnly, typename Sink>
 inline __attribute__((always_inline)) int DecodeBlock(BitReader& br, const CompState& c, int& pred,
                                                       Sink& sink) {
-    const int s = DecodeSymbol(br, *c.Dc);
-    if (s > 11) throw EInvalidImage();
-    const int diff = s ? Extend(br.Bits(s), s) : 0;
+    // The DC table's one-step look-up gives the difference with its code
+    // when both are short (the end-of-block entry is symbol 0: no
+    // difference); a run in it means a symbol no DC table may hold.
+    if (br.Count() < 16) br.Fill();
+    const std::int32_t fast = c.Dc->FastAc[br.Peek(HuffDecoder::kFastBits)];
+    int diff;
+    if (fast != 0 && (fast & 0xF00) == 0) {
+        br.Consume(fast & 0xFF);
+        diff = fast & HuffDecoder::kFastEob ? 0 : fast >> 16;
+    } else {
+        const int s = DecodeSymbol(br, *c.Dc);
+        if (s > 11) throw EInvalidImage();
+        diff = s ? Extend(br.Bits(s), s) : 0;
+    }
     pred = std::clamp(pred + diff, -2048, 2047);
     sink.Dc(c, pred);
     int n = 0;
