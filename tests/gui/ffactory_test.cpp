@@ -99,12 +99,17 @@ class FilterFactoryMake : public FilterFactoryGui {
                       fs::path(programDir_) / kv::ff::kTemplateName);
         kv::RunnerProgramOverride() = VM_BIN_DIR "/kvcrun";
     }
-    // Every Save of the dialog answers next and is counted.
-    void AnswerSave(TFFactForm* d) {
-        d->Dialogs.Save = [this](const kv::SaveRequest& r) {
-            asked_.push_back(r);
-            return std::optional<kv::SaveChoice>(kv::SaveChoice{next_.string(), 1});
-        };
+    // The dialog on the prepared image; every Save of it answers next and
+    // is counted.
+    TFFactForm* OpenAnsweringSaves(kv::TMainForm& form) {
+        PrepareImage(form);
+        TFFactForm* d = Open(form);
+        if (d != nullptr)
+            d->Dialogs.Save = [this](const kv::SaveRequest& r) {
+                asked_.push_back(r);
+                return std::optional<kv::SaveChoice>(kv::SaveChoice{next_.string(), 1});
+            };
+        return d;
     }
     static const kv::ComponentRecord* Find(kv::TMainForm& form, const std::string& name,
                                            int* index = nullptr) {
@@ -277,10 +282,8 @@ TEST_F(FilterFactoryGui, LoadAndSaveFiles) {
 // rnd from seed 0, the cells, src, d, m and the uncaptioned sliders.
 TEST_F(FilterFactoryMake, MadeComponentIsListedAndGivesTheDialogsPixels) {
     Run({}, [this](kv::TMainForm& form) {
-        PrepareImage(form);
-        TFFactForm* d = Open(form);
+        TFFactForm* d = OpenAnsweringSaves(form);
         ASSERT_NE(d, nullptr);
-        AnswerSave(d);
         kv::ff::Definition def;
         def.Expressions = {"255 - c + ctl(2)", "src(x+ctl(0)-128,y,z)*3/4+(i>>2)",
                            "put(rnd(0, ctl(1)), x & 3),\n(d + m) * ctl(5) / 64 + 128 ^ get(x & 3)",
@@ -361,10 +364,8 @@ TEST_F(FilterFactoryMake, RefusalsLeaveNoFileAndTheUserFolderServes) {
     std::ofstream(comps_ / "old.kvc") << "old";
     fs::create_directories(comps_ / "dir.kvc");
     Run({}, [this](kv::TMainForm& form) {
-        PrepareImage(form);
-        TFFactForm* d = Open(form);
+        TFFactForm* d = OpenAnsweringSaves(form);
         ASSERT_NE(d, nullptr);
-        AnswerSave(d);
         // As long as the dialog allows: longest captions and fields, and
         // formulas of many short lines.
         kv::ff::Definition huge;
