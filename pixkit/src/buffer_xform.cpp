@@ -337,9 +337,8 @@ void Buffer::XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel ke
                                                 super ? (e[k + 1] - o2) >> 1 : e[k + 1] - origin.x);
                 }
             }
-            const std::int64_t columns = kTileColumns;
-            for (std::int64_t c0 = lo; c0 <= hi; c0 += columns)
-                for (int y = y0; y < y1; ++y) drawTile(y, c0, c0 + columns);
+            for (std::int64_t c0 = lo; c0 <= hi; c0 += kTileColumns)
+                for (int y = y0; y < y1; ++y) drawTile(y, c0, c0 + kTileColumns);
         }
     });
 }
