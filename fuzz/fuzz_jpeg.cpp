@@ -1,11 +1,18 @@
 // The JPEG codec on arbitrary bytes: Test, Load into a fresh buffer (when
 // the declared size is modest, so the fuzzer's memory limit is not the
 // finding) and into an existing small buffer, and for what loads, Save and
-// a second Load of the result, which must give the same size.
+// a second Load of the result, which must give the same size. The fresh
+// Load runs on one thread and again with the data split between two
+// threads, which must give the same pixels and the same error.
+#include "codecs/jpeg_scan.h"
+
 #include <pixkit/gfxfile.h>
+#include <pixkit/threads.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <typeinfo>
 
 using namespace pixkit;
 
@@ -21,6 +28,26 @@ void LoadIntoSmallBuffer(GFXFile* jpeg, TStream& s) {
         jpeg->Load(small, &s, nullptr);
     } catch (const Exception&) {
     }
+}
+
+// Loads into a fresh buffer; returns the type of the error raised, if any.
+const std::type_info* LoadFresh(GFXFile* jpeg, TStream& s, Buffer& b) {
+    try {
+        s.SetPosition(0);
+        jpeg->Load(b, &s, nullptr);
+    } catch (const Exception& e) {
+        return &typeid(e);
+    }
+    return nullptr;
+}
+
+bool SamePixels(const Buffer& a, const Buffer& b) {
+    if (a.Empty() || b.Empty()) return a.Empty() == b.Empty();
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(a.At(0, y), b.At(0, y), std::size_t(a.Width()) * sizeof(Pixel)) != 0)
+            return false;
+    return true;
 }
 
 void RoundTrip(GFXFile* jpeg, Buffer& b) {
@@ -43,13 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (s.Position() != 0) std::abort(); // Test restores the position
     LoadIntoSmallBuffer(jpeg, s);
     if (t != 1 || std::int64_t(d.Width) * d.Height > kMaxPixels) return 0;
-    Buffer b;
-    try {
-        s.SetPosition(0);
-        jpeg->Load(b, &s, nullptr);
-    } catch (const Exception&) {
-        return 0;
-    }
-    RoundTrip(jpeg, b);
+    Buffer b, split;
+    SetThreadCount(1);
+    const std::type_info* error = LoadFresh(jpeg, s, b);
+    SetThreadCount(2);
+    SetWorkPerThread(1);
+    jpeg::ForceJpegSplit(1);
+    const std::type_info* splitError = LoadFresh(jpeg, s, split);
+    jpeg::ForceJpegSplit(0);
+    if ((error == nullptr) != (splitError == nullptr) || (error && *error != *splitError) ||
+        !SamePixels(b, split))
+        std::abort();
+    if (error == nullptr) RoundTrip(jpeg, b);
     return 0;
 }

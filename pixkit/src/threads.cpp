@@ -325,4 +325,26 @@ void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages
     run.Rethrow();
 }
 
+SideTask::SideTask(std::int64_t work, std::function<void()> fn)
+    : fn_([f = std::move(fn)](int, int) { f(); }) {
+    if (ThreadsFor(work) < 2) return;
+    auto job = std::make_shared<Job>(fn_, 1, 1, 1);
+    Pool::Get().Post(job);
+    job_ = job;
+}
+
+SideTask::~SideTask() {
+    Join();
+}
+
+void SideTask::Join() {
+    if (!fn_) return;
+    if (job_)
+        Pool::Get().Finish(std::static_pointer_cast<Job>(job_));
+    else
+        fn_(0, 1);
+    job_.reset();
+    fn_ = nullptr;
+}
+
 } // namespace pixkit

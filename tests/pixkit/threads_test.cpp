@@ -5,6 +5,7 @@
 #include <pixkit/buffer.h>
 #include <pixkit/threads.h>
 
+#include "codecs/jpeg_scan.h"
 #include "jpeg_test_util.h"
 #include "reference_engine.h"
 
@@ -215,13 +216,15 @@ std::vector<std::uint8_t> Cjpeg(const Buffer& pic, const std::string& name,
 } // namespace
 
 // The decoder reads the data on the calling thread while a helper
-// transforms and outputs the rows before (progressive files: the output in
-// bands). Every corpus file, and a photo-like picture in 4:4:4 (written by
-// pixkit), 4:2:0 and progressive 4:2:0 (cjpeg), each also cut short and
-// with damaged data: the same pixels and the same error as on one thread,
-// at full size, at half size and at an eighth, with progress reported on
-// the calling thread only. The threshold is lowered so that the small
-// corpus files take the threaded path too.
+// transforms and outputs the rows before, or (detailed pictures) a helper
+// decodes the second part of the data, which the calling thread then takes
+// over where the two meet (progressive files: the output in bands). Every
+// corpus file, and a photo-like picture in 4:4:4 (written by pixkit), 4:2:0
+// and progressive 4:2:0 (cjpeg), each also cut short and with damaged data
+// early and late: the same pixels and the same error as on one thread, at
+// full size, at half size and at an eighth, both ways of sharing the work,
+// with progress reported on the calling thread only. The threshold is
+// lowered so that the small corpus files take the threaded paths too.
 TEST(Threads, JpegDecodesAsOnOneThread) {
     ThreadCountGuard restore;
     GFXFile::SetProgFunc(nullptr, OnProgress, nullptr);
@@ -236,10 +239,11 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
         files.emplace_back(name, bytes);
         std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() * 11 / 20);
         files.emplace_back(name + " cut", cut);
-        std::vector<std::uint8_t> damaged = bytes;
-        for (std::size_t i = bytes.size() * 3 / 5; i < bytes.size() * 3 / 5 + 40; ++i)
-            damaged[i] ^= 0x5A;
-        files.emplace_back(name + " damaged", damaged);
+        for (const std::size_t at : {bytes.size() / 5, bytes.size() * 3 / 5}) {
+            std::vector<std::uint8_t> damaged = bytes;
+            for (std::size_t i = at; i < at + 40; ++i) damaged[i] ^= 0x5A;
+            files.emplace_back(name + " damaged at " + std::to_string(at), damaged);
+        }
     }
     const jpegtest::fs::path corpus = jpegtest::fs::path(VM_CORPUS_DIR) / "jpeg";
     if (jpegtest::fs::exists(corpus))
@@ -249,18 +253,29 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
                 files.emplace_back(entry.path().string(), jpegtest::ReadBytes(entry.path()));
     ASSERT_GE(files.size(), 9u);
     SetWorkPerThread(1000);
-    for (const auto& [name, bytes] : files) {
-        SetThreadCount(1);
-        const Decoded whole = DecodeJpeg(bytes, nullptr);
-        SetThreadCount(3);
-        EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name;
-        if (whole.Pixels.empty()) continue;
-        for (const Pair<int> atLeast : {Pair<int>{whole.Size.x / 2, whole.Size.y / 2}, {1, 1}}) {
+    for (const int split : {0, 1}) {
+        jpeg::ForceJpegSplit(split);
+        for (const auto& [name, bytes] : files) {
             SetThreadCount(1);
-            const Decoded reduced = DecodeJpeg(bytes, &atLeast);
+            const Decoded whole = DecodeJpeg(bytes, nullptr);
             SetThreadCount(3);
-            EXPECT_EQ(reduced, DecodeJpeg(bytes, &atLeast)) << name << " at least " << atLeast.x;
+            const int met = jpeg::JpegSplitMeetings();
+            EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name << " split " << split;
+            // The forced split of the whole photo does take the helper's part.
+            if (split == 1 && name == "444") {
+                EXPECT_EQ(jpeg::JpegSplitMeetings(), met + 1);
+            }
+            if (whole.Pixels.empty()) continue;
+            for (const Pair<int> atLeast :
+                 {Pair<int>{whole.Size.x / 2, whole.Size.y / 2}, {1, 1}}) {
+                SetThreadCount(1);
+                const Decoded reduced = DecodeJpeg(bytes, &atLeast);
+                SetThreadCount(3);
+                EXPECT_EQ(reduced, DecodeJpeg(bytes, &atLeast))
+                    << name << " at least " << atLeast.x << " split " << split;
+            }
         }
     }
+    jpeg::ForceJpegSplit(0);
     EXPECT_EQ(progressElsewhere, 0);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace pixkit {
@@ -59,5 +60,24 @@ struct PipelineStage {
 // caller. One from a later stage stops every stage and is raised on the
 // caller once the helper is done.
 void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages);
+
+// One piece of work offered to a helper thread while the caller goes on
+// with its own. Join waits for it; when no helper has begun it by then, the
+// caller runs it there, so fn must look at what the caller did (a flag the
+// caller set) and return at once when its work is no longer wanted. fn must
+// not throw. Offered only when work (as for ForRows) is large enough for
+// two threads; otherwise Join simply runs fn.
+class SideTask {
+  public:
+    SideTask(std::int64_t work, std::function<void()> fn);
+    SideTask(const SideTask&) = delete;
+    SideTask& operator=(const SideTask&) = delete;
+    ~SideTask(); // joins
+    void Join();
+
+  private:
+    std::function<void(int, int)> fn_;
+    std::shared_ptr<void> job_; // the pool's job, while offered
+};
 
 } // namespace pixkit

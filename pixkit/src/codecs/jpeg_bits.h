@@ -73,6 +73,10 @@ class BitReader {
     void Restart(int n);
     // Whether decoding went past the end of the segment.
     bool Overrun() const { return count_ < padding_; }
+    // Whether the segment has ended: the buffer holds zero bits after it.
+    bool Padded() const { return padding_ != 0; }
+    // The next byte the reader loads (its StreamBuf's position).
+    int ReadPos() const { return in_.Pos; }
     // Ends the scan: the marker after its data; EReadError when the stream
     // ended instead.
     std::uint8_t EndMarker() {
