@@ -171,7 +171,7 @@ void MachineCompute(benchmark::State& state, int threads) {
 std::vector<std::uint8_t> JpegFile(const std::string& name) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::read_symlink("/proc/self/exe").parent_path();
-    if (!fs::exists(dir / "jpeg_420p.jpg")) [[maybe_unused]]
+    if (!fs::exists(dir / "jpeg_420d.jpg")) [[maybe_unused]]
         const int rc = std::system(
             ((dir / "jpeg_bench").string() +
              " --benchmark_filter=jpeg_decode_444/pixkit --benchmark_min_time=0.01 >/dev/null")
@@ -222,6 +222,7 @@ ALL_CORES(MachineCompute, "MachineCompute");
 ALL_CORES(JpegDecode, "JpegDecode444", "jpeg_444.jpg");
 ALL_CORES(JpegDecode, "JpegDecode420", "jpeg_420.jpg");
 ALL_CORES(JpegDecode, "JpegDecode420p", "jpeg_420p.jpg");
+ALL_CORES(JpegDecode, "JpegDecode420d", "jpeg_420d.jpg");
 
 } // namespace
 

@@ -1,8 +1,9 @@
 // JPEG decode and encode of a 4000 x 3000 photo-like picture, in memory.
 // The decoded files are written by cjpeg (quality 75, 4:4:4, 4:2:0 and
-// 4:2:0 progressive), so
-// the peer (bench/peers/tjbench.py) decodes exactly the same data; the
-// picture itself is left in bench/jpeg_source.ppm for the peer's encoder.
+// 4:2:0 progressive; and a detailed version of the picture, as a camera's
+// file is, at quality 90, 4:2:0), so the peer (bench/peers/tjbench.py)
+// decodes exactly the same data; the picture itself is left in
+// bench/jpeg_source.ppm for the peer's encoder.
 // Rates are per wall-clock second, as tjbench measures them.
 #include <pixkit/gfxfile.h>
 
@@ -30,16 +31,17 @@ fs::path BenchDir() {
     return fs::read_symlink("/proc/self/exe").parent_path();
 }
 
-// Smooth shading, a few hard edges and a little sensor-like noise: the mix
-// of flat and busy blocks of an ordinary photograph.
-void MakePhoto(Buffer& b) {
+// Smooth shading, a few hard edges and sensor-like noise of noiseBits: the
+// mix of flat and busy blocks of an ordinary photograph (3 bits), or the
+// texture everywhere of a detailed one (6 bits).
+void MakePhoto(Buffer& b, int noiseBits) {
     b.Alloc({kW, kH});
     std::uint32_t state = 12345;
     for (int y = 0; y < kH; ++y) {
         Pixel* row = b.At(0, y);
         for (int x = 0; x < kW; ++x) {
             state = state * 1664525u + 1013904223u;
-            const int noise = int(state >> 29) - 4;
+            const int noise = int(state >> (32 - noiseBits)) - (1 << (noiseBits - 1));
             const double u = x / double(kW), v = y / double(kH);
             int r = int(120 + 100 * std::sin(6 * u + 2 * v));
             int g = int(110 + 90 * std::cos(5 * v - 3 * u));
@@ -70,20 +72,26 @@ void WritePpm(const fs::path& p, const Buffer& b) {
 
 struct Inputs {
     Buffer Photo;
-    std::vector<std::uint8_t> Jpeg444, Jpeg420, Jpeg420p;
+    std::vector<std::uint8_t> Jpeg444, Jpeg420, Jpeg420p, Jpeg420d;
     Inputs() {
-        MakePhoto(Photo);
         const fs::path dir = BenchDir();
+        Buffer detailed;
+        MakePhoto(detailed, 6);
+        WritePpm(dir / "jpeg_detailed.ppm", detailed);
+        MakePhoto(Photo, 3);
         const fs::path ppm = dir / "jpeg_source.ppm";
         WritePpm(ppm, Photo);
         Jpeg444 = Cjpeg(ppm, dir / "jpeg_444.jpg", "-sample 1x1");
         Jpeg420 = Cjpeg(ppm, dir / "jpeg_420.jpg", "-sample 2x2");
         Jpeg420p = Cjpeg(ppm, dir / "jpeg_420p.jpg", "-sample 2x2 -progressive");
+        // Written last: the peers look for it to know all are there.
+        Jpeg420d = Cjpeg(dir / "jpeg_detailed.ppm", dir / "jpeg_420d.jpg", "-sample 2x2", 90);
+        fs::remove(dir / "jpeg_detailed.ppm");
     }
     static std::vector<std::uint8_t> Cjpeg(const fs::path& ppm, const fs::path& jpg,
-                                           const std::string& sampling) {
-        const std::string cmd =
-            "cjpeg -quality 75 " + sampling + " -outfile " + jpg.string() + " " + ppm.string();
+                                           const std::string& sampling, int quality = 75) {
+        const std::string cmd = "cjpeg -quality " + std::to_string(quality) + " " + sampling +
+                                " -outfile " + jpg.string() + " " + ppm.string();
         if (std::system(cmd.c_str()) != 0) return {};
         std::ifstream in(jpg, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -144,6 +152,11 @@ void Decode420p(benchmark::State& state) {
     Decode(state, Data().Jpeg420p);
 }
 BENCHMARK(Decode420p)->Name("jpeg_decode_420p/pixkit")->Unit(benchmark::kMillisecond);
+
+void Decode420d(benchmark::State& state) {
+    Decode(state, Data().Jpeg420d);
+}
+BENCHMARK(Decode420d)->Name("jpeg_decode_420d/pixkit")->Unit(benchmark::kMillisecond);
 
 // The thumbnail decode: 4:2:0 at 1/8 of the size (the rate counts the
 // full picture's pixels, as tjbench -scale 1/8 does).

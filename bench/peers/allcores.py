@@ -39,7 +39,7 @@ TURN_H = math.ceil(W * math.sin(ANGLE) + H * math.cos(ANGLE))
 TURN_DX = math.ceil(H * math.sin(ANGLE))
 THREADS = os.cpu_count() or 1
 JPEG_CASES = [("JpegDecode444", "jpeg_444.jpg"), ("JpegDecode420", "jpeg_420.jpg"),
-              ("JpegDecode420p", "jpeg_420p.jpg")]
+              ("JpegDecode420p", "jpeg_420p.jpg"), ("JpegDecode420d", "jpeg_420d.jpg")]
 
 
 def best_wall_rate(run, items, rounds=5, seconds=0.5):
@@ -50,10 +50,10 @@ def best_wall_rate(run, items, rounds=5, seconds=0.5):
 def jpeg_files(build):
     """The bytes of each JPEG case, {} when jpeg_bench cannot write them."""
     bench = pathlib.Path(build) / "bench"
-    if not (bench / "jpeg_420p.jpg").exists():
+    if not (bench / "jpeg_420d.jpg").exists():
         subprocess.run([str(bench / "jpeg_bench"), "--benchmark_filter=none"],
                        capture_output=True)
-    if not (bench / "jpeg_420p.jpg").exists():
+    if not (bench / "jpeg_420d.jpg").exists():
         return {}
     return {name: (bench / file).read_bytes() for name, file in JPEG_CASES}
 

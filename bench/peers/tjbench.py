@@ -1,7 +1,7 @@
 """libjpeg-turbo's tjbench on the files of bench/jpeg_bench.cpp, in memory.
 
-Decodes jpeg_444.jpg, jpeg_420.jpg (also at 1/8 of the size, -scale 1/8) and
-jpeg_420p.jpg (progressive) and encodes jpeg_source.ppm (quality
+Decodes jpeg_444.jpg, jpeg_420.jpg (also at 1/8 of the size, -scale 1/8),
+jpeg_420p.jpg (progressive) and jpeg_420d.jpg (detailed) and encodes jpeg_source.ppm (quality
 75, 4:4:4) into BGRX pixels, our own layout, once with SIMD and once with
 JSIMD_FORCENONE=1. Runs jpeg_bench first when the files are missing.
 Usage: tjbench.py <build dir>
@@ -30,7 +30,7 @@ def tjbench(args, scalar):
 
 def main():
     bench = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "build") / "bench"
-    if not (bench / "jpeg_420p.jpg").exists():
+    if not (bench / "jpeg_420d.jpg").exists():
         subprocess.run([str(bench / "jpeg_bench"), "--benchmark_filter=none"], check=True,
                        capture_output=True)
     if shutil.which("tjbench") is None:
@@ -38,10 +38,11 @@ def main():
         return
     results = []
     with tempfile.TemporaryDirectory() as tmp:
-        for name in ("jpeg_444.jpg", "jpeg_420.jpg", "jpeg_420p.jpg", "jpeg_source.ppm"):
+        for name in ("jpeg_444.jpg", "jpeg_420.jpg", "jpeg_420p.jpg", "jpeg_420d.jpg",
+                     "jpeg_source.ppm"):
             shutil.copy(bench / name, tmp)
         for scalar, who in ((False, "tjbench_simd"), (True, "tjbench_scalar")):
-            for case in ("444", "420", "420p"):
+            for case in ("444", "420", "420p", "420d"):
                 rate = tjbench([os.path.join(tmp, "jpeg_%s.jpg" % case)], scalar)[0]
                 results.append({"name": "jpeg_decode_%s/%s" % (case, who),
                                 "items_per_second": rate})

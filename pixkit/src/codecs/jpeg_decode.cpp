@@ -56,7 +56,7 @@ void ScanDecoder::Setup(int slots) {
     ring_.Size = kSets;
     rows_.resize(std::size_t(slots));
     for (CoefRow& r : rows_) {
-        r.Blocks.resize(blocks);
+        r.ReserveBlocks(0, blocks);
         r.Reserve(0, blocks * 4); // grows in the rare rows that need more
     }
     scratch_.resize(2 * (std::size_t(f_.Width) + 16));
@@ -89,11 +89,11 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
                         Reconstruct(c, coef, n, BlockAt(ring_, i, row, v, col));
                         if (n != 0) ClearBlock(coef);
                     } else {
-                        SparseSink sink{r->Entries.get() + used};
+                        SparseSink sink{r->Entries() + used};
                         const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, sink)
                                                : DecodeBlock<false>(br_, c, pred, sink);
-                        r->Blocks[k] = {used, static_cast<std::int16_t>(sink.DcValue),
-                                        static_cast<std::uint8_t>(n)};
+                        r->Blocks()[k] = {used, static_cast<std::int16_t>(sink.DcValue),
+                                          static_cast<std::uint8_t>(n)};
                         used += std::uint32_t(n);
                     }
                 }
@@ -124,7 +124,7 @@ void ScanDecoder::Reconstruct(const CompState& c, const std::int32_t* coef, int 
 
 void ScanDecoder::ReconstructStored(const CompState& c, const CoefRow& r, const BlockInfo& block,
                                     std::int32_t* coef, std::uint8_t* out) const {
-    const std::int32_t* first = r.Entries.get() + block.First;
+    const std::int32_t* first = r.Entries() + block.First;
     const std::int32_t* end = first + block.Count;
     coef[0] = ClampCoef(block.Dc * c.Q[0]);
     for (const std::int32_t* e = first; e != end; ++e)
@@ -141,7 +141,7 @@ void ScanDecoder::Transform(int row) {
         const CompState& c = comp_[i];
         const int across = mcusX_ * c.H;
         for (int v = 0; v < c.V; ++v) {
-            const BlockInfo* block = r.Blocks.data() + c.First + std::size_t(v) * across;
+            const BlockInfo* block = r.Blocks() + c.First + std::size_t(v) * across;
             for (int col = 0; col < across; ++col, ++block)
                 ReconstructStored(c, r, *block, coef, BlockAt(ring_, i, row, v, col));
         }

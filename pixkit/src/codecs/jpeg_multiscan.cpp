@@ -3,10 +3,10 @@
 // every sampling factor. Each scan adds to the quantized coefficients of the
 // whole image; after the last scan (or where the data ends) the blocks are
 // transformed and turned into pixels.
-#include "huge_pages.h"
 #include "jpeg.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
+#include "kept_memory.h"
 #include "vector_dispatch.h"
 
 #include <pixkit/threads.h>
@@ -32,12 +32,13 @@ std::int16_t Clamp16(std::int32_t v) {
 }
 
 struct CompCoefs {
-    int BlocksW = 0, BlocksH = 0;         // allocated: whole MCUs
-    int UsedW = 0, UsedH = 0;             // blocks with image data (non-interleaved scans)
-    std::unique_ptr<std::int16_t[]> Coef; // 64 per block, natural order, quantized
+    int BlocksW = 0, BlocksH = 0; // allocated: whole MCUs
+    int UsedW = 0, UsedH = 0;     // blocks with image data (non-interleaved scans)
+    KeptBlock Coef;               // 64 std::int16_t per block, natural order, quantized
     int Pred = 0;
     std::int16_t* Block(int bx, int by) {
-        return Coef.get() + (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
+        return Coef.As<std::int16_t>() +
+               (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
     }
 };
 
@@ -100,14 +101,11 @@ void MultiScanDecoder::Setup(Buffer& b) {
             const int samplesH = (f_.Height * k.V + vMax_ - 1) / vMax_;
             c.UsedW = (samplesW + 7) / 8;
             c.UsedH = (samplesH + 7) / 8;
-            // Huge pages asked for before the clearing touches them; the
-            // clearing in bands, since the kernel's first touch of fresh
-            // pages costs as much as the clearing itself.
+            // Kept memory, cleared in bands.
             const std::size_t row = std::size_t(c.BlocksW) * 64;
-            c.Coef.reset(new std::int16_t[row * std::size_t(c.BlocksH)]);
-            AdviseHugePages(c.Coef.get(), row * std::size_t(c.BlocksH) * sizeof(std::int16_t));
+            c.Coef = KeptBlock(row * std::size_t(c.BlocksH) * sizeof(std::int16_t));
             ForRows(c.BlocksH, std::int64_t(row) * c.BlocksH, [&](int first, int last) {
-                std::memset(c.Coef.get() + row * std::size_t(first), 0,
+                std::memset(c.Coef.As<std::int16_t>() + row * std::size_t(first), 0,
                             row * std::size_t(last - first) * sizeof(std::int16_t));
             });
         }
@@ -435,18 +433,18 @@ PIXKIT_VECTOR_DISPATCH(Dequantize,
                        DequantizeBody, (blk, q, limit, coef))
 
 // At a reduced scale each block gives w x h samples.
-// A component's samples, left uninitialised (every byte is written) and on
-// huge pages where the kernel has them.
+// A component's samples in kept memory, left as it is (every byte is
+// written).
 class Plane {
   public:
-    explicit Plane(std::size_t n = 0) : bytes_(n != 0 ? new std::uint8_t[n] : nullptr) {
-        AdviseHugePages(bytes_.get(), n);
+    explicit Plane(std::size_t n = 0) {
+        if (n != 0) bytes_ = KeptBlock(n);
     }
-    std::uint8_t* data() const { return bytes_.get(); }
-    std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
+    std::uint8_t* data() const { return bytes_.data(); }
+    std::uint8_t operator[](std::size_t i) const { return bytes_.data()[i]; }
 
   private:
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    KeptBlock bytes_;
 };
 
 // Work split over threads: rows of blocks, of samples, of pixels, each

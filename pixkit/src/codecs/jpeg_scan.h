@@ -6,6 +6,7 @@
 
 #include "jpeg.h"
 #include "jpeg_bits.h"
+#include "kept_memory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -145,17 +146,27 @@ struct BlockInfo {
     std::uint8_t Count; // entries
 };
 struct CoefRow {
-    std::vector<BlockInfo> Blocks;
-    std::unique_ptr<std::int32_t[]> Entries;
-    std::size_t Room = 0; // entries Entries holds
-    // Makes room for n entries from the first `used`, keeping those.
+    KeptBlock BlockMemory, EntryMemory;
+    BlockInfo* Blocks() const { return BlockMemory.As<BlockInfo>(); }
+    std::int32_t* Entries() const { return EntryMemory.As<std::int32_t>(); }
+    // Makes room for n blocks in all, keeping the first `used`.
+    void ReserveBlocks(std::size_t used, std::size_t n) {
+        Grow(BlockMemory, used * sizeof(BlockInfo), n * sizeof(BlockInfo));
+    }
+    // Makes room for n entries from the first `used` on, keeping those.
     void Reserve(std::size_t used, std::size_t n) {
-        if (used + n <= Room) return;
-        const std::size_t room = std::max(2 * Room, used + n);
-        std::unique_ptr<std::int32_t[]> bigger(new std::int32_t[room]);
-        std::copy_n(Entries.get(), used, bigger.get());
-        Entries = std::move(bigger);
-        Room = room;
+        Grow(EntryMemory, used * sizeof(std::int32_t), (used + n) * sizeof(std::int32_t));
+    }
+
+  private:
+    // At least need bytes (twice the old size at least: rows that need
+    // more are rare, the split decoder's store grows as it goes), the
+    // first `used` kept.
+    static void Grow(KeptBlock& k, std::size_t used, std::size_t need) {
+        if (need <= k.size()) return;
+        KeptBlock bigger(std::max(2 * k.size(), need));
+        if (used != 0) std::memcpy(bigger.data(), k.data(), used);
+        k = std::move(bigger);
     }
 };
 
@@ -241,9 +252,8 @@ class ScanDecoder {
     const std::thread::id caller_ = std::this_thread::get_id();
 };
 
-// The rest of the stream, bytes of it, read into one buffer. The buffer
-// is kept for the next decode: fresh memory costs a page fault and the
-// kernel's clearing of every page.
+// The rest of the stream, bytes of it, read into one buffer of kept
+// memory.
 class RestOfStream {
   public:
     RestOfStream(StreamBuf& in, std::int64_t bytes);
@@ -254,6 +264,7 @@ class RestOfStream {
 
   private:
     StreamBuf buf_;
+    KeptBlock memory_;
 };
 // Decodes rows MCU rows with the data split between two threads, from in
 // (which holds the rest of the stream); false when the data is too short

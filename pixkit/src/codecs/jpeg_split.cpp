@@ -21,7 +21,6 @@
 // the data is so small for the picture that decoding it costs less than
 // making the pixels, the pipeline (ScanDecoder::Run) does better: a split
 // is not tried.
-#include "huge_pages.h"
 #include "jpeg_scan.h"
 
 #include <pixkit/stream.h>
@@ -29,7 +28,6 @@
 
 #include <climits>
 #include <exception>
-#include <mutex>
 #include <optional>
 
 namespace pixkit::jpeg {
@@ -39,7 +37,6 @@ namespace {
 // Below this much data a split costs more than it saves (a forced split
 // takes any but the tiniest, for tests).
 constexpr std::int64_t kMinSplitBytes = 4096, kMinForcedBytes = 64;
-constexpr std::size_t kKeptBytes = std::size_t(64) << 20;
 
 // The scan's data in memory: the marker that ends it and its stuffed
 // bytes, which give a reader's position in bits of the data without them.
@@ -82,16 +79,6 @@ class DataMap {
     std::vector<std::int64_t> stuffed_; // offsets of the zero bytes after an FF
 };
 
-// The second thread's memory, kept from one decode to the next: fresh
-// memory costs a page fault and the kernel's clearing of every page, which
-// took as long as the decoding that writes it. One set is kept, up to
-// kKeptBytes of coefficients and data (photographs of up to about 40
-// megapixels); larger ones are freed.
-struct SideMemory {
-    CoefRow Store;
-    std::unique_ptr<std::int64_t[]> Starts;
-    std::size_t StartsRoom = 0;
-};
 } // namespace
 
 class SplitDecoder {
@@ -145,38 +132,22 @@ class SplitDecoder {
     std::exception_ptr error_;  // what ended the data early
 
     // Between the threads: where each of the second thread's MCUs began
-    // (in memory_.Starts), published up to published_, and what the
-    // calling thread tells it.
+    // (std::int64_t), published up to published_, and what the calling
+    // thread tells it.
+    KeptBlock starts_;
     int capacity_ = 0;
     alignas(64) std::atomic<int> published_{0};
     alignas(64) std::atomic<bool> cancel_{false};
     std::atomic<int> metAt_{-1};       // the record the threads met at
     std::atomic<int> needed_{INT_MAX}; // records the second thread must decode
     // The second thread's own until it is joined: its MCUs by record (in
-    // the order it decoded them) in memory_.Store.
-    alignas(64) SideMemory memory_;
-    CoefRow& side_ = memory_.Store;
+    // the order it decoded them).
+    alignas(64) CoefRow side_;
     int records_ = 0;
     std::vector<End> ends_;
 };
 
 namespace {
-
-std::mutex keptMutex;
-SideMemory kept;
-std::unique_ptr<std::uint8_t[]> keptData; // RestOfStream's buffer
-std::int64_t keptDataRoom = 0;
-
-SideMemory TakeSideMemory() {
-    const std::lock_guard lock(keptMutex);
-    return std::move(kept);
-}
-
-void KeepSideMemory(SideMemory&& m) {
-    if (m.Store.Room * sizeof(std::int32_t) > kKeptBytes) return;
-    const std::lock_guard lock(keptMutex);
-    if (m.Store.Room >= kept.Store.Room) kept = std::move(m);
-}
 
 // Test hooks: -1 never split, 1 split whenever the data allows, 0 as the
 // data's cost says; how often the threads met.
@@ -224,19 +195,11 @@ bool ScanDecoder::MaySplit(const Frame& f, const Tables& t, std::int64_t dataByt
            (forced > 0 || OwnPart(f, dataBytes) >= kLeastPart);
 }
 
-RestOfStream::RestOfStream(StreamBuf& in, std::int64_t bytes) : buf_(in.Stream, 1) {
-    {
-        const std::lock_guard lock(keptMutex);
-        if (keptDataRoom >= bytes) {
-            buf_.Buf = std::move(keptData);
-            buf_.Capacity = int(keptDataRoom);
-            keptDataRoom = 0;
-        }
-    }
-    if (buf_.Capacity < bytes) {
-        buf_.Buf.reset(new std::uint8_t[std::size_t(bytes)]);
-        buf_.Capacity = int(bytes);
-    }
+RestOfStream::RestOfStream(StreamBuf& in, std::int64_t bytes)
+    : buf_(in.Stream, 1), memory_(std::size_t(bytes)) {
+    // The StreamBuf reads the kept block; it lets go of it before its end.
+    buf_.Buf.reset(memory_.data());
+    buf_.Capacity = int(bytes);
     const int buffered = in.Count - in.Pos;
     std::copy_n(in.Buf.get() + in.Pos, buffered, buf_.Buf.get());
     std::int64_t got = buffered;
@@ -250,12 +213,7 @@ RestOfStream::RestOfStream(StreamBuf& in, std::int64_t bytes) : buf_(in.Stream, 
 }
 
 RestOfStream::~RestOfStream() {
-    if (std::size_t(buf_.Capacity) > kKeptBytes / 4) return;
-    const std::lock_guard lock(keptMutex);
-    if (buf_.Capacity > keptDataRoom) {
-        keptData = std::move(buf_.Buf);
-        keptDataRoom = buf_.Capacity;
-    }
+    [[maybe_unused]] std::uint8_t* const kept = buf_.Buf.release();
 }
 
 bool DecodeSplit(ScanDecoder& d, StreamBuf& in, Buffer& b, int rows) {
@@ -269,13 +227,13 @@ template <bool Diffs>
 void SplitDecoder::DecodeMcu(BitReader& br, int* pred, CoefRow& s, std::size_t index,
                              std::uint32_t& used) {
     s.Reserve(used, bpm_ * 63);
-    BlockInfo* block = s.Blocks.data() + index * bpm_;
+    BlockInfo* block = s.Blocks() + index * bpm_;
     for (int i = 0; i < count_; ++i) {
         const CompState& c = d_.comp_[i];
         for (int n = c.H * c.V; n > 0; --n, ++block) {
             int zero = 0;
             int& p = Diffs ? zero : pred[i];
-            SparseSink sink{s.Entries.get() + used};
+            SparseSink sink{s.Entries() + used};
             const int count =
                 c.DcOnly ? DecodeBlock<true>(br, c, p, sink) : DecodeBlock<false>(br, c, p, sink);
             *block = {used, static_cast<std::int16_t>(sink.DcValue),
@@ -297,14 +255,13 @@ bool SplitDecoder::NearStart(int row) const {
 // the second thread noted: then the threads meet there.
 void SplitDecoder::DecodeOwn(int until, bool watch) {
     BitReader& br = d_.br_;
-    if (own_.Blocks.size() < std::size_t(until - ownBase_) * bpm_)
-        own_.Blocks.resize(std::size_t(until - ownBase_) * bpm_);
+    own_.ReserveBlocks(std::size_t(mcu_ - ownBase_) * bpm_, std::size_t(until - ownBase_) * bpm_);
     for (; mcu_ < until; ++mcu_) {
         if (watch && br.ReadPos() - base_ >= start_ && !br.Padded()) {
             const std::int64_t at = map_.Bit(br.ReadPos() - base_, br.Count(), ownCursor_);
             const int n = published_.load(std::memory_order_acquire);
-            while (seen_ < n && memory_.Starts[std::size_t(seen_)] < at) ++seen_;
-            if (seen_ < n && memory_.Starts[std::size_t(seen_)] == at) {
+            while (seen_ < n && starts_.As<std::int64_t>()[std::size_t(seen_)] < at) ++seen_;
+            if (seen_ < n && starts_.As<std::int64_t>()[std::size_t(seen_)] == at) {
                 meet_ = mcu_;
                 meetRecord_ = seen_;
                 needed_.store(seen_ + total_ - mcu_);
@@ -363,11 +320,11 @@ void SplitDecoder::Speculate() {
     for (; r < capacity_ && r < needed_.load() && !cancel_.load(std::memory_order_relaxed); ++r) {
         const bool padded = br->Padded();
         if (!padded) {
-            memory_.Starts[std::size_t(r)] = map_.Bit(start_ + in.Pos, br->Count(), cursor);
+            starts_.As<std::int64_t>()[std::size_t(r)] =
+                map_.Bit(start_ + in.Pos, br->Count(), cursor);
             published_.store(r + 1, std::memory_order_release);
         }
-        if (side_.Blocks.size() < (std::size_t(r) + 1) * bpm_)
-            side_.Blocks.resize(std::max(side_.Blocks.size() * 2, 1024 * bpm_));
+        side_.ReserveBlocks(std::size_t(r) * bpm_, (std::size_t(r) + 1) * bpm_);
         try {
             DecodeMcu<true>(*br, nullptr, side_, std::size_t(r), used);
             br->CheckNotOverrun();
@@ -418,7 +375,7 @@ void SplitDecoder::Resolve() {
 // predicted as the calling thread would have.
 void SplitDecoder::TurnDifferences(int count) {
     int pred[3] = {d_.pred_[0], d_.pred_[1], d_.pred_[2]};
-    BlockInfo* block = side_.Blocks.data() + std::size_t(meetRecord_) * bpm_;
+    BlockInfo* block = side_.Blocks() + std::size_t(meetRecord_) * bpm_;
     for (int r = 0; r < count; ++r)
         for (int i = 0; i < count_; ++i)
             for (int n = d_.comp_[i].H * d_.comp_[i].V; n > 0; --n, ++block) {
@@ -436,7 +393,7 @@ void SplitDecoder::TransformRow(int row, const SampleRing& ring, bool chromaOnly
         const bool own = m < meet_;
         const CoefRow& s = own ? own_ : side_;
         const BlockInfo* block =
-            s.Blocks.data() + std::size_t(own ? m - ownBase_ : m - meet_ + meetRecord_) * bpm_;
+            s.Blocks() + std::size_t(own ? m - ownBase_ : m - meet_ + meetRecord_) * bpm_;
         for (int i = 0; i < d_.out_.Count; ++i) {
             const CompState& c = d_.comp_[i];
             if (chromaOnly && i == 0) {
@@ -505,17 +462,9 @@ bool SplitDecoder::Run(Buffer& b, int rows) {
     if (forced == 0 && part < kLeastPart) return false;
     start_ = map_.StartAt(std::int64_t(double(map_.End()) * std::clamp(part, 0.1, 0.5)));
     total_ = rows * d_.mcusX_;
-    memory_ = TakeSideMemory();
-    if (side_.Room < std::size_t(map_.End())) {
-        side_.Room = 0;
-        side_.Reserve(0, std::size_t(map_.End()));
-        AdviseHugePages(side_.Entries.get(), side_.Room * sizeof(std::int32_t));
-    }
+    side_.Reserve(0, std::size_t(map_.End()));
     capacity_ = total_ + 1024;
-    if (memory_.StartsRoom < std::size_t(capacity_)) {
-        memory_.Starts.reset(new std::int64_t[std::size_t(capacity_)]);
-        memory_.StartsRoom = std::size_t(capacity_);
-    }
+    starts_ = KeptBlock(std::size_t(capacity_) * sizeof(std::int64_t));
     int own = 0; // rows the calling thread decoded
     {
         SideTask side(d_.Work(), [this] { Speculate(); });
@@ -538,7 +487,6 @@ bool SplitDecoder::Run(Buffer& b, int rows) {
         decoded_ = mcu_ / d_.mcusX_;
     }
     OutputRest(b, own - 1);
-    KeepSideMemory(std::move(memory_));
     d_.Report();
     if (error_) std::rethrow_exception(error_);
     return true;
