@@ -155,14 +155,14 @@ std::atomic<int> forced{0};
 std::atomic<int> meetings{0};
 
 // The part of the data the calling thread takes: it decodes and makes
-// pixels, the second thread only decodes, so with E the cost of decoding
-// and P of making pixels the two take as long for a part E / (2E + P).
-// The costs per data byte, per block and per pixel were measured on the
-// benchmark's photographs (a smooth one of 0.5 bits a pixel and a detailed
-// one of 6); the second thread's decoding is a little slower (it notes
-// every MCU and writes every coefficient to memory). Below kLeastPart the
-// split gains nothing over the pipeline.
-constexpr double kLeastPart = 0.3;
+// pixels, the second thread only decodes, but 15% slower (it notes every
+// MCU and writes every coefficient to memory), so with E the cost of
+// decoding and P of making pixels the two take as long for a part
+// 1.15 E / (2.15 E + P). The costs per data byte, per block and per pixel
+// were measured on the benchmark's photographs (a smooth one of 0.5 bits
+// a pixel and a detailed one of 4). Below kLeastPart the split gains
+// nothing over the pipeline.
+constexpr double kLeastPart = 0.33;
 double OwnPart(const Frame& f, std::int64_t bytes) {
     const Component& luma = f.Comp[0];
     const std::int64_t mcus = std::int64_t((f.Width + 8 * luma.H - 1) / (8 * luma.H)) *
@@ -173,7 +173,7 @@ double OwnPart(const Frame& f, std::int64_t bytes) {
     const double pixels = double(f.Width) * f.Height / (f.Scale * f.Scale);
     const double decode = 5.7 * double(bytes) + 6.0 * blocks;
     const double pixelsCost = 0.85 * pixels + 1.2 * double(bytes);
-    return decode / (2 * decode + pixelsCost);
+    return 1.15 * decode / (2.15 * decode + pixelsCost);
 }
 
 } // namespace
