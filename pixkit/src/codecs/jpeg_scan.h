@@ -161,10 +161,11 @@ struct CoefRow {
   private:
     // At least need bytes (twice the old size at least: rows that need
     // more are rare, the split decoder's store grows as it goes), the
-    // first `used` kept.
+    // first `used` kept (as far as there were any).
     static void Grow(KeptBlock& k, std::size_t used, std::size_t need) {
         if (need <= k.size()) return;
         KeptBlock bigger(std::max(2 * k.size(), need));
+        used = std::min(used, k.size());
         if (used != 0) std::memcpy(bigger.data(), k.data(), used);
         k = std::move(bigger);
     }

@@ -97,6 +97,7 @@ class SplitDecoder {
     template <bool Diffs>
     void DecodeMcu(BitReader& br, int* pred, CoefRow& s, std::size_t index, std::uint32_t& used);
     bool NearStart(int row) const;
+    bool SideBehind();
     void DecodeOwn(int until, bool watch);
     int DecodeTop(Buffer& b, int rows);
     void Speculate();
@@ -250,6 +251,18 @@ bool SplitDecoder::NearStart(int row) const {
     return row == 0 ? start_ < 2 * read + kMinSplitBytes : read + 2 * read / row >= start_;
 }
 
+// Whether the second thread has not yet noted a position past the calling
+// thread's (it started late or was held up on a busy machine): then the
+// two cannot meet within the next row, which the calling thread decodes
+// the faster way, straight to samples.
+bool SplitDecoder::SideBehind() {
+    const int n = published_.load(std::memory_order_acquire);
+    const BitReader& br = d_.br_;
+    return n == 0 || br.Padded() ||
+           starts_.As<std::int64_t>()[std::size_t(n - 1)] <=
+               map_.Bit(br.ReadPos() - base_, br.Count(), ownCursor_);
+}
+
 // The calling thread's MCUs from mcu_ up to until into own_, stopping at
 // an error (raised with mcu_ the MCU that failed) or (watch) at a position
 // the second thread noted: then the threads meet there.
@@ -277,7 +290,8 @@ void SplitDecoder::DecodeOwn(int until, bool watch) {
 
 // The calling thread's rows from the top, each straight on to its samples
 // and the one before output, as on one thread; near the second thread's
-// start MCU by MCU into own_, watching for a position it noted. Returns
+// start MCU by MCU into own_, watching for a position it noted (unless it
+// is behind). Returns
 // the rows decoded whole; the last of them is not output yet. Raises the
 // data's error with mcu_ (near the start) or the row's first MCU the one
 // that failed.
@@ -286,7 +300,7 @@ int SplitDecoder::DecodeTop(Buffer& b, int rows) {
     for (; row < rows; ++row) {
         mcu_ = row * d_.mcusX_;
         if (ownBase_ == INT_MAX && NearStart(row)) ownBase_ = mcu_;
-        if (ownBase_ != INT_MAX) {
+        if (ownBase_ != INT_MAX && !SideBehind()) {
             DecodeOwn(mcu_ + d_.mcusX_, true);
             if (meet_ != INT_MAX) break;
             TransformRow(row, d_.ring_, false);
