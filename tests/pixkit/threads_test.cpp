@@ -219,12 +219,12 @@ std::vector<std::uint8_t> Cjpeg(const Buffer& pic, const std::string& name,
 // transforms and outputs the rows before, or (detailed pictures) a helper
 // decodes the second part of the data, which the calling thread then takes
 // over where the two meet (progressive files: the output in bands). Every
-// corpus file, and a photo-like picture in 4:4:4 (written by pixkit), 4:2:0
-// and progressive 4:2:0 (cjpeg), each also cut short and with damaged data
-// early and late: the same pixels and the same error as on one thread, at
-// full size, at half size and at an eighth, both ways of sharing the work,
-// with progress reported on the calling thread only. The threshold is
-// lowered so that the small corpus files take the threaded paths too.
+// corpus file, and a photo-like picture in 4:4:4 (written by pixkit), 4:2:0,
+// progressive 4:2:0 and 4:2:0 with restart intervals (cjpeg), each also cut
+// short and with damaged data early and late: the same pixels and the same error as on one thread,
+// at full size, at half size and at an eighth, both ways of sharing the work, with progress
+// reported on the calling thread only. The threshold is lowered so that the small corpus files take
+// the threaded paths too.
 TEST(Threads, JpegDecodesAsOnOneThread) {
     ThreadCountGuard restore;
     GFXFile::SetProgFunc(nullptr, OnProgress, nullptr);
@@ -234,7 +234,8 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
     for (const auto& [name, bytes] :
          {std::pair{std::string("444"), jpegtest::SaveJpegBytes(photo)},
           {"420", Cjpeg(photo, "threads420", "-sample 2x2")},
-          {"420p", Cjpeg(photo, "threads420p", "-sample 2x2 -progressive")}}) {
+          {"420p", Cjpeg(photo, "threads420p", "-sample 2x2 -progressive")},
+          {"420r", Cjpeg(photo, "threads420r", "-sample 2x2 -restart 3B")}}) {
         if (bytes.empty()) continue;
         files.emplace_back(name, bytes);
         std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() * 11 / 20);
@@ -262,8 +263,8 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
             const int met = jpeg::JpegSplitMeetings();
             EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name << " split " << split;
             // The forced split of the whole photo does take the helper's part.
-            if (split == 1 && name == "444") {
-                EXPECT_EQ(jpeg::JpegSplitMeetings(), met + 1);
+            if (split == 1 && (name == "444" || name == "420r")) {
+                EXPECT_EQ(jpeg::JpegSplitMeetings(), met + 1) << name;
             }
             if (whole.Pixels.empty()) continue;
             for (const Pair<int> atLeast :

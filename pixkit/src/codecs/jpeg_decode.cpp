@@ -68,12 +68,7 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
     std::uint32_t used = 0;
     CoefRow* const r = Fused ? nullptr : &rows_[std::size_t(row) % rows_.size()];
     for (int mx = 0; mx < mcusX_; ++mx) {
-        const int interval = t_.RestartInterval;
-        if (interval != 0 && mcuCount_ != 0 && mcuCount_ % interval == 0) {
-            br_.Restart(nextRestart_);
-            nextRestart_ = (nextRestart_ + 1) & 7;
-            for (int& p : pred_) p = 0;
-        }
+        RestartIfDue();
         if constexpr (!Fused) r->Reserve(used, std::size_t(blocksPerMcu_) * 63);
         for (int i = 0; i < f_.Count; ++i) {
             const CompState& c = comp_[i];
@@ -301,7 +296,7 @@ void JpegFormat::Decode(Buffer& b, TStream* s, const Pair<int>* atLeast, Pair<in
             if (!WithinBudget(f, b.Empty(), false)) throw EInvalidImage();
             AllocImage(b, ScaledSize(f.Width, f.Scale), ScaledSize(f.Height, f.Scale));
             const std::int64_t rest = BytesLeft(in);
-            if (ScanDecoder::MaySplit(f, *tables, rest)) {
+            if (ScanDecoder::MaySplit(f, rest)) {
                 RestOfStream whole(in, rest);
                 ScanDecoder(whole.Buf(), f, *tables).Run(b, &whole.Buf());
             } else {

@@ -197,7 +197,7 @@ class ScanDecoder {
         : br_(in), f_(f), t_(t), out_(f), scale_(f.Scale) {}
     // Whether the data of a scan of dataBytes may be split between two
     // threads; the caller then passes the rest of the stream in memory.
-    static bool MaySplit(const Frame& f, const Tables& t, std::int64_t dataBytes);
+    static bool MaySplit(const Frame& f, std::int64_t dataBytes);
     // inMemory: the StreamBuf the decoder reads, when it holds the rest of
     // the stream.
     void Run(Buffer& b, StreamBuf* inMemory);
@@ -226,6 +226,19 @@ class ScanDecoder {
     void Output(Buffer& b, int row, bool last, const SampleRing& ring, std::uint8_t* scratch,
                 std::int16_t* sums);
     void Report();
+    // Ends a restart interval when one is due before the next MCU: the
+    // restart marker is read and the predictions reset. Once per interval:
+    // a caller that stopped there and goes on does not end it again.
+    void RestartIfDue() {
+        const int interval = t_.RestartInterval;
+        if (interval == 0 || mcuCount_ == 0 || mcuCount_ % interval != 0 ||
+            restartedAt_ == mcuCount_)
+            return;
+        br_.Restart(nextRestart_);
+        nextRestart_ = (nextRestart_ + 1) & 7;
+        for (int& p : pred_) p = 0;
+        restartedAt_ = mcuCount_;
+    }
 
     // The first stage's state, changed with every block, on cache lines
     // apart from what the second stage reads (sharing one would pass it
@@ -234,7 +247,7 @@ class ScanDecoder {
     const Frame& f_;
     const Tables& t_;
     int pred_[3] = {}; // each component's DC prediction
-    int mcuCount_ = 0, nextRestart_ = 0;
+    int mcuCount_ = 0, nextRestart_ = 0, restartedAt_ = -1;
 
     alignas(64) Frame out_; // the frame as output: at a reduced scale, full resolution at that size
     int scale_;

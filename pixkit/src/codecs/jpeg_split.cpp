@@ -26,6 +26,7 @@
 #include <pixkit/stream.h>
 #include <pixkit/threads.h>
 
+#include <chrono>
 #include <climits>
 #include <exception>
 #include <optional>
@@ -38,22 +39,33 @@ namespace {
 // takes any but the tiniest, for tests).
 constexpr std::int64_t kMinSplitBytes = 4096, kMinForcedBytes = 64;
 
-// The scan's data in memory: the marker that ends it and its stuffed
-// bytes, which give a reader's position in bits of the data without them.
+// The scan's data in memory: the marker that ends it, its restart markers
+// (with restart intervals) and its stuffed bytes, which give a reader's
+// position in bits of the data without them (a restart marker's two bytes
+// count as data: positions only need to be the same for both readers).
 class DataMap {
   public:
-    DataMap(const std::uint8_t* data, std::int64_t n) : data_(data), end_(n) {
+    DataMap(const std::uint8_t* data, std::int64_t n, bool restarts) : data_(data), end_(n) {
         for (std::int64_t p = 0; p < n;) {
             const void* ff = std::memchr(data + p, 0xFF, std::size_t(n - p));
             if (ff == nullptr) break;
             const std::int64_t q = static_cast<const std::uint8_t*>(ff) - data;
-            if (q + 1 == n || data[q + 1] != 0) {
+            const int next = q + 1 < n ? data[q + 1] : -1;
+            if (next == 0) {
+                stuffed_.push_back(q + 1);
+            } else if (restarts && next >= RST0 && next <= RST7) {
+                restarts_.push_back(q);
+            } else {
                 end_ = q;
                 break;
             }
-            stuffed_.push_back(q + 1);
             p = q + 2;
         }
+    }
+    // The first restart marker at or after p (its FF byte), -1 if none.
+    std::int64_t RestartAfter(std::int64_t p) const {
+        const auto it = std::lower_bound(restarts_.begin(), restarts_.end(), p);
+        return it == restarts_.end() ? -1 : *it;
     }
     // Where the data ends: its first marker (or the end of the stream).
     std::int64_t End() const { return end_; }
@@ -76,7 +88,8 @@ class DataMap {
   private:
     const std::uint8_t* data_;
     std::int64_t end_;
-    std::vector<std::int64_t> stuffed_; // offsets of the zero bytes after an FF
+    std::vector<std::int64_t> stuffed_;  // offsets of the zero bytes after an FF
+    std::vector<std::int64_t> restarts_; // offsets of the restart markers
 };
 
 } // namespace
@@ -85,7 +98,8 @@ class SplitDecoder {
   public:
     SplitDecoder(ScanDecoder& d, StreamBuf& in)
         : d_(d), data_(in.Buf.get() + in.Pos), base_(in.Pos), size_(in.Count - in.Pos),
-          map_(data_, size_), bpm_(std::size_t(d.blocksPerMcu_)), count_(d.f_.Count) {}
+          map_(data_, size_, d.t_.RestartInterval != 0), bpm_(std::size_t(d.blocksPerMcu_)),
+          count_(d.f_.Count), interval_(d.t_.RestartInterval) {}
     bool Run(Buffer& b, int rows);
 
   private:
@@ -98,6 +112,7 @@ class SplitDecoder {
     void DecodeMcu(BitReader& br, int* pred, CoefRow& s, std::size_t index, std::uint32_t& used);
     bool NearStart(int row) const;
     bool SideBehind();
+    void AwaitSide() const;
     void DecodeOwn(int until, bool watch);
     int DecodeTop(Buffer& b, int rows);
     void Speculate();
@@ -114,7 +129,9 @@ class SplitDecoder {
     const DataMap map_;
     const std::size_t bpm_;  // blocks per MCU
     const int count_;        // components
+    const int interval_;     // MCUs per restart interval, 0 without
     std::int64_t start_ = 0; // where the second thread starts
+    int startMarker_ = 0;    // with restart intervals: the marker before it
     int total_ = 0;          // MCUs to decode
     // What each thread changes as it decodes lies on cache lines of its
     // own: a line both use would pass between the processors' caches with
@@ -139,8 +156,9 @@ class SplitDecoder {
     int capacity_ = 0;
     alignas(64) std::atomic<int> published_{0};
     alignas(64) std::atomic<bool> cancel_{false};
-    std::atomic<int> metAt_{-1};       // the record the threads met at
-    std::atomic<int> needed_{INT_MAX}; // records the second thread must decode
+    std::atomic<bool> sideDone_{false}; // the second thread returned
+    std::atomic<int> metAt_{-1};        // the record the threads met at
+    std::atomic<int> needed_{INT_MAX};  // records the second thread must decode
     // The second thread's own until it is joined: its MCUs by record (in
     // the order it decoded them).
     alignas(64) CoefRow side_;
@@ -187,12 +205,11 @@ int JpegSplitMeetings() {
     return meetings;
 }
 
-bool ScanDecoder::MaySplit(const Frame& f, const Tables& t, std::int64_t dataBytes) {
+bool ScanDecoder::MaySplit(const Frame& f, std::int64_t dataBytes) {
     // A scan takes at most a few bytes a pixel; more is not worth copying.
     const std::int64_t most = std::int64_t(f.Width) * f.Height * f.Count + (1 << 20);
-    return forced >= 0 && t.RestartInterval == 0 &&
-           dataBytes >= (forced > 0 ? kMinForcedBytes : kMinSplitBytes) && dataBytes <= most &&
-           dataBytes < INT_MAX && ThreadsFor(WorkOf(f)) > 1 &&
+    return forced >= 0 && dataBytes >= (forced > 0 ? kMinForcedBytes : kMinSplitBytes) &&
+           dataBytes <= most && dataBytes < INT_MAX && ThreadsFor(WorkOf(f)) > 1 &&
            (forced > 0 || OwnPart(f, dataBytes) >= kLeastPart);
 }
 
@@ -251,6 +268,15 @@ bool SplitDecoder::NearStart(int row) const {
     return row == 0 ? start_ < 2 * read + kMinSplitBytes : read + 2 * read / row >= start_;
 }
 
+// Tests (a forced split): small pictures decode in less time than a helper
+// may take to start, so the calling thread waits (up to a second) for the
+// second thread's first position, and the threads do meet.
+void SplitDecoder::AwaitSide() const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (published_.load() == 0 && !sideDone_.load() && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+}
+
 // Whether the second thread has not yet noted a position past the calling
 // thread's (it started late or was held up on a busy machine): then the
 // two cannot meet within the next row, which the calling thread decodes
@@ -258,9 +284,10 @@ bool SplitDecoder::NearStart(int row) const {
 bool SplitDecoder::SideBehind() {
     const int n = published_.load(std::memory_order_acquire);
     const BitReader& br = d_.br_;
-    return n == 0 || br.Padded() ||
-           starts_.As<std::int64_t>()[std::size_t(n - 1)] <=
-               map_.Bit(br.ReadPos() - base_, br.Count(), ownCursor_);
+    // A reader holding zero bits after a marker has no position to compare
+    // (before a restart marker that is the end of every interval).
+    return n == 0 || (!br.Padded() && starts_.As<std::int64_t>()[std::size_t(n - 1)] <=
+                                          map_.Bit(br.ReadPos() - base_, br.Count(), ownCursor_));
 }
 
 // The calling thread's MCUs from mcu_ up to until into own_, stopping at
@@ -270,6 +297,7 @@ void SplitDecoder::DecodeOwn(int until, bool watch) {
     BitReader& br = d_.br_;
     own_.ReserveBlocks(std::size_t(mcu_ - ownBase_) * bpm_, std::size_t(until - ownBase_) * bpm_);
     for (; mcu_ < until; ++mcu_) {
+        d_.RestartIfDue();
         if (watch && br.ReadPos() - base_ >= start_ && !br.Padded()) {
             const std::int64_t at = map_.Bit(br.ReadPos() - base_, br.Count(), ownCursor_);
             const int n = published_.load(std::memory_order_acquire);
@@ -285,6 +313,7 @@ void SplitDecoder::DecodeOwn(int until, bool watch) {
         }
         DecodeMcu<false>(br, d_.pred_, own_, std::size_t(mcu_ - ownBase_), ownUsed_);
         br.CheckNotOverrun();
+        ++d_.mcuCount_;
     }
 }
 
@@ -299,7 +328,10 @@ int SplitDecoder::DecodeTop(Buffer& b, int rows) {
     int row = 0;
     for (; row < rows; ++row) {
         mcu_ = row * d_.mcusX_;
-        if (ownBase_ == INT_MAX && NearStart(row)) ownBase_ = mcu_;
+        if (ownBase_ == INT_MAX && NearStart(row)) {
+            ownBase_ = mcu_;
+            if (forced > 0) AwaitSide();
+        }
         if (ownBase_ != INT_MAX && !SideBehind()) {
             DecodeOwn(mcu_ + d_.mcusX_, true);
             if (meet_ != INT_MAX) break;
@@ -330,8 +362,17 @@ void SplitDecoder::Speculate() {
     std::optional<BitReader> br(std::in_place, in);
     DataMap::Cursor cursor;
     std::uint32_t used = 0;
-    int r = 0;
+    int r = 0, marker = startMarker_;
     for (; r < capacity_ && r < needed_.load() && !cancel_.load(std::memory_order_relaxed); ++r) {
+        if (interval_ != 0 && r != 0 && r % interval_ == 0) {
+            try {
+                marker = (marker + 1) & 7;
+                br->Restart(marker);
+            } catch (...) {
+                ends_.push_back({r++, std::current_exception()});
+                break;
+            }
+        }
         const bool padded = br->Padded();
         if (!padded) {
             starts_.As<std::int64_t>()[std::size_t(r)] =
@@ -346,7 +387,10 @@ void SplitDecoder::Speculate() {
             ends_.push_back({r, std::current_exception()});
             const std::int64_t next = map_.StartAt(start_ + in.Pos + 1);
             const int met = metAt_.load();
-            if (padded || br->Padded() || next >= map_.End() || (met >= 0 && r >= met)) {
+            // With restart intervals it started where an MCU does begin:
+            // its errors are the data's own.
+            if (interval_ != 0 || padded || br->Padded() || next >= map_.End() ||
+                (met >= 0 && r >= met)) {
                 ++r;
                 break;
             }
@@ -355,6 +399,7 @@ void SplitDecoder::Speculate() {
         }
     }
     records_ = r;
+    sideDone_.store(true);
 }
 
 // After the join: what the second thread's MCUs from the meeting point
@@ -386,16 +431,20 @@ void SplitDecoder::Resolve() {
 }
 
 // The second thread's DC differences from the meeting point on to values,
-// predicted as the calling thread would have.
+// predicted as the calling thread would have (from zero again at every
+// restart).
 void SplitDecoder::TurnDifferences(int count) {
     int pred[3] = {d_.pred_[0], d_.pred_[1], d_.pred_[2]};
     BlockInfo* block = side_.Blocks() + std::size_t(meetRecord_) * bpm_;
-    for (int r = 0; r < count; ++r)
+    for (int r = 0; r < count; ++r) {
+        const int m = meet_ + r;
+        if (interval_ != 0 && m % interval_ == 0) pred[0] = pred[1] = pred[2] = 0;
         for (int i = 0; i < count_; ++i)
             for (int n = d_.comp_[i].H * d_.comp_[i].V; n > 0; --n, ++block) {
                 pred[i] = std::clamp(pred[i] + block->Dc, -2048, 2047);
                 block->Dc = static_cast<std::int16_t>(pred[i]);
             }
+    }
 }
 
 // An MCU row's samples from the stored coefficients (chromaOnly: just its
@@ -474,7 +523,16 @@ bool SplitDecoder::Run(Buffer& b, int rows) {
     if (map_.End() < (forced > 0 ? kMinForcedBytes : kMinSplitBytes)) return false;
     const double part = OwnPart(d_.f_, map_.End());
     if (forced == 0 && part < kLeastPart) return false;
-    start_ = map_.StartAt(std::int64_t(double(map_.End()) * std::clamp(part, 0.1, 0.5)));
+    const std::int64_t guess = std::int64_t(double(map_.End()) * std::clamp(part, 0.1, 0.5));
+    if (interval_ != 0) {
+        // Right after a restart marker an MCU begins, its predictions zero.
+        const std::int64_t marker = map_.RestartAfter(guess);
+        if (marker < 0) return false;
+        start_ = marker + 2;
+        startMarker_ = data_[marker + 1] - RST0;
+    } else {
+        start_ = map_.StartAt(guess);
+    }
     total_ = rows * d_.mcusX_;
     side_.Reserve(0, std::size_t(map_.End()));
     capacity_ = total_ + 1024;
