@@ -373,12 +373,15 @@ void SplitDecoder::Speculate() {
                 break;
             }
         }
+        // A reader holding zero bits after a marker has no position: the
+        // record repeats the one before, which the calling thread finds
+        // first (or -1), so it can only ever meet the true one.
         const bool padded = br->Padded();
-        if (!padded) {
-            starts_.As<std::int64_t>()[std::size_t(r)] =
-                map_.Bit(start_ + in.Pos, br->Count(), cursor);
-            published_.store(r + 1, std::memory_order_release);
-        }
+        std::int64_t* const starts = starts_.As<std::int64_t>();
+        starts[r] = !padded ? map_.Bit(start_ + in.Pos, br->Count(), cursor)
+                    : r > 0 ? starts[r - 1]
+                            : -1;
+        published_.store(r + 1, std::memory_order_release);
         side_.ReserveBlocks(std::size_t(r) * bpm_, (std::size_t(r) + 1) * bpm_);
         try {
             DecodeMcu<true>(*br, nullptr, side_, std::size_t(r), used);
