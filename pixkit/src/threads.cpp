@@ -312,16 +312,11 @@ void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages
         run.Rethrow();
         return;
     }
-    const std::function<void(int, int)> helper = [&](int, int) {
-        run.Work(PipelineRun::Role::Helper);
-    };
-    const auto job = std::make_shared<Job>(helper, 1, 1, 1);
-    Pool& pool = Pool::Get();
-    pool.Post(job);
+    // The helper's part is taken by the caller when no helper began it (it
+    // finds nothing left by then).
+    SideTask helper(work, [&] { run.Work(PipelineRun::Role::Helper); });
     run.Work(PipelineRun::Role::Caller);
-    // Takes the helper's part when no helper began it (it finds nothing
-    // left), else waits for the helper to leave it.
-    pool.Finish(job);
+    helper.Join();
     run.Rethrow();
 }
 

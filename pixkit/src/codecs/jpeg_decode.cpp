@@ -47,7 +47,7 @@ void ScanDecoder::Setup(int slots) {
         c.First = blocks;
         blocks += std::size_t(mcusX_) * c.H * c.V;
         blocksPerMcu_ += c.H * c.V;
-        const std::size_t bytes = std::size_t(c.Stride) * c.BlockH * c.V;
+        const std::size_t bytes = c.SetBytes();
         for (int s = 0; s < kSets; ++s) {
             c.Set[s].reset(new std::uint8_t[bytes]);
             ring_.Sets[i][s] = c.Set[s].get();

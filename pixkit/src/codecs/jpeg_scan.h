@@ -8,6 +8,8 @@
 #include "jpeg_bits.h"
 #include "kept_memory.h"
 
+#include <pixkit/stream.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -30,6 +32,8 @@ struct CompState {
     // A ring of MCU rows of samples, 8 V rows each, left uninitialised:
     // the transform writes every byte before it is read.
     std::unique_ptr<std::uint8_t[]> Set[8];
+    // The bytes of one MCU row's samples.
+    std::size_t SetBytes() const { return std::size_t(Stride) * BlockH * V; }
 };
 
 inline std::int32_t ClampCoef(std::int32_t v) {
@@ -266,20 +270,37 @@ class ScanDecoder {
     const std::thread::id caller_ = std::this_thread::get_id();
 };
 
+// A StreamBuf that reads count bytes of memory it does not own (it lets go
+// of them at its end), over an empty stream of its own: a reader that runs
+// past them ends there, as at the end of a file.
+class BorrowedStreamBuf {
+  public:
+    BorrowedStreamBuf(const std::uint8_t* data, int count) : buf_(&none_, 1) {
+        buf_.Buf.reset(const_cast<std::uint8_t*>(data));
+        buf_.Count = count;
+    }
+    BorrowedStreamBuf(const BorrowedStreamBuf&) = delete;
+    BorrowedStreamBuf& operator=(const BorrowedStreamBuf&) = delete;
+    ~BorrowedStreamBuf() { [[maybe_unused]] std::uint8_t* const p = buf_.Buf.release(); }
+    StreamBuf& Buf() { return buf_; }
+
+  private:
+    TFixedMemoryStream none_{nullptr, 0};
+    StreamBuf buf_;
+};
+
 // The rest of the stream, bytes of it, read into one buffer of kept
 // memory.
 class RestOfStream {
   public:
     RestOfStream(StreamBuf& in, std::int64_t bytes);
-    RestOfStream(const RestOfStream&) = delete;
-    RestOfStream& operator=(const RestOfStream&) = delete;
-    ~RestOfStream();
-    StreamBuf& Buf() { return buf_; }
+    StreamBuf& Buf() { return buf_.Buf(); }
 
   private:
-    StreamBuf buf_;
     KeptBlock memory_;
+    BorrowedStreamBuf buf_;
 };
+
 // Decodes rows MCU rows with the data split between two threads, from in
 // (which holds the rest of the stream); false when the data is too short
 // to split, before anything is decoded.

@@ -23,7 +23,6 @@
 // is not tried.
 #include "jpeg_scan.h"
 
-#include <pixkit/stream.h>
 #include <pixkit/threads.h>
 
 #include <chrono>
@@ -205,33 +204,35 @@ int JpegSplitMeetings() {
     return meetings;
 }
 
+namespace {
+
+// Whether splitting bytes of data pays (forced: any but the tiniest).
+bool Pays(const Frame& f, std::int64_t bytes) {
+    if (forced != 0) return forced > 0 && bytes >= kMinForcedBytes;
+    return bytes >= kMinSplitBytes && OwnPart(f, bytes) >= kLeastPart;
+}
+
+} // namespace
+
 bool ScanDecoder::MaySplit(const Frame& f, std::int64_t dataBytes) {
     // A scan takes at most a few bytes a pixel; more is not worth copying.
     const std::int64_t most = std::int64_t(f.Width) * f.Height * f.Count + (1 << 20);
-    return forced >= 0 && dataBytes >= (forced > 0 ? kMinForcedBytes : kMinSplitBytes) &&
-           dataBytes <= most && dataBytes < INT_MAX && ThreadsFor(WorkOf(f)) > 1 &&
-           (forced > 0 || OwnPart(f, dataBytes) >= kLeastPart);
+    return Pays(f, dataBytes) && dataBytes <= std::min<std::int64_t>(most, INT_MAX - 1) &&
+           ThreadsFor(WorkOf(f)) > 1;
 }
 
 RestOfStream::RestOfStream(StreamBuf& in, std::int64_t bytes)
-    : buf_(in.Stream, 1), memory_(std::size_t(bytes)) {
-    // The StreamBuf reads the kept block; it lets go of it before its end.
-    buf_.Buf.reset(memory_.data());
-    buf_.Capacity = int(bytes);
+    : memory_(std::size_t(bytes)), buf_(memory_.data(), 0) {
     const int buffered = in.Count - in.Pos;
-    std::copy_n(in.Buf.get() + in.Pos, buffered, buf_.Buf.get());
+    std::copy_n(in.Buf.get() + in.Pos, buffered, memory_.data());
     std::int64_t got = buffered;
     while (got < bytes) {
-        const std::int64_t n = in.Stream->Read(buf_.Buf.get() + got, bytes - got);
+        const std::int64_t n = in.Stream->Read(memory_.data() + got, bytes - got);
         if (n <= 0) break;
         got += n;
     }
-    buf_.Count = int(got);
+    buf_.Buf().Count = int(got);
     in.Pos = in.Count;
-}
-
-RestOfStream::~RestOfStream() {
-    [[maybe_unused]] std::uint8_t* const kept = buf_.Buf.release();
 }
 
 bool DecodeSplit(ScanDecoder& d, StreamBuf& in, Buffer& b, int rows) {
@@ -349,16 +350,9 @@ int SplitDecoder::DecodeTop(Buffer& b, int rows) {
 // thread no longer needs them. An error starts it again at the next byte,
 // unless the threads met before that MCU: then the error is the data's own.
 void SplitDecoder::Speculate() {
-    // It reads the calling thread's buffer (which only reads it too)
-    // through a StreamBuf of its own, which must not free it.
-    TFixedMemoryStream none(nullptr, 0);
-    StreamBuf in(&none, 1);
-    in.Buf.reset(const_cast<std::uint8_t*>(data_ + start_));
-    struct Borrowed {
-        StreamBuf& In;
-        ~Borrowed() { [[maybe_unused]] std::uint8_t* const p = In.Buf.release(); }
-    } borrowed{in};
-    in.Count = int(size_ - start_);
+    // It reads the calling thread's buffer, which only reads it too.
+    BorrowedStreamBuf borrowed(data_ + start_, int(size_ - start_));
+    StreamBuf& in = borrowed.Buf();
     std::optional<BitReader> br(std::in_place, in);
     DataMap::Cursor cursor;
     std::uint32_t used = 0;
@@ -485,7 +479,7 @@ void SplitDecoder::OutputBand(Buffer& b, int first, int last, int pending) {
     for (int i = 0; i < d_.out_.Count; ++i) {
         const CompState& c = d_.comp_[i];
         for (int s = 0; s < ring.Size; ++s) {
-            memory.emplace_back(new std::uint8_t[std::size_t(c.Stride) * c.BlockH * c.V]);
+            memory.emplace_back(new std::uint8_t[c.SetBytes()]);
             ring.Sets[i][s] = memory.back().get();
         }
     }
@@ -493,12 +487,17 @@ void SplitDecoder::OutputBand(Buffer& b, int first, int last, int pending) {
     std::vector<std::int16_t> sums(d_.sums_.size());
     const bool smooth = d_.smooth2x2_;
     if (smooth && first > 0) {
-        if (first - 1 == pending)
-            for (int i = 1; i < d_.out_.Count; ++i)
-                std::memcpy(ring.At(i, pending), d_.ring_.At(i, pending),
-                            std::size_t(d_.comp_[i].Stride) * d_.comp_[i].BlockH * d_.comp_[i].V);
-        else
+        if (first - 1 == pending) {
+            // The smoothing of the band's first row reads chroma row 7 of
+            // the row before it (see ScanDecoder::Output).
+            for (int i = 1; i < d_.out_.Count; ++i) {
+                const std::size_t row7 = std::size_t(7) * std::size_t(d_.comp_[i].Stride);
+                std::memcpy(ring.At(i, pending) + row7, d_.ring_.At(i, pending) + row7,
+                            std::size_t(d_.comp_[i].Stride));
+            }
+        } else {
             TransformRow(first - 1, ring, true);
+        }
     }
     TransformRow(first, ring, false);
     for (int row = first; row < last; ++row) {
@@ -523,9 +522,8 @@ void SplitDecoder::OutputRest(Buffer& b, int pending) {
 }
 
 bool SplitDecoder::Run(Buffer& b, int rows) {
-    if (map_.End() < (forced > 0 ? kMinForcedBytes : kMinSplitBytes)) return false;
+    if (!Pays(d_.f_, map_.End())) return false;
     const double part = OwnPart(d_.f_, map_.End());
-    if (forced == 0 && part < kLeastPart) return false;
     const std::int64_t guess = std::int64_t(double(map_.End()) * std::clamp(part, 0.1, 0.5));
     if (interval_ != 0) {
         // Right after a restart marker an MCU begins, its predictions zero.
