@@ -2,8 +2,10 @@
 // the declared size is modest, so the fuzzer's memory limit is not the
 // finding) and into an existing small buffer, and for what loads, Save and
 // a second Load of the result, which must give the same size. The fresh
-// Load runs on one thread and again with the data split between two
-// threads, which must give the same pixels and the same error.
+// Load runs on one thread and again on two, with the data split between
+// them and a helper making the pixels behind a progressive file's last
+// scan, which must give the same pixels and the same error.
+#include "codecs/jpeg_multiscan.h"
 #include "codecs/jpeg_scan.h"
 
 #include <pixkit/gfxfile.h>
@@ -76,8 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetThreadCount(2);
     SetWorkPerThread(1);
     jpeg::ForceJpegSplit(1);
+    jpeg::KeepPaceWithFollower(true);
     const std::type_info* splitError = LoadFresh(jpeg, s, split);
     jpeg::ForceJpegSplit(0);
+    jpeg::KeepPaceWithFollower(false);
     if ((error == nullptr) != (splitError == nullptr) || (error && *error != *splitError) ||
         !SamePixels(b, split))
         std::abort();

@@ -163,7 +163,7 @@ class PipelineRun {
                 for (int s = k_ - 1; s >= 1 && !ran; --s) ran = RunNext(s);
                 if (!ran && role == Role::Alone) ran = RunFirst();
             }
-            if (!ran) Wait(seen);
+            if (!ran) AwaitChange(events_, seen);
         }
     }
 
@@ -241,27 +241,6 @@ class PipelineRun {
         events_.notify_all();
     }
 
-    // Waits for events_ to move on from seen: first by polling for a
-    // while, since the stages hand over an item every few tens of
-    // microseconds and waking a sleeping thread can take as long, then
-    // asleep. The polling yields now and then, to the other thread of the
-    // call when a busy machine gave both the same processor.
-    void Wait(unsigned seen) {
-        using Clock = std::chrono::steady_clock;
-        const Clock::time_point until = Clock::now() + std::chrono::microseconds(200);
-        for (int k = 0; events_.load() == seen; ++k) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-            if ((k & 63) != 63) continue;
-            if (Clock::now() > until) {
-                events_.wait(seen);
-                return;
-            }
-            std::this_thread::yield();
-        }
-    }
-
     const int n_;
     const std::vector<PipelineStage>& stages_;
     const int k_;
@@ -271,6 +250,22 @@ class PipelineRun {
 };
 
 } // namespace
+
+void AwaitChange(const std::atomic<unsigned>& value, unsigned seen) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::microseconds(200);
+    for (int k = 0; value.load() == seen; ++k) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+        if ((k & 63) != 63) continue;
+        if (Clock::now() > until) {
+            value.wait(seen);
+            return;
+        }
+        std::this_thread::yield();
+    }
+}
 
 void SetThreadCount(int n) {
     chosen = std::max(0, n);

@@ -5,12 +5,14 @@
 #include <pixkit/buffer.h>
 #include <pixkit/threads.h>
 
+#include "codecs/jpeg_multiscan.h"
 #include "codecs/jpeg_scan.h"
 #include "jpeg_test_util.h"
 #include "reference_engine.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -240,6 +242,23 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
         files.emplace_back(name, bytes);
         std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + bytes.size() * 11 / 20);
         files.emplace_back(name + " cut", cut);
+        if (name == "420p") {
+            // After the scan that completes the coefficients: a repeat of it,
+            // or new quantization tables; both change the pixels made
+            // behind it.
+            const auto eoi = bytes.end() - 2;
+            const std::uint8_t sos[] = {0xFF, 0xDA};
+            const auto last = std::find_end(bytes.begin(), eoi, sos, sos + 2);
+            std::vector<std::uint8_t> repeated(bytes.begin(), eoi);
+            repeated.insert(repeated.end(), last, bytes.end());
+            files.emplace_back("420p last scan repeated", repeated);
+            std::vector<std::uint8_t> tables(bytes.begin(), eoi);
+            const std::uint8_t dqt[] = {0xFF, 0xDB, 0, 67, 0};
+            tables.insert(tables.end(), dqt, dqt + 5);
+            tables.insert(tables.end(), 64, 3);
+            tables.insert(tables.end(), eoi, bytes.end());
+            files.emplace_back("420p tables after the last scan", tables);
+        }
         for (const std::size_t at : {bytes.size() / 5, bytes.size() * 3 / 5}) {
             std::vector<std::uint8_t> damaged = bytes;
             for (std::size_t i = at; i < at + 40; ++i) damaged[i] ^= 0x5A;
@@ -254,17 +273,23 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
                 files.emplace_back(entry.path().string(), jpegtest::ReadBytes(entry.path()));
     ASSERT_GE(files.size(), 9u);
     SetWorkPerThread(1000);
+    jpeg::KeepPaceWithFollower(true);
     for (const int split : {0, 1}) {
         jpeg::ForceJpegSplit(split);
         for (const auto& [name, bytes] : files) {
             SetThreadCount(1);
             const Decoded whole = DecodeJpeg(bytes, nullptr);
             SetThreadCount(3);
-            const int met = jpeg::JpegSplitMeetings();
+            const int met = jpeg::JpegSplitMeetings(), followed = jpeg::FollowedBands();
             EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name << " split " << split;
             // The forced split of the whole photo does take the helper's part.
             if (split == 1 && (name == "444" || name == "420r")) {
                 EXPECT_EQ(jpeg::JpegSplitMeetings(), met + 1) << name;
+            }
+            // Every band of 16 rows of the progressive photo is made behind
+            // its last scan.
+            if (name == "420p") {
+                EXPECT_EQ(jpeg::FollowedBands(), followed + (701 + 15) / 16);
             }
             if (whole.Pixels.empty()) continue;
             for (const Pair<int> atLeast :
@@ -278,5 +303,6 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
         }
     }
     jpeg::ForceJpegSplit(0);
+    jpeg::KeepPaceWithFollower(false);
     EXPECT_EQ(progressElsewhere, 0);
 }

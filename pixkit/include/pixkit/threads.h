@@ -3,6 +3,7 @@
 // one thread as long as each band writes only its own rows.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -60,6 +61,13 @@ struct PipelineStage {
 // caller. One from a later stage stops every stage and is raised on the
 // caller once the helper is done.
 void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages);
+
+// Waits until value is no longer seen: polling for a while, since threads
+// working together hand over an item every few tens of microseconds and
+// waking a sleeping thread can take as long, then asleep until a
+// notify_all on value. The polling yields now and then, to the other thread
+// when a busy machine gave both the same processor.
+void AwaitChange(const std::atomic<unsigned>& value, unsigned seen);
 
 // One piece of work offered to a helper thread while the caller goes on
 // with its own. Join waits for it; when no helper has begun it by then, the

@@ -2,12 +2,11 @@
 // Annex F): progressive frames, baseline frames coded in several scans, and
 // every sampling factor. Each scan adds to the quantized coefficients of the
 // whole image; after the last scan (or where the data ends) the blocks are
-// transformed and turned into pixels.
-#include "jpeg.h"
+// transformed and turned into pixels, or behind the scan that completes
+// them (see jpeg_multiscan.h).
+#include "jpeg_multiscan.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
-#include "kept_memory.h"
-#include "vector_dispatch.h"
 
 #include <pixkit/threads.h>
 
@@ -15,13 +14,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <array>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <thread>
-#include <vector>
 
 namespace pixkit::jpeg {
 
@@ -30,17 +25,6 @@ namespace {
 std::int16_t Clamp16(std::int32_t v) {
     return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
 }
-
-struct CompCoefs {
-    int BlocksW = 0, BlocksH = 0; // allocated: whole MCUs
-    int UsedW = 0, UsedH = 0;     // blocks with image data (non-interleaved scans)
-    KeptBlock Coef;               // 64 std::int16_t per block, natural order, quantized
-    int Pred = 0;
-    std::int16_t* Block(int bx, int by) {
-        return Coef.As<std::int16_t>() +
-               (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
-    }
-};
 
 class MultiScanDecoder {
   public:
@@ -54,6 +38,9 @@ class MultiScanDecoder {
     void Setup(Buffer& b);
     void DecodeScan(const Scan& s);
     template <typename Entropy> void DecodeScanWith(Entropy& e, const Scan& s);
+    template <typename Entropy> void DecodeScanAs(Entropy& e, const Scan& s);
+    bool Completes(const Scan& s);
+    void Publish(int comp, int rows);
     void CheckScan(const Scan& s) const;
     void ChargeScan(const Scan& s);
     void Sequential(BitReader& br, CompCoefs& c, const Component& k, std::int16_t* blk);
@@ -72,9 +59,19 @@ class MultiScanDecoder {
     int dcBits_ = 11, dcLimit_ = 2047;
     // Work charged for the scans so far (see ChargeScan).
     static constexpr int kBlockWork = 8, kWorkPerBlock = 1024;
+    // How far ahead an interleaved scan fetches its blocks (measured best
+    // of 4 to 32 on the 4:2:0 bench photo's DC scans).
+    static constexpr int kPrefetchMcus = 4;
     std::int64_t work_ = 0;
     std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
     bool damaged_ = false;     // a scan's data ended early
+    // Per component, the coefficients whose last bit a scan has given.
+    std::uint64_t final_[4] = {};
+    // The pixels: made behind the scan that completed the coefficients
+    // (then following_ is its progress while it runs), or at the end.
+    std::unique_ptr<CoefOutput> output_;
+    ScanProgress* following_ = nullptr;
+    Buffer* target_ = nullptr;
 };
 
 void MultiScanDecoder::Setup(Buffer& b) {
@@ -89,6 +86,7 @@ void MultiScanDecoder::Setup(Buffer& b) {
     }
     mcusX_ = (f_.Width + 8 * hMax_ - 1) / (8 * hMax_);
     mcusY_ = (f_.Height + 8 * vMax_ - 1) / (8 * vMax_);
+    target_ = &b;
     if (!WithinBudget(f_, b.Empty(), true)) throw EInvalidImage();
     AllocImage(b, ScaledSize(f_.Width, f_.Scale), ScaledSize(f_.Height, f_.Scale));
     try {
@@ -301,9 +299,26 @@ void MultiScanDecoder::ResetPredictions() {
     eobRun_ = 0;
 }
 
+// Whether every coefficient of every component has its last bit once s
+// is decoded, and had not before: then no later scan can change them (a
+// file that still has one is decoded as it says, see Output).
+bool MultiScanDecoder::Completes(const Scan& s) {
+    const auto all = [&] {
+        return std::all_of(final_, final_ + f_.Count, [](std::uint64_t m) { return m == ~0ull; });
+    };
+    const bool before = all();
+    std::uint64_t band = ~0ull;
+    if (f_.Progressive)
+        band = s.Al != 0 ? 0 : (s.Se == 63 ? ~0ull : (2ull << s.Se) - 1) & ~((1ull << s.Ss) - 1);
+    for (int i = 0; i < s.Count; ++i) final_[s.Comp[i]] |= band;
+    return !before && all();
+}
+
 void MultiScanDecoder::DecodeScan(const Scan& s) {
     CheckScan(s);
     ChargeScan(s);
+    // Pixels made behind an earlier scan do not show this one.
+    output_.reset();
     if (f_.Arithmetic) {
         ArithScan e(in_, f_, t_, s);
         DecodeScanWith(e, s);
@@ -313,7 +328,54 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
     }
 }
 
+// Decodes the scan; when it completes the coefficients and a helper thread
+// is free, the helper makes the pixels behind it. It is stopped before
+// anything else happens here, the scan's end or an error.
 template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, const Scan& s) {
+    if (!Completes(s)) {
+        DecodeScanAs(e, s);
+        return;
+    }
+    output_ = std::make_unique<CoefOutput>(f_, t_, comp_, mcusX_, hMax_, vMax_, *target_);
+    if (!output_->CanFollow() || ThreadsFor(output_->Work()) < 2) {
+        DecodeScanAs(e, s);
+        return;
+    }
+    struct Following {
+        ScanProgress progress;
+        SideTask helper;
+        Following(CoefOutput& out, std::int64_t work)
+            : helper(work, [this, &out] { out.Follow(progress); }) {}
+        ~Following() {
+            progress.Halt();
+            helper.Join();
+        }
+    } following(*output_, output_->Work());
+    for (int i = 0; i < f_.Count; ++i) {
+        const bool inScan = std::find(s.Comp, s.Comp + s.Count, i) != s.Comp + s.Count;
+        following.progress.Publish(i, inScan ? 0 : comp_[i].BlocksH);
+    }
+    following.progress.Bump();
+    following_ = &following.progress;
+    try {
+        DecodeScanAs(e, s);
+    } catch (...) {
+        following_ = nullptr;
+        throw;
+    }
+    following_ = nullptr;
+}
+
+// Block rows of a component the scan has finished, for the helper that
+// follows it.
+void MultiScanDecoder::Publish(int comp, int rows) {
+    if (following_ == nullptr) return;
+    following_->Publish(comp, rows);
+    following_->Bump();
+    if (KeepingPace()) following_->AwaitFollower();
+}
+
+template <typename Entropy> void MultiScanDecoder::DecodeScanAs(Entropy& e, const Scan& s) {
     const int interval = t_.RestartInterval;
     int units = 0, nextRestart = 0;
     auto unitStart = [&]() {
@@ -341,11 +403,24 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, co
                     by = c.UsedH;
                     break;
                 }
+                if (bx + 1 == c.UsedW) Publish(s.Comp[0], by + 1 == c.UsedH ? c.BlocksH : by + 1);
             }
     } else {
         for (int my = 0; my < mcusY_; ++my)
             for (int mx = 0; mx < mcusX_; ++mx) {
                 unitStart();
+                // Each block of these MCUs is a cache miss in the whole
+                // image's coefficients, where a DC scan does little else.
+                if (mx + kPrefetchMcus < mcusX_)
+                    for (int i = 0; i < s.Count; ++i) {
+                        const Component& k = f_.Comp[s.Comp[i]];
+                        for (int v = 0; v < k.V; ++v)
+                            for (int h = 0; h < k.H; ++h)
+                                __builtin_prefetch(
+                                    comp_[s.Comp[i]].Block((mx + kPrefetchMcus) * k.H + h,
+                                                           my * k.V + v),
+                                    1);
+                    }
                 for (int i = 0; i < s.Count; ++i) {
                     const Component& k = f_.Comp[s.Comp[i]];
                     for (int v = 0; v < k.V; ++v)
@@ -356,6 +431,9 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, co
                     my = mcusY_;
                     break;
                 }
+                if (mx + 1 == mcusX_)
+                    for (int i = 0; i < s.Count; ++i)
+                        Publish(s.Comp[i], (my + 1) * f_.Comp[s.Comp[i]].V);
             }
     }
     scanEnd_ = e.EndMarker();
@@ -412,205 +490,6 @@ bool MultiScanDecoder::NextScan(Scan& s) {
     }
 }
 
-// One component's samples: every block dequantized and transformed.
-// Whether a block has any AC coefficient: its 128 bytes as 64-bit words,
-// the DC term masked out of the first.
-bool HasAc(const std::int16_t* blk) {
-    std::uint64_t words[16];
-    std::memcpy(words, blk, sizeof words);
-    std::uint64_t any = words[0] & ~std::uint64_t(0xFFFF);
-    for (int i = 1; i < 16; ++i) any |= words[i];
-    return any != 0;
-}
-
-PIXKIT_VECTOR_BODY void DequantizeBody(const std::int16_t* blk, const std::uint16_t* q,
-                                       std::int32_t limit, std::int32_t* coef) {
-    for (int k = 0; k < 64; ++k) coef[k] = std::clamp(std::int32_t(blk[k]) * q[k], -limit, limit);
-}
-PIXKIT_VECTOR_DISPATCH(Dequantize,
-                       (const std::int16_t* blk, const std::uint16_t* q, std::int32_t limit,
-                        std::int32_t* coef),
-                       DequantizeBody, (blk, q, limit, coef))
-
-// At a reduced scale each block gives w x h samples.
-// A component's samples in kept memory, left as it is (every byte is
-// written).
-class Plane {
-  public:
-    explicit Plane(std::size_t n = 0) {
-        if (n != 0) bytes_ = KeptBlock(n);
-    }
-    std::uint8_t* data() const { return bytes_.data(); }
-    std::uint8_t operator[](std::size_t i) const { return bytes_.data()[i]; }
-
-  private:
-    KeptBlock bytes_;
-};
-
-// Work split over threads: rows of blocks, of samples, of pixels, each
-// written by one band alone. A transformed sample costs about as much as
-// scaling eight pixels, an output pixel four.
-constexpr std::int64_t kSampleWork = 8, kPixelWork = 4;
-
-// Progress of bands that may finish in any order on any thread: the
-// calling thread reports the rows done so far whenever it finishes a band.
-class BandProgress {
-  public:
-    explicit BandProgress(int total, int done = 0) : total_(total), done_(done) {}
-    void Done(int rows) {
-        const int done = done_.fetch_add(rows) + rows;
-        if (std::this_thread::get_id() == caller_) GFXFile::ReportRows(done, total_);
-    }
-
-  private:
-    const int total_;
-    std::atomic<int> done_;
-    const std::thread::id caller_ = std::this_thread::get_id();
-};
-
-Plane Samples(CompCoefs& c, const std::array<std::uint16_t, 64>& q, int precision, int w, int h) {
-    const int stride = c.BlocksW * w;
-    Plane plane(std::size_t(stride) * std::size_t(c.BlocksH) * h);
-    const std::int32_t limit = precision > 8 ? 32768 : 2048;
-    const auto rows = [&](int first, int last) {
-        alignas(32) std::int32_t coef[64];
-        for (int by = first; by < last; ++by)
-            for (int bx = 0; bx < c.BlocksW; ++bx) {
-                const std::int16_t* blk = c.Block(bx, by);
-                const bool ac = HasAc(blk);
-                if (ac || precision > 8 || w != 8 || h != 8)
-                    Dequantize(blk, q.data(), limit, coef);
-                else
-                    coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
-                std::uint8_t* out = plane.data() + std::size_t(by) * h * stride + bx * w;
-                if (w != 8 || h != 8) {
-                    ScaledIDCT(coef, out, stride, w, h, precision);
-                } else if (precision > 8) {
-                    InverseDCT12(coef, out, stride);
-                } else if (ac) {
-                    InverseDCT(coef, out, stride);
-                } else {
-                    const auto v = static_cast<std::uint8_t>(
-                        std::clamp(((coef[0] * 4 + 16) >> 5) + 128, 0, 255));
-                    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
-                }
-            }
-    };
-    ForRows(c.BlocksH, std::int64_t(stride) * c.BlocksH * h * kSampleWork, rows);
-    return plane;
-}
-
-// Repeats each sample fx times across and fy times down.
-Plane Replicate(const Plane& in, int w, int h, int fx, int fy) {
-    Plane out(std::size_t(w) * fx * std::size_t(h) * fy);
-    ForRows(h * fy, std::int64_t(w) * fx * h * fy, [&](int first, int last) {
-        std::uint8_t* o = out.data() + std::size_t(first) * w * fx;
-        for (int y = first; y < last; ++y) {
-            const std::uint8_t* row = in.data() + std::size_t(y / fy) * w;
-            for (int x = 0; x < w; ++x) o = std::fill_n(o, fx, row[x]);
-        }
-    });
-    return out;
-}
-
-// Four full-size planes to pixels. YCCK (Adobe transform 2) holds the
-// complements of C, M and Y as YCbCr; Adobe files store every ink
-// complemented (255 is no ink), others plain. Each colour is then what
-// remains of white under its ink and the black ink.
-void OutputCmyk(const Frame& f, const Plane* planes, int stride, Buffer& b) {
-    const int x0 = std::max(0, b.Area.Left), x1 = std::min(f.Width - 1, b.Area.Right);
-    const int y0 = std::max(0, b.Area.Top), y1 = std::min(f.Height - 1, b.Area.Bottom);
-    if (y0 > y1 || x0 > x1) return;
-    const bool complemented = f.Adobe >= 0;
-    constexpr std::int32_t half = 1 << 15;
-    const auto row = [&](int y) {
-        const std::size_t first = std::size_t(y) * std::size_t(stride);
-        Pixel* out = b.At(x0, y);
-        for (int x = x0; x <= x1; ++x) {
-            int ink[4];
-            for (int i = 0; i < 4; ++i) ink[i] = planes[i][first + std::size_t(x)];
-            if (f.Adobe == 2) {
-                const std::int32_t Y = ink[0], Cb = ink[1] - 128, Cr = ink[2] - 128;
-                ink[0] = 255 - std::clamp(Y + ((91881 * Cr + half) >> 16), 0, 255);
-                ink[1] = 255 - std::clamp(Y + ((-22554 * Cb - 46802 * Cr + half) >> 16), 0, 255);
-                ink[2] = 255 - std::clamp(Y + ((116130 * Cb + half) >> 16), 0, 255);
-            }
-            if (!complemented)
-                for (int& v : ink) v = 255 - v;
-            Pixel p = 0;
-            for (int i = 0; i < 3; ++i) p = (p << 8) | Pixel((ink[i] * ink[3] + 127) / 255);
-            *out++ = p;
-        }
-    };
-    BandProgress progress(f.Height, y0);
-    ForRows(y1 - y0 + 1, std::int64_t(x1 - x0 + 1) * (y1 - y0 + 1) * kPixelWork,
-            [&](int first, int last) {
-                for (int y = y0 + first; y < y0 + last; ++y) {
-                    row(y);
-                    progress.Done(1);
-                }
-            });
-}
-
-void MultiScanDecoder::Output(Buffer& b) {
-    Plane planes[4];
-    int strides[4];
-    Frame g = f_;
-    const Component* k = f_.Comp;
-    // At a reduced scale every plane is full resolution at that size.
-    if (f_.Scale > 1) {
-        g.Width = ScaledSize(f_.Width, f_.Scale);
-        g.Height = ScaledSize(f_.Height, f_.Scale);
-        for (int i = 0; i < f_.Count; ++i) g.Comp[i].H = g.Comp[i].V = 1;
-    }
-    // Luminance 1 x 1, 2 x 1 or 2 x 2 over full-size chroma: the rows go to
-    // the single-scan decoder's smooth upsampling as they are; any other
-    // sampling is first repeated up to full size.
-    const bool smooth = f_.Scale > 1 || f_.Count == 1 ||
-                        (f_.Count == 3 && k[1].H == 1 && k[1].V == 1 && k[2].H == 1 &&
-                         k[2].V == 1 && (k[0].H == 1 || k[0].H == 2) && k[0].V <= k[0].H);
-    for (int i = 0; i < f_.Count; ++i) {
-        if (!t_.QuantDefined[k[i].Quant]) throw EInvalidImage();
-        const int w = BlockSamples(f_, i, true), h = BlockSamples(f_, i, false);
-        planes[i] = Samples(comp_[i], t_.Quant[k[i].Quant], f_.Precision, w, h);
-        strides[i] = comp_[i].BlocksW * w;
-        if (smooth) continue;
-        planes[i] =
-            Replicate(planes[i], strides[i], comp_[i].BlocksH * 8, hMax_ / k[i].H, vMax_ / k[i].V);
-        strides[i] = mcusX_ * 8 * hMax_;
-        g.Comp[i].H = g.Comp[i].V = 1;
-    }
-    if (f_.Count == 4) {
-        OutputCmyk(g, planes, strides[0], b);
-        return;
-    }
-    const int mcuH = smooth ? 8 * g.Comp[0].V : 8;
-    const int bands = (g.Height + mcuH - 1) / mcuH;
-    const bool twoByTwo = smooth && f_.Count == 3 && g.Comp[0].V == 2;
-    BandProgress progress(g.Height);
-    const auto output = [&](int first, int last) {
-        std::vector<std::uint8_t> scratch(2 * (std::size_t(f_.Width) + 16));
-        std::vector<std::int16_t> sums(std::size_t(f_.Width) / 2 + 16);
-        for (int band = first; band < last; ++band) {
-            McuRows m{};
-            m.Top = band * mcuH;
-            m.Rows = std::min(mcuH, g.Height - m.Top);
-            for (int i = 0; i < f_.Count; ++i) {
-                const int rows = 8 * g.Comp[i].V;
-                m.Plane[i] = planes[i].data() + std::size_t(band) * rows * strides[i];
-                m.Stride[i] = strides[i];
-                if (!twoByTwo || i == 0) continue;
-                m.Above[i] = band == 0 ? m.Plane[i] : m.Plane[i] - strides[i];
-                m.Below[i] = band + 1 < bands ? m.Plane[i] + 8 * strides[i]
-                                              : m.Plane[i] + ((m.Rows + 1) / 2 - 1) * strides[i];
-            }
-            OutputRows(g, m, b, scratch.data(), sums.data());
-            progress.Done(m.Rows);
-        }
-    };
-    ForRows(bands, std::int64_t(g.Width) * g.Height * kPixelWork, output);
-}
-
 void MultiScanDecoder::Run(const Scan& first, Buffer& b) {
     Setup(b);
     try {
@@ -624,6 +503,15 @@ void MultiScanDecoder::Run(const Scan& first, Buffer& b) {
     }
     Output(b);
     if (damaged_) throw EInvalidImage();
+}
+
+// The pixels of the coefficients as they are: what a helper made behind
+// the scan that completed them stands, unless the quantization tables
+// changed since.
+void MultiScanDecoder::Output(Buffer& b) {
+    if (!output_ || !output_->SameTables(t_))
+        output_ = std::make_unique<CoefOutput>(f_, t_, comp_, mcusX_, hMax_, vMax_, b);
+    output_->Finish();
 }
 
 } // namespace
