@@ -3,8 +3,9 @@
 // finding) and into an existing small buffer, and for what loads, Save and
 // a second Load of the result, which must give the same size. The fresh
 // Load runs on one thread and again on two, with the data split between
-// them and a helper making the pixels behind a progressive file's last
-// scan, which must give the same pixels and the same error.
+// them, a progressive file's scans decoded side by side where they may be
+// (the latest free one first) and the pixels made behind its last scan,
+// which must give the same pixels and the same error.
 #include "codecs/jpeg_multiscan.h"
 #include "codecs/jpeg_scan.h"
 
@@ -79,9 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetWorkPerThread(1);
     jpeg::ForceJpegSplit(1);
     jpeg::KeepPaceWithFollower(true);
+    jpeg::StartLatestFreeScan(true);
     const std::type_info* splitError = LoadFresh(jpeg, s, split);
     jpeg::ForceJpegSplit(0);
     jpeg::KeepPaceWithFollower(false);
+    jpeg::StartLatestFreeScan(false);
     if ((error == nullptr) != (splitError == nullptr) || (error && *error != *splitError) ||
         !SamePixels(b, split))
         std::abort();

@@ -220,7 +220,9 @@ std::vector<std::uint8_t> Cjpeg(const Buffer& pic, const std::string& name,
 // The decoder reads the data on the calling thread while a helper
 // transforms and outputs the rows before, or (detailed pictures) a helper
 // decodes the second part of the data, which the calling thread then takes
-// over where the two meet (progressive files: the output in bands). Every
+// over where the two meet; progressive files decode scans side by side
+// (with the split forced, the latest scan free to start first) and make
+// the pixels behind the last scan. Every
 // corpus file, and a photo-like picture in 4:4:4 (written by pixkit), 4:2:0,
 // progressive 4:2:0 and 4:2:0 with restart intervals (cjpeg), each also cut
 // short and with damaged data early and late: the same pixels and the same error as on one thread,
@@ -276,20 +278,24 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
     jpeg::KeepPaceWithFollower(true);
     for (const int split : {0, 1}) {
         jpeg::ForceJpegSplit(split);
+        jpeg::StartLatestFreeScan(split == 1);
         for (const auto& [name, bytes] : files) {
             SetThreadCount(1);
             const Decoded whole = DecodeJpeg(bytes, nullptr);
             SetThreadCount(3);
-            const int met = jpeg::JpegSplitMeetings(), followed = jpeg::FollowedBands();
+            const int met = jpeg::JpegSplitMeetings(), followed = jpeg::FollowedBands(),
+                      together = jpeg::ScansDecodedTogether();
             EXPECT_EQ(whole, DecodeJpeg(bytes, nullptr)) << name << " split " << split;
             // The forced split of the whole photo does take the helper's part.
             if (split == 1 && (name == "444" || name == "420r")) {
                 EXPECT_EQ(jpeg::JpegSplitMeetings(), met + 1) << name;
             }
-            // Every band of 16 rows of the progressive photo is made behind
-            // its last scan.
+            // The progressive photo's scans are decoded side by side (none
+            // fails and sends it back to one after another), and every band
+            // of 16 rows is made behind its last scan.
             if (name == "420p") {
                 EXPECT_EQ(jpeg::FollowedBands(), followed + (701 + 15) / 16);
+                EXPECT_EQ(jpeg::ScansDecodedTogether(), together + 1);
             }
             if (whole.Pixels.empty()) continue;
             for (const Pair<int> atLeast :
@@ -303,6 +309,7 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
         }
     }
     jpeg::ForceJpegSplit(0);
+    jpeg::StartLatestFreeScan(false);
     jpeg::KeepPaceWithFollower(false);
     EXPECT_EQ(progressElsewhere, 0);
 }

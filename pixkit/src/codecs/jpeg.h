@@ -227,8 +227,13 @@ void ReadDAC(StreamBuf& in, Tables& t);
 // The scan-by-scan decoder from the first scan on (its header read): every
 // scan into the coefficients, up to EOI, then the pixels into b (allocated
 // when empty). Data that ends early or is damaged still gives the pixels
-// decoded so far; then the error is raised.
-void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b);
+// decoded so far; then the error is raised. inMemory: in holds the rest
+// of the file, and scans may be decoded on two threads.
+void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b,
+                     bool inMemory);
+// Whether the rest of a multi-scan file (bytes) is to be read into memory
+// for DecodeMultiScan: a progressive file large enough for two threads.
+bool MultiScanInMemory(const Frame& f, std::int64_t bytes);
 // Motion-JPEG frames leave out their Huffman tables and mean those of
 // Annex K: tables 0 (luminance) and 1 (chrominance) that no DHT defined.
 void UseStandardHuffmanWhereMissing(Tables& t);

@@ -248,16 +248,16 @@ void ArithScan::AcRefine(int table, std::int16_t* blk, int ss, int se, int al) {
     }
 }
 
-void ArithScan::Block(int comp, std::int16_t* blk) {
+void ArithScan::Block(int comp, std::int16_t* blk, std::int16_t& dc) {
     const Component& k = f_.Comp[comp];
     const Scan& s = s_;
     if (!f_.Progressive || (s.Ss == 0 && s.Ah == 0)) {
         pred_[comp] =
             std::clamp(pred_[comp] + DcDifference(comp, k.DcTable), -dcLimit_ - 1, dcLimit_);
-        blk[0] = Clamp16(pred_[comp] * (1 << (f_.Progressive ? s.Al : 0)));
+        dc = Clamp16(pred_[comp] * (1 << (f_.Progressive ? s.Al : 0)));
         if (!f_.Progressive) AcFirst(k.AcTable, blk, 1, 63, 0);
     } else if (s.Ss == 0) {
-        if (dec_.Decode(fixed_)) blk[0] = Clamp16(blk[0] | (1 << s.Al));
+        if (dec_.Decode(fixed_)) dc = Clamp16(dc | (1 << s.Al));
     } else if (s.Ah == 0) {
         AcFirst(k.AcTable, blk, s.Ss, s.Se, s.Al);
     } else {

@@ -44,9 +44,10 @@ class ArithDecoder {
 class ArithScan {
   public:
     ArithScan(StreamBuf& in, const Frame& f, const Tables& t, const Scan& s);
-    // Decodes the scan's part of one block of frame component comp
-    // (quantized coefficients in natural order).
-    void Block(int comp, std::int16_t* blk);
+    // Decodes the scan's part of one block of frame component comp:
+    // quantized AC coefficients in natural order (blk[0] unused) and the
+    // DC term.
+    void Block(int comp, std::int16_t* blk, std::int16_t& dc);
     void Restart(int n);
     bool Ended() const { return dec_.Ended(); }
     std::uint8_t EndMarker() { return dec_.EndMarker(); }

@@ -19,7 +19,7 @@ namespace {
 constexpr std::int64_t kSampleWork = 8, kPixelWork = 4;
 
 // Whether a block has any AC coefficient: its 128 bytes as 64-bit words,
-// the DC term masked out of the first.
+// the unused DC place masked out of the first.
 bool HasAc(const std::int16_t* blk) {
     std::uint64_t words[16];
     std::memcpy(words, blk, sizeof words);
@@ -120,7 +120,7 @@ int FollowedBands() {
 
 void ScanProgress::AwaitFollower() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (!GaveUp && Idle.load() != Events.load() && !Done.load())
+    while (!GaveUp && (!Started.load() || Idle.load() != Events.load()) && !Done.load())
         if (std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
         else
@@ -188,10 +188,8 @@ void CoefOutput::TransformRows(int i, int first, int last) {
         for (int bx = 0; bx < c.BlocksW; ++bx) {
             const std::int16_t* blk = c.Block(bx, by);
             const bool ac = HasAc(blk);
-            if (ac || precision > 8 || w != 8 || h != 8)
-                Dequantize(blk, q, limit, coef);
-            else
-                coef[0] = std::clamp(std::int32_t(blk[0]) * q[0], -limit, limit);
+            if (ac || precision > 8 || w != 8 || h != 8) Dequantize(blk, q, limit, coef);
+            coef[0] = std::clamp(std::int32_t(c.Dc(bx, by)) * q[0], -limit, limit);
             std::uint8_t* out = planes_[i].data() + std::size_t(by) * h * stride + bx * w;
             if (w != 8 || h != 8) {
                 ScaledIDCT(coef, out, stride, w, h, precision);
@@ -253,6 +251,7 @@ void CoefOutput::Follow(ScanProgress& p) {
         ScanProgress& p;
         ~Returned() { p.Done.store(true); }
     } returned{p};
+    p.Started.store(true);
     for (; bandsDone_ < bands_; ++bandsDone_, ++followedBands) {
         for (;;) {
             const unsigned seen = p.Events.load();

@@ -289,7 +289,13 @@ void JpegFormat::Decode(Buffer& b, TStream* s, const Pair<int>* atLeast, Pair<in
             if (!singleScan || !WholeInOneScan(f, scan)) {
                 f.Rgb = RgbComponents(f, transform);
                 f.Adobe = transform;
-                DecodeMultiScan(in, f, *tables, scan, b);
+                const std::int64_t rest = BytesLeft(in);
+                if (MultiScanInMemory(f, rest)) {
+                    RestOfStream whole(in, rest);
+                    DecodeMultiScan(whole.Buf(), f, *tables, scan, b, true);
+                } else {
+                    DecodeMultiScan(in, f, *tables, scan, b, false);
+                }
                 return;
             }
             f.Rgb = f.Count == 3 && transform == 0;

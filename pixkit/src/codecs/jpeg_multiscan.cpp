@@ -7,6 +7,7 @@
 #include "jpeg_multiscan.h"
 #include "jpeg_arith.h"
 #include "jpeg_bits.h"
+#include "jpeg_scan.h"
 
 #include <pixkit/threads.h>
 
@@ -26,27 +27,41 @@ std::int16_t Clamp16(std::int32_t v) {
     return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
 }
 
+// What a Huffman scan carries from block to block.
+struct ScanState {
+    int EobRun = 0;   // blocks left in the current end-of-band run
+    int Pred[4] = {}; // DC predictions
+};
+
 class MultiScanDecoder {
   public:
     MultiScanDecoder(StreamBuf& in, Frame& f, Tables& t) : in_(in), f_(f), t_(t) {}
-    void Run(const Scan& first, Buffer& b);
+    void Run(const Scan& first, Buffer& b, bool inMemory);
     // For the Huffman scans.
-    void DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk);
-    void ResetPredictions();
+    // t and k: the tables and the component as they stand for scan s.
+    void DecodeBlock(BitReader& br, const Scan& s, const Tables& t, const Component& k,
+                     ScanState& st, int comp, std::int16_t* blk, std::int16_t& dc) const;
 
   private:
     void Setup(Buffer& b);
     void DecodeScan(const Scan& s);
     template <typename Entropy> void DecodeScanWith(Entropy& e, const Scan& s);
-    template <typename Entropy> void DecodeScanAs(Entropy& e, const Scan& s);
+    template <typename Entropy>
+    bool DecodeScanAs(Entropy& e, const Scan& s, int interval, ScanProgress* progress) const;
     bool Completes(const Scan& s);
-    void Publish(int comp, int rows);
-    void CheckScan(const Scan& s) const;
-    void ChargeScan(const Scan& s);
-    void Sequential(BitReader& br, CompCoefs& c, const Component& k, std::int16_t* blk);
-    void AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
-    void AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, std::int16_t* blk);
+    void StartProgress(ScanProgress& p, const Scan& s) const;
+    void CheckScan(const Scan& s, const Tables& t) const;
+    void ChargeScan(const Scan& s, std::int64_t& work) const;
+    void Sequential(BitReader& br, const Tables& t, int& pred, const Component& k,
+                    std::int16_t* blk, std::int16_t& dc) const;
+    static void AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, int& eobRun,
+                        std::int16_t* blk);
+    static void AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, int& eobRun,
+                         std::int16_t* blk);
     bool NextScan(Scan& s);
+    bool PlanScans(const Scan& first, std::vector<PlannedScan>& plan, Frame& f, Tables& t) const;
+    bool DecodeInParallel(const Scan& first);
+    void ClearCoefficients();
     void Output(Buffer& b);
 
     StreamBuf& in_;
@@ -54,24 +69,20 @@ class MultiScanDecoder {
     Tables& t_;
     CompCoefs comp_[4];
     int mcusX_ = 0, mcusY_ = 0, hMax_ = 1, vMax_ = 1;
-    int eobRun_ = 0;
     // The largest DC difference category and DC value of the precision.
     int dcBits_ = 11, dcLimit_ = 2047;
     // Work charged for the scans so far (see ChargeScan).
     static constexpr int kBlockWork = 8, kWorkPerBlock = 1024;
-    // How far ahead an interleaved scan fetches its blocks (measured best
-    // of 4 to 32 on the 4:2:0 bench photo's DC scans).
-    static constexpr int kPrefetchMcus = 4;
     std::int64_t work_ = 0;
     std::uint8_t scanEnd_ = 0; // the marker after the last scan's data
     bool damaged_ = false;     // a scan's data ended early
     // Per component, the coefficients whose last bit a scan has given.
     std::uint64_t final_[4] = {};
-    // The pixels: made behind the scan that completed the coefficients
-    // (then following_ is its progress while it runs), or at the end.
+    // The pixels: made behind the scan that completed the coefficients, or
+    // at the end.
     std::unique_ptr<CoefOutput> output_;
-    ScanProgress* following_ = nullptr;
     Buffer* target_ = nullptr;
+    bool inMemory_ = false; // in_ holds the rest of the file
 };
 
 void MultiScanDecoder::Setup(Buffer& b) {
@@ -99,20 +110,31 @@ void MultiScanDecoder::Setup(Buffer& b) {
             const int samplesH = (f_.Height * k.V + vMax_ - 1) / vMax_;
             c.UsedW = (samplesW + 7) / 8;
             c.UsedH = (samplesH + 7) / 8;
-            // Kept memory, cleared in bands.
-            const std::size_t row = std::size_t(c.BlocksW) * 64;
-            c.Coef = KeptBlock(row * std::size_t(c.BlocksH) * sizeof(std::int16_t));
-            ForRows(c.BlocksH, std::int64_t(row) * c.BlocksH, [&](int first, int last) {
-                std::memset(c.Coef.As<std::int16_t>() + row * std::size_t(first), 0,
-                            row * std::size_t(last - first) * sizeof(std::int16_t));
-            });
+            const std::size_t blocks = std::size_t(c.BlocksW) * std::size_t(c.BlocksH);
+            c.Coef = KeptBlock(blocks * 64 * sizeof(std::int16_t));
+            c.DcTerms = KeptBlock(blocks * sizeof(std::int16_t));
         }
     } catch (const std::bad_alloc&) {
         throw EInvalidImage();
     }
+    ClearCoefficients();
 }
 
-void MultiScanDecoder::CheckScan(const Scan& s) const {
+// Kept memory, cleared in bands.
+void MultiScanDecoder::ClearCoefficients() {
+    for (int i = 0; i < f_.Count; ++i) {
+        const CompCoefs& c = comp_[i];
+        const std::size_t row = std::size_t(c.BlocksW) * 64;
+        ForRows(c.BlocksH, std::int64_t(row) * c.BlocksH, [&](int first, int last) {
+            std::memset(c.Coef.As<std::int16_t>() + row * std::size_t(first), 0,
+                        row * std::size_t(last - first) * sizeof(std::int16_t));
+        });
+        std::memset(c.DcTerms.data(), 0,
+                    std::size_t(c.BlocksW) * std::size_t(c.BlocksH) * sizeof(std::int16_t));
+    }
+}
+
+void MultiScanDecoder::CheckScan(const Scan& s, const Tables& t) const {
     if (f_.Progressive) {
         const bool dc = s.Ss == 0;
         if ((dc && s.Se != 0) || (!dc && (s.Count != 1 || s.Se < s.Ss || s.Se > 63)) || s.Ah > 13 ||
@@ -124,7 +146,7 @@ void MultiScanDecoder::CheckScan(const Scan& s) const {
     for (int i = 0; i < s.Count && !f_.Arithmetic; ++i) {
         const Component& k = f_.Comp[s.Comp[i]];
         const bool needDc = s.Ss == 0 && s.Ah == 0, needAc = s.Se > 0;
-        if ((needDc && !t_.Dc[k.DcTable].Defined) || (needAc && !t_.Ac[k.AcTable].Defined))
+        if ((needDc && !t.Dc[k.DcTable].Defined) || (needAc && !t.Ac[k.AcTable].Defined))
             throw EInvalidImage();
     }
     int blocks = 0;
@@ -132,13 +154,13 @@ void MultiScanDecoder::CheckScan(const Scan& s) const {
     if (s.Count > 1 && blocks > 10) throw EInvalidImage();
 }
 
-void MultiScanDecoder::Sequential(BitReader& br, CompCoefs& c, const Component& k,
-                                  std::int16_t* blk) {
-    const int s = DecodeSymbol(br, t_.Dc[k.DcTable]);
+void MultiScanDecoder::Sequential(BitReader& br, const Tables& t, int& pred, const Component& k,
+                                  std::int16_t* blk, std::int16_t& dc) const {
+    const int s = DecodeSymbol(br, t.Dc[k.DcTable]);
     if (s > dcBits_) throw EInvalidImage();
-    c.Pred = std::clamp(c.Pred + (s ? Extend(br.Bits(s), s) : 0), -dcLimit_ - 1, dcLimit_);
-    blk[0] = static_cast<std::int16_t>(c.Pred);
-    const HuffDecoder& ac = t_.Ac[k.AcTable];
+    pred = std::clamp(pred + (s ? Extend(br.Bits(s), s) : 0), -dcLimit_ - 1, dcLimit_);
+    dc = static_cast<std::int16_t>(pred);
+    const HuffDecoder& ac = t.Ac[k.AcTable];
     for (int i = 1; i < 64;) {
         const int rs = DecodeSymbol(br, ac);
         const int run = rs >> 4, size = rs & 15;
@@ -153,10 +175,10 @@ void MultiScanDecoder::Sequential(BitReader& br, CompCoefs& c, const Component& 
     }
 }
 
-void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac,
+void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& ac, int& eobRun,
                                std::int16_t* blk) {
-    if (eobRun_ > 0) {
-        --eobRun_;
+    if (eobRun > 0) {
+        --eobRun;
         return;
     }
     for (int k = s.Ss; k <= s.Se; ++k) {
@@ -176,7 +198,7 @@ void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& 
         const int run = rs >> 4, size = rs & 15;
         if (size == 0) {
             if (run < 15) {
-                eobRun_ = (1 << run) - 1 + (run ? int(br.Bits(run)) : 0);
+                eobRun = (1 << run) - 1 + (run ? int(br.Bits(run)) : 0);
                 break;
             }
             k += 15;
@@ -188,35 +210,41 @@ void MultiScanDecoder::AcFirst(BitReader& br, const Scan& s, const HuffDecoder& 
     }
 }
 
-// Bit r * 8 + c set for each non-zero coefficient (r, c) of a block.
-std::uint64_t NonZero(const std::int16_t* blk) {
+// Bit r * 8 + c set for each non-zero AC coefficient (r, c) of a block.
+// The DC term is not read at all: a DC scan may be writing it on another
+// thread.
+std::uint64_t NonZeroAc(const std::int16_t* blk) {
 #if defined(__SSE2__)
     std::uint64_t m = 0;
     const __m128i zero = _mm_setzero_si128();
     for (int i = 0; i < 4; ++i) {
         const auto* p = reinterpret_cast<const __m128i*>(blk + 16 * i);
-        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(p), zero),
+        // Coefficients 1 to 7 of the first row moved up one, 0 before them.
+        const __m128i first =
+            i == 0 ? _mm_slli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blk + 1)), 2)
+                   : _mm_loadu_si128(p);
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(first, zero),
                                               _mm_cmpeq_epi16(_mm_loadu_si128(p + 1), zero));
         m |= std::uint64_t(~unsigned(_mm_movemask_epi8(zeros)) & 0xFFFF) << (16 * i);
     }
     return m;
 #else
     std::uint64_t m = 0;
-    for (int k = 0; k < 64; ++k) m |= std::uint64_t(blk[k] != 0) << k;
+    for (int k = 1; k < 64; ++k) m |= std::uint64_t(blk[k] != 0) << k;
     return m;
 #endif
 }
 
 // Successive approximation of AC coefficients (T.81 G.1.2.3): one more bit
 // of every coefficient already non-zero, and the new ones of magnitude 1.
-void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac,
+void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder& ac, int& eobRun,
                                 std::int16_t* blk) {
     const int p1 = 1 << s.Al, m1 = -p1;
     auto refine = [&](std::int16_t& c) {
         if (br.Bits(1) && (c & p1) == 0) c = Clamp16(c + (c >= 0 ? p1 : m1));
     };
     int k = s.Ss;
-    if (eobRun_ == 0) {
+    if (eobRun == 0) {
         for (; k <= s.Se; ++k) {
             const int rs = DecodeSymbol(br, ac);
             int run = rs >> 4;
@@ -226,7 +254,7 @@ void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder&
                 if (size != 1) throw EInvalidImage();
                 value = br.Bits(1) ? p1 : m1;
             } else if (run != 15) {
-                eobRun_ = (1 << run) + (run ? int(br.Bits(run)) : 0);
+                eobRun = (1 << run) + (run ? int(br.Bits(run)) : 0);
                 break;
             }
             // Skip run zero coefficients, refining the non-zero ones passed.
@@ -243,33 +271,34 @@ void MultiScanDecoder::AcRefine(BitReader& br, const Scan& s, const HuffDecoder&
             }
         }
     }
-    if (eobRun_ > 0) {
+    if (eobRun > 0) {
         // Only the non-zero coefficients from k to Se, in order (refining
         // never makes one zero).
-        std::uint64_t nonzero = k <= s.Se ? kZigZagBits(NonZero(blk)) : 0;
+        std::uint64_t nonzero = k <= s.Se ? kZigZagBits(NonZeroAc(blk)) : 0;
         nonzero &= (std::uint64_t(2) << s.Se) - 1;
         nonzero &= ~((std::uint64_t(1) << std::min(k, 63)) - 1);
         for (; nonzero != 0; nonzero &= nonzero - 1) refine(blk[kZigZag[__builtin_ctzll(nonzero)]]);
-        --eobRun_;
+        --eobRun;
     }
 }
 
-void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, int comp, std::int16_t* blk) {
-    CompCoefs& c = comp_[comp];
-    const Component& k = f_.Comp[comp];
+void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, const Tables& t,
+                                   const Component& k, ScanState& st, int comp, std::int16_t* blk,
+                                   std::int16_t& dc) const {
+    int& pred = st.Pred[comp];
     if (!f_.Progressive) {
-        Sequential(br, c, k, blk);
+        Sequential(br, t, pred, k, blk, dc);
     } else if (s.Ss == 0 && s.Ah == 0) {
-        const int n = DecodeSymbol(br, t_.Dc[k.DcTable]);
+        const int n = DecodeSymbol(br, t.Dc[k.DcTable]);
         if (n > dcBits_) throw EInvalidImage();
-        c.Pred = std::clamp(c.Pred + (n ? Extend(br.Bits(n), n) : 0), -dcLimit_ - 1, dcLimit_);
-        blk[0] = Clamp16(c.Pred * (1 << s.Al));
+        pred = std::clamp(pred + (n ? Extend(br.Bits(n), n) : 0), -dcLimit_ - 1, dcLimit_);
+        dc = Clamp16(pred * (1 << s.Al));
     } else if (s.Ss == 0) {
-        if (br.Bits(1)) blk[0] = Clamp16(blk[0] | (1 << s.Al));
+        if (br.Bits(1)) dc = Clamp16(dc | (1 << s.Al));
     } else if (s.Ah == 0) {
-        AcFirst(br, s, t_.Ac[k.AcTable], blk);
+        AcFirst(br, s, t.Ac[k.AcTable], st.EobRun, blk);
     } else {
-        AcRefine(br, s, t_.Ac[k.AcTable], blk);
+        AcRefine(br, s, t.Ac[k.AcTable], st.EobRun, blk);
     }
 }
 
@@ -277,27 +306,29 @@ void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, int comp, std::
 // both seen by DecodeScan through Restart, Block, Ended and EndMarker.
 class HuffmanScan {
   public:
-    HuffmanScan(MultiScanDecoder& d, StreamBuf& in, const Scan& s) : d_(d), br_(in), s_(s) {
-        d_.ResetPredictions();
-    }
+    // f and t: the frame and the tables as they stand for s.
+    HuffmanScan(const MultiScanDecoder& d, StreamBuf& in, const Scan& s, const Frame& f,
+                const Tables& t)
+        : d_(d), br_(in), s_(s), f_(f), t_(t) {}
     void Restart(int n) {
         br_.Restart(n);
-        d_.ResetPredictions();
+        st_ = {};
     }
-    void Block(int comp, std::int16_t* blk) { d_.DecodeBlock(br_, s_, comp, blk); }
+    void Block(int comp, std::int16_t* blk, std::int16_t& dc) {
+        d_.DecodeBlock(br_, s_, t_, f_.Comp[comp], st_, comp, blk, dc);
+    }
     bool Ended() const { return br_.Overrun(); }
     std::uint8_t EndMarker() { return br_.EndMarker(); }
+    int ReadPos() const { return br_.ReadPos(); }
 
   private:
-    MultiScanDecoder& d_;
+    const MultiScanDecoder& d_;
     BitReader br_;
     const Scan& s_;
+    const Frame& f_;
+    const Tables& t_;
+    ScanState st_;
 };
-
-void MultiScanDecoder::ResetPredictions() {
-    for (int i = 0; i < f_.Count; ++i) comp_[i].Pred = 0;
-    eobRun_ = 0;
-}
 
 // Whether every coefficient of every component has its last bit once s
 // is decoded, and had not before: then no later scan can change them (a
@@ -315,15 +346,15 @@ bool MultiScanDecoder::Completes(const Scan& s) {
 }
 
 void MultiScanDecoder::DecodeScan(const Scan& s) {
-    CheckScan(s);
-    ChargeScan(s);
+    CheckScan(s, t_);
+    ChargeScan(s, work_);
     // Pixels made behind an earlier scan do not show this one.
     output_.reset();
     if (f_.Arithmetic) {
         ArithScan e(in_, f_, t_, s);
         DecodeScanWith(e, s);
     } else {
-        HuffmanScan e(*this, in_, s);
+        HuffmanScan e(*this, in_, s, f_, t_);
         DecodeScanWith(e, s);
     }
 }
@@ -332,13 +363,17 @@ void MultiScanDecoder::DecodeScan(const Scan& s) {
 // is free, the helper makes the pixels behind it. It is stopped before
 // anything else happens here, the scan's end or an error.
 template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, const Scan& s) {
+    const auto decode = [&](ScanProgress* progress) {
+        if (DecodeScanAs(e, s, t_.RestartInterval, progress)) damaged_ = true;
+        scanEnd_ = e.EndMarker();
+    };
     if (!Completes(s)) {
-        DecodeScanAs(e, s);
+        decode(nullptr);
         return;
     }
     output_ = std::make_unique<CoefOutput>(f_, t_, comp_, mcusX_, hMax_, vMax_, *target_);
     if (!output_->CanFollow() || ThreadsFor(output_->Work()) < 2) {
-        DecodeScanAs(e, s);
+        decode(nullptr);
         return;
     }
     struct Following {
@@ -351,32 +386,33 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanWith(Entropy& e, co
             helper.Join();
         }
     } following(*output_, output_->Work());
+    StartProgress(following.progress, s);
+    decode(&following.progress);
+}
+
+// Before scan s: every block row of the components it leaves alone is
+// final.
+void MultiScanDecoder::StartProgress(ScanProgress& p, const Scan& s) const {
     for (int i = 0; i < f_.Count; ++i) {
         const bool inScan = std::find(s.Comp, s.Comp + s.Count, i) != s.Comp + s.Count;
-        following.progress.Publish(i, inScan ? 0 : comp_[i].BlocksH);
+        p.Publish(i, inScan ? 0 : comp_[i].BlocksH);
     }
-    following.progress.Bump();
-    following_ = &following.progress;
-    try {
-        DecodeScanAs(e, s);
-    } catch (...) {
-        following_ = nullptr;
-        throw;
-    }
-    following_ = nullptr;
+    p.Bump();
 }
 
-// Block rows of a component the scan has finished, for the helper that
-// follows it.
-void MultiScanDecoder::Publish(int comp, int rows) {
-    if (following_ == nullptr) return;
-    following_->Publish(comp, rows);
-    following_->Bump();
-    if (KeepingPace()) following_->AwaitFollower();
-}
-
-template <typename Entropy> void MultiScanDecoder::DecodeScanAs(Entropy& e, const Scan& s) {
-    const int interval = t_.RestartInterval;
+// Decodes the scan's blocks up to the end of its data; true when that came
+// before the last block.
+// progress, when not null, learns of each block row finished.
+template <typename Entropy>
+bool MultiScanDecoder::DecodeScanAs(Entropy& e, const Scan& s, int interval,
+                                    ScanProgress* progress) const {
+    // Block rows of a component the scan has finished.
+    const auto publish = [&](int comp, int rows) {
+        if (progress == nullptr) return;
+        progress->Publish(comp, rows);
+        progress->Bump();
+        if (KeepingPace()) progress->AwaitFollower();
+    };
     int units = 0, nextRestart = 0;
     auto unitStart = [&]() {
         if (interval != 0 && units != 0 && units % interval == 0) {
@@ -388,55 +424,43 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanAs(Entropy& e, cons
     // A scan whose data ends early (at a marker) leaves the rest of its
     // blocks as the scans before made them, as if it stopped there; the
     // later scans still count.
-    auto ended = [&]() {
-        if (!e.Ended()) return false;
-        damaged_ = true;
-        return true;
-    };
+    bool ended = false;
+    const auto endedNow = [&] { return ended = e.Ended(); };
     if (s.Count == 1) {
-        CompCoefs& c = comp_[s.Comp[0]];
+        const CompCoefs& c = comp_[s.Comp[0]];
         for (int by = 0; by < c.UsedH; ++by)
             for (int bx = 0; bx < c.UsedW; ++bx) {
                 unitStart();
-                e.Block(s.Comp[0], c.Block(bx, by));
-                if (ended()) {
+                e.Block(s.Comp[0], c.Block(bx, by), c.Dc(bx, by));
+                if (endedNow()) {
                     by = c.UsedH;
                     break;
                 }
-                if (bx + 1 == c.UsedW) Publish(s.Comp[0], by + 1 == c.UsedH ? c.BlocksH : by + 1);
+                if (bx + 1 == c.UsedW) publish(s.Comp[0], by + 1 == c.UsedH ? c.BlocksH : by + 1);
             }
     } else {
         for (int my = 0; my < mcusY_; ++my)
             for (int mx = 0; mx < mcusX_; ++mx) {
                 unitStart();
-                // Each block of these MCUs is a cache miss in the whole
-                // image's coefficients, where a DC scan does little else.
-                if (mx + kPrefetchMcus < mcusX_)
-                    for (int i = 0; i < s.Count; ++i) {
-                        const Component& k = f_.Comp[s.Comp[i]];
-                        for (int v = 0; v < k.V; ++v)
-                            for (int h = 0; h < k.H; ++h)
-                                __builtin_prefetch(
-                                    comp_[s.Comp[i]].Block((mx + kPrefetchMcus) * k.H + h,
-                                                           my * k.V + v),
-                                    1);
-                    }
                 for (int i = 0; i < s.Count; ++i) {
                     const Component& k = f_.Comp[s.Comp[i]];
+                    const CompCoefs& c = comp_[s.Comp[i]];
                     for (int v = 0; v < k.V; ++v)
-                        for (int h = 0; h < k.H; ++h)
-                            e.Block(s.Comp[i], comp_[s.Comp[i]].Block(mx * k.H + h, my * k.V + v));
+                        for (int h = 0; h < k.H; ++h) {
+                            const int bx = mx * k.H + h, by = my * k.V + v;
+                            e.Block(s.Comp[i], c.Block(bx, by), c.Dc(bx, by));
+                        }
                 }
-                if (ended()) {
+                if (endedNow()) {
                     my = mcusY_;
                     break;
                 }
                 if (mx + 1 == mcusX_)
                     for (int i = 0; i < s.Count; ++i)
-                        Publish(s.Comp[i], (my + 1) * f_.Comp[s.Comp[i]].V);
+                        publish(s.Comp[i], (my + 1) * f_.Comp[s.Comp[i]].V);
             }
     }
-    scanEnd_ = e.EndMarker();
+    return ended;
 }
 
 // Every scan visits all its blocks, however little data it has (an end of
@@ -444,7 +468,7 @@ template <typename Entropy> void MultiScanDecoder::DecodeScanAs(Entropy& e, cons
 // and coefficient of their bands, is held to what a file refining every
 // coefficient bit by bit needs, so that a small file of endless scans ends
 // in an error after bounded time, with the picture decoded so far.
-void MultiScanDecoder::ChargeScan(const Scan& s) {
+void MultiScanDecoder::ChargeScan(const Scan& s, std::int64_t& work) const {
     std::int64_t blocks = 0, allBlocks = 0;
     for (int i = 0; i < f_.Count; ++i)
         allBlocks += std::int64_t(comp_[i].BlocksW) * comp_[i].BlocksH;
@@ -453,49 +477,167 @@ void MultiScanDecoder::ChargeScan(const Scan& s) {
         blocks +=
             s.Count == 1 ? std::int64_t(c.UsedW) * c.UsedH : std::int64_t(c.BlocksW) * c.BlocksH;
     }
-    work_ += blocks * (s.Se - s.Ss + 1 + kBlockWork);
-    if (work_ > kWorkPerBlock * allBlocks) throw EInvalidImage();
+    work += blocks * (s.Se - s.Ss + 1 + kBlockWork);
+    if (work > kWorkPerBlock * allBlocks) throw EInvalidImage();
 }
 
 // Reads the segments after a scan: tables for the next scan up to its
 // header (true), or EOI (false).
-bool MultiScanDecoder::NextScan(Scan& s) {
-    for (std::uint8_t m = scanEnd_;; m = NextMarker(in_)) {
+// The segments from marker m (just read) on: tables for the next scan up
+// to its header (true), or EOI (false). tablesRead: whether a table or
+// setting segment came on the way.
+bool SegmentsToNextScan(StreamBuf& in, Frame& f, Tables& t, std::uint8_t m, Scan& s,
+                        bool& tablesRead) {
+    for (;; m = NextMarker(in)) {
         switch (m) {
         case EOI:
             return false;
         case SOS:
-            ReadScan(in_, f_, s);
+            ReadScan(in, f, s);
             return true;
         case DHT:
-            ReadDHT(in_, t_);
+            ReadDHT(in, t);
+            tablesRead = true;
             break;
         case DQT:
-            ReadDQT(in_, t_);
+            ReadDQT(in, t);
+            tablesRead = true;
             break;
         case DRI:
-            ReadDRI(in_, t_);
+            ReadDRI(in, t);
+            tablesRead = true;
             break;
         case DAC:
-            ReadDAC(in_, t_);
+            ReadDAC(in, t);
+            tablesRead = true;
             break;
         case DNL: // its height was found before the first scan
-            SkipSegment(in_);
+            SkipSegment(in);
             break;
         default:
             // Application data and comments; anything else does not belong here.
             if (m < APP0) throw EInvalidImage();
-            SkipSegment(in_);
+            SkipSegment(in);
         }
     }
 }
 
-void MultiScanDecoder::Run(const Scan& first, Buffer& b) {
+bool MultiScanDecoder::NextScan(Scan& s) {
+    bool tablesRead = false;
+    return SegmentsToNextScan(in_, f_, t_, scanEnd_, s, tablesRead);
+}
+
+// The scans from first on, each with its tables, found by walking the
+// markers of the data in memory; f and t (copies) end as the last scan
+// leaves them. False when the file is not to be decoded that way: a
+// restart interval, a single scan, or anything the scans in turn would
+// stop at (an error, a scan beyond the work allowed, a data end not at a
+// marker); decoding them in turn then gives what the file holds.
+bool MultiScanDecoder::PlanScans(const Scan& first, std::vector<PlannedScan>& plan, Frame& f,
+                                 Tables& t) const {
+    constexpr std::size_t kMostScans = 1000;
+    const std::uint8_t* const data = in_.Buf.get();
+    const int size = in_.Count;
+    std::int64_t work = work_;
+    std::shared_ptr<const Tables> tables;
+    Scan s = first;
+    try {
+        for (int pos = in_.Pos;;) {
+            if (t.RestartInterval != 0 || plan.size() == kMostScans) return false;
+            CheckScan(s, t);
+            ChargeScan(s, work);
+            if (!tables) tables = std::make_shared<const Tables>(t);
+            PlannedScan p;
+            p.S = s;
+            p.F = f;
+            p.T = tables;
+            p.Start = pos;
+            if (!FindDataEnd(data, size, pos, p.Marker, p.End)) return false;
+            plan.push_back(std::move(p));
+            BorrowedStreamBuf rest(data + plan.back().End, size - plan.back().End);
+            bool tablesRead = false;
+            const bool more =
+                SegmentsToNextScan(rest.Buf(), f, t, plan.back().Marker, s, tablesRead);
+            if (tablesRead) tables.reset();
+            pos = plan.back().End + rest.Buf().Pos;
+            if (!more) return plan.size() > 1;
+        }
+    } catch (...) {
+        return false;
+    }
+}
+
+// Decodes every scan, on two threads where scans need not wait for each
+// other (see jpeg_scan_order.cpp). False when the file is not one to
+// decode that way, or a scan stopped early or failed: then nothing has
+// changed, and the scans are to be decoded in turn, which gives the
+// picture and the error as the file has them.
+bool MultiScanDecoder::DecodeInParallel(const Scan& first) {
+    const std::int64_t work = ScansWork(f_);
+    if (!inMemory_ || !f_.Progressive || f_.Arithmetic || ThreadsFor(work) < 2) return false;
+    std::vector<PlannedScan> plan;
+    Frame f = f_;
+    auto t = std::make_unique<Tables>(t_);
+    if (!PlanScans(first, plan, f, *t)) return false;
+    OrderScans(plan);
+    // When the last scan completes the coefficients, the thread that runs
+    // out of scans first makes the pixels behind it.
+    int completing = -1;
+    for (std::size_t i = 0; i < plan.size(); ++i)
+        if (Completes(plan[i].S)) completing = int(i);
+    ScanProgress progress;
+    std::size_t followed = plan.size(); // none
+    if (completing + 1 == int(plan.size())) {
+        output_ =
+            std::make_unique<CoefOutput>(f_, *plan.back().T, comp_, mcusX_, hMax_, vMax_, *target_);
+        if (output_->CanFollow()) {
+            followed = plan.size() - 1;
+            StartProgress(progress, plan.back().S);
+        }
+    }
+    const std::uint8_t* const data = in_.Buf.get();
+    const int size = in_.Count;
+    const auto decode = [&](int i) {
+        const PlannedScan& p = plan[std::size_t(i)];
+        const bool last = std::size_t(i) == followed;
+        try {
+            BorrowedStreamBuf in(data + p.Start, size - p.Start);
+            HuffmanScan e(*this, in.Buf(), p.S, p.F, *p.T);
+            // The scan must end where its data does, as it would in turn.
+            const bool ok = !DecodeScanAs(e, p.S, 0, last ? &progress : nullptr) &&
+                            e.EndMarker() == p.Marker && p.Start + in.Buf().Pos == p.End;
+            if (last) progress.Halt();
+            return ok;
+        } catch (...) {
+            if (last) progress.Halt();
+            return false;
+        }
+    };
+    const auto follow = [&] {
+        if (followed < plan.size()) output_->Follow(progress);
+    };
+    if (!DecodeScansInOrder(plan, work, decode, follow)) {
+        ClearCoefficients();
+        std::fill_n(final_, 4, 0);
+        output_.reset();
+        return false;
+    }
+    for (const PlannedScan& p : plan) ChargeScan(p.S, work_);
+    f_ = f;
+    t_ = *t;
+    CountScansDecodedTogether();
+    return true;
+}
+
+void MultiScanDecoder::Run(const Scan& first, Buffer& b, bool inMemory) {
+    inMemory_ = inMemory;
     Setup(b);
     try {
         Scan s = first;
-        do DecodeScan(s);
-        while (NextScan(s));
+        if (!DecodeInParallel(first)) {
+            do DecodeScan(s);
+            while (NextScan(s));
+        }
     } catch (...) {
         // What the scans so far gave, then the error.
         Output(b);
@@ -516,8 +658,9 @@ void MultiScanDecoder::Output(Buffer& b) {
 
 } // namespace
 
-void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b) {
-    MultiScanDecoder(in, f, t).Run(first, b);
+void DecodeMultiScan(StreamBuf& in, Frame& f, Tables& t, const Scan& first, Buffer& b,
+                     bool inMemory) {
+    MultiScanDecoder(in, f, t).Run(first, b, inMemory);
 }
 
 } // namespace pixkit::jpeg

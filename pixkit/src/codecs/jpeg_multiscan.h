@@ -12,21 +12,67 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
 
 namespace pixkit::jpeg {
 
+// A component's quantized coefficients. The DC terms are kept apart from
+// the AC terms: a DC scan then reads and writes 2 bytes a block, not a
+// cache line, and can run on one thread while another decodes an AC scan.
 struct CompCoefs {
     int BlocksW = 0, BlocksH = 0; // allocated: whole MCUs
     int UsedW = 0, UsedH = 0;     // blocks with image data (non-interleaved scans)
-    KeptBlock Coef;               // 64 std::int16_t per block, natural order, quantized
-    int Pred = 0;
-    std::int16_t* Block(int bx, int by) const {
-        return Coef.As<std::int16_t>() +
-               (std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx)) * 64;
+    KeptBlock Coef;               // 64 std::int16_t per block, natural order, [0] unused
+    KeptBlock DcTerms;            // one std::int16_t per block
+    std::size_t Index(int bx, int by) const {
+        return std::size_t(by) * std::size_t(BlocksW) + std::size_t(bx);
     }
+    std::int16_t* Block(int bx, int by) const {
+        return Coef.As<std::int16_t>() + Index(bx, by) * 64;
+    }
+    std::int16_t& Dc(int bx, int by) const { return DcTerms.As<std::int16_t>()[Index(bx, by)]; }
 };
+
+// One scan of a file whose data is all in memory, found by walking its
+// markers before any scan is decoded. Scans that share no coefficient of
+// any component can then be decoded at the same time.
+struct PlannedScan {
+    Scan S;
+    Frame F;                         // its components' table numbers
+    std::shared_ptr<const Tables> T; // the tables as they stand for it
+    int Start = 0;                   // where its data begins
+    int End = 0;                     // just past the marker after its data
+    std::uint8_t Marker = 0;         // that marker
+    std::vector<int> After;          // the earlier scans it must wait for
+};
+
+// Where the entropy-coded data from start ends: the first marker in it
+// other than a restart marker, its code and the position just past it.
+// False when a restart marker or the end of the data comes first.
+bool FindDataEnd(const std::uint8_t* data, int size, int start, std::uint8_t& marker, int& end);
+// Fills each scan's After: the earlier scans that share a component and a
+// coefficient with it.
+void OrderScans(std::vector<PlannedScan>& plan);
+// Calls decode(i) for each planned scan, on the calling thread and a
+// helper (when work, in ForRows' units, is large enough for two): each
+// scan once those it waits for are done, otherwise in file order. decode
+// returns false when its scan failed; then no further scan starts and the
+// result is false. A thread with no scan left to start while the last one
+// still runs calls idle, which returns once that scan is over. Neither may
+// throw.
+bool DecodeScansInOrder(const std::vector<PlannedScan>& plan, std::int64_t work,
+                        const std::function<bool(int)>& decode, const std::function<void()>& idle);
+// The work of decoding the frame's scans, in ForRows' units.
+std::int64_t ScansWork(const Frame& f);
+// Test hooks: how many files had their scans decoded that way; with
+// latest true, of the scans free to start the last is started rather than
+// the first, so that a scan started before one it must wait for shows.
+int ScansDecodedTogether();
+void CountScansDecodedTogether();
+void StartLatestFreeScan(bool latest);
 
 // A component's samples in kept memory, left as it is (every byte is
 // written).
@@ -64,7 +110,7 @@ struct ScanProgress {
     // The follower: the Events it found no band ready at, and whether it
     // has returned.
     std::atomic<unsigned> Idle{~0u};
-    std::atomic<bool> Done{false};
+    std::atomic<bool> Started{false}, Done{false};
 
     void Publish(int comp, int rows) { Ready[comp].store(rows, std::memory_order_release); }
     void Bump() {
@@ -75,8 +121,8 @@ struct ScanProgress {
         Stop.store(true);
         Bump();
     }
-    // Tests: waits until the follower has made every band the rows
-    // published so far allow; after a second without, no more.
+    // Tests: waits until a follower has started and made every band the
+    // rows published so far allow; after a second without, no more.
     void AwaitFollower();
     bool GaveUp = false;
 };
