@@ -3,7 +3,9 @@
 // sequential scan per component and with arithmetic coding: each decodes to
 // exactly the pixels of the baseline file. A progressive file cut short keeps the picture refined
 // so far. The files the single-scan decoder took before the scan-by-scan decoder existed still
-// decode to the very same pixels.
+// decode to the very same pixels. Where a scan's data ends is found as
+// the decoder finds it.
+#include "codecs/jpeg_multiscan.h"
 #include "jpeg_test_util.h"
 
 #include <algorithm>
@@ -142,6 +144,35 @@ TEST(JpegMultiScan, SingleScanFilesKeepTheirPixelsToTheBit) {
     }
     EXPECT_EQ(files.size(), 102u);
     EXPECT_EQ(h, 0x749c7ba7e885453aull);
+}
+
+// A scan's data runs to the first marker that is not a restart marker:
+// stuffed zeros and fill bytes are data; a restart marker or the end of the
+// data first means the data cannot be planned that way.
+TEST(JpegMultiScan, ScanDataEndsAtTheFirstMarker) {
+    struct Case {
+        std::vector<std::uint8_t> Data;
+        bool Found;
+        std::uint8_t Marker;
+        int End;
+    };
+    const Case cases[] = {
+        {{1, 2, 0xFF, 0xD9}, true, 0xD9, 4},
+        {{0xFF, 0x00, 7, 0xFF, 0xFF, 0xFF, 0xC4, 9}, true, 0xC4, 7},
+        {{0xFF, 0xFF, 0x00, 0xFF, 0xDA}, true, 0xDA, 5},
+        {{3, 0xFF, 0xD3, 0xFF, 0xD9}, false, 0, 0},
+        {{3, 0xFF, 0x00, 0xFF}, false, 0, 0},
+        {{}, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::uint8_t marker = 0;
+        int end = 0;
+        const bool found = jpeg::FindDataEnd(c.Data.data(), int(c.Data.size()), 0, marker, end);
+        EXPECT_EQ(found, c.Found) << c.Data.size();
+        if (!found || !c.Found) continue;
+        EXPECT_EQ(marker, c.Marker);
+        EXPECT_EQ(end, c.End);
+    }
 }
 
 } // namespace
