@@ -290,7 +290,7 @@ void JpegFormat::Decode(Buffer& b, TStream* s, const Pair<int>* atLeast, Pair<in
                 f.Rgb = RgbComponents(f, transform);
                 f.Adobe = transform;
                 const std::int64_t rest = BytesLeft(in);
-                if (MultiScanInMemory(f, rest)) {
+                if (MultiScanInMemory(f, rest) && WithinBudget(f, b.Empty(), true)) {
                     RestOfStream whole(in, rest);
                     DecodeMultiScan(whole.Buf(), f, *tables, scan, b, true);
                 } else {
