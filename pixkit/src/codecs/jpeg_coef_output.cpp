@@ -120,7 +120,8 @@ int FollowedBands() {
 
 void ScanProgress::AwaitFollower() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (!GaveUp && (!Started.load() || Idle.load() != Events.load()) && !Done.load())
+    while (!GaveUp && !Stop.load() && (!Started.load() || Idle.load() != Events.load()) &&
+           !Done.load())
         if (std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
         else

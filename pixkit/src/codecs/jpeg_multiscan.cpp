@@ -606,10 +606,12 @@ bool MultiScanDecoder::DecodeInParallel(const Scan& first) {
             // The scan must end where its data does, as it would in turn.
             const bool ok = !DecodeScanAs(e, p.S, 0, last ? &progress : nullptr) &&
                             e.EndMarker() == p.Marker && p.Start + in.Buf().Pos == p.End;
-            if (last) progress.Halt();
+            // The last scan over, or the whole decode to be done again: no
+            // more pixels behind it.
+            if (last || !ok) progress.Halt();
             return ok;
         } catch (...) {
-            if (last) progress.Halt();
+            progress.Halt();
             return false;
         }
     };

@@ -122,7 +122,8 @@ struct ScanProgress {
         Bump();
     }
     // Tests: waits until a follower has started and made every band the
-    // rows published so far allow; after a second without, no more.
+    // rows published so far allow, unless the following was stopped; after
+    // a second without, no more.
     void AwaitFollower();
     bool GaveUp = false;
 };
