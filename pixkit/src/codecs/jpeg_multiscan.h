@@ -4,6 +4,9 @@
 // Usually that happens after the last scan. When the scan that completes
 // every coefficient starts, a helper thread can follow it instead, making
 // each band of rows as soon as the scan has finished the blocks it needs.
+// A progressive file in memory is first planned scan by scan, so that
+// scans of different coefficients can be decoded side by side
+// (jpeg_scan_order.cpp).
 #pragma once
 
 #include "jpeg.h"
