@@ -41,6 +41,15 @@ class MultiScanDecoder {
     // t and k: the tables and the component as they stand for scan s.
     void DecodeBlock(BitReader& br, const Scan& s, const Tables& t, const Component& k,
                      ScanState& st, int comp, std::int16_t* blk, std::int16_t& dc) const;
+    // A progressive first DC scan's block: the difference from pred, the
+    // value scaled by 2^al. Inline: DC scans do little else per block.
+    void DcFirst(BitReader& br, const HuffDecoder& table, int& pred, int al,
+                 std::int16_t& dc) const {
+        const int n = DecodeSymbol(br, table);
+        if (n > dcBits_) throw EInvalidImage();
+        pred = std::clamp(pred + (n ? Extend(br.Bits(n), n) : 0), -dcLimit_ - 1, dcLimit_);
+        dc = Clamp16(pred * (1 << al));
+    }
 
   private:
     void Setup(Buffer& b);
@@ -289,10 +298,7 @@ void MultiScanDecoder::DecodeBlock(BitReader& br, const Scan& s, const Tables& t
     if (!f_.Progressive) {
         Sequential(br, t, pred, k, blk, dc);
     } else if (s.Ss == 0 && s.Ah == 0) {
-        const int n = DecodeSymbol(br, t.Dc[k.DcTable]);
-        if (n > dcBits_) throw EInvalidImage();
-        pred = std::clamp(pred + (n ? Extend(br.Bits(n), n) : 0), -dcLimit_ - 1, dcLimit_);
-        dc = Clamp16(pred * (1 << s.Al));
+        DcFirst(br, t.Dc[k.DcTable], pred, s.Al, dc);
     } else if (s.Ss == 0) {
         if (br.Bits(1)) dc = Clamp16(dc | (1 << s.Al));
     } else if (s.Ah == 0) {
@@ -309,13 +315,21 @@ class HuffmanScan {
     // f and t: the frame and the tables as they stand for s.
     HuffmanScan(const MultiScanDecoder& d, StreamBuf& in, const Scan& s, const Frame& f,
                 const Tables& t)
-        : d_(d), br_(in), s_(s), f_(f), t_(t) {}
+        : d_(d), br_(in), s_(s), f_(f), t_(t), dcFirst_(f.Progressive && s.Ss == 0 && s.Ah == 0),
+          dcRefine_(f.Progressive && s.Ss == 0 && s.Ah != 0) {}
     void Restart(int n) {
         br_.Restart(n);
         st_ = {};
     }
+    // The DC scans' blocks here, the others in the decoder.
     void Block(int comp, std::int16_t* blk, std::int16_t& dc) {
-        d_.DecodeBlock(br_, s_, t_, f_.Comp[comp], st_, comp, blk, dc);
+        if (dcRefine_) {
+            if (br_.Bits(1)) dc = Clamp16(dc | (1 << s_.Al));
+        } else if (dcFirst_) {
+            d_.DcFirst(br_, t_.Dc[f_.Comp[comp].DcTable], st_.Pred[comp], s_.Al, dc);
+        } else {
+            d_.DecodeBlock(br_, s_, t_, f_.Comp[comp], st_, comp, blk, dc);
+        }
     }
     bool Ended() const { return br_.Overrun(); }
     std::uint8_t EndMarker() { return br_.EndMarker(); }
@@ -328,6 +342,7 @@ class HuffmanScan {
     const Frame& f_;
     const Tables& t_;
     ScanState st_;
+    const bool dcFirst_, dcRefine_;
 };
 
 // Whether every coefficient of every component has its last bit once s
