@@ -147,27 +147,31 @@ TEST(JpegMultiScan, SingleScanFilesKeepTheirPixelsToTheBit) {
 }
 
 // A scan's data runs to the first marker that is not a restart marker:
-// stuffed zeros and fill bytes are data; a restart marker or the end of the
-// data first means the data cannot be planned that way.
+// stuffed zeros and fill bytes are data, and so are restart markers in a
+// scan with a restart interval; one in a scan without, or the end of the
+// data first, means the data cannot be planned that way.
 TEST(JpegMultiScan, ScanDataEndsAtTheFirstMarker) {
     struct Case {
         std::vector<std::uint8_t> Data;
+        bool Restarts;
         bool Found;
         std::uint8_t Marker;
         int End;
     };
     const Case cases[] = {
-        {{1, 2, 0xFF, 0xD9}, true, 0xD9, 4},
-        {{0xFF, 0x00, 7, 0xFF, 0xFF, 0xFF, 0xC4, 9}, true, 0xC4, 7},
-        {{0xFF, 0xFF, 0x00, 0xFF, 0xDA}, true, 0xDA, 5},
-        {{3, 0xFF, 0xD3, 0xFF, 0xD9}, false, 0, 0},
-        {{3, 0xFF, 0x00, 0xFF}, false, 0, 0},
-        {{}, false, 0, 0},
+        {{1, 2, 0xFF, 0xD9}, false, true, 0xD9, 4},
+        {{0xFF, 0x00, 7, 0xFF, 0xFF, 0xFF, 0xC4, 9}, false, true, 0xC4, 7},
+        {{0xFF, 0xFF, 0x00, 0xFF, 0xDA}, false, true, 0xDA, 5},
+        {{3, 0xFF, 0xD3, 0xFF, 0xD9}, false, false, 0, 0},
+        {{3, 0xFF, 0xD3, 4, 0xFF, 0xD4, 0xFF, 0xD9}, true, true, 0xD9, 8},
+        {{3, 0xFF, 0x00, 0xFF}, true, false, 0, 0},
+        {{}, false, false, 0, 0},
     };
     for (const Case& c : cases) {
         std::uint8_t marker = 0;
         int end = 0;
-        const bool found = jpeg::FindDataEnd(c.Data.data(), int(c.Data.size()), 0, marker, end);
+        const bool found =
+            jpeg::FindDataEnd(c.Data.data(), int(c.Data.size()), 0, c.Restarts, marker, end);
         EXPECT_EQ(found, c.Found) << c.Data.size();
         if (!found || !c.Found) continue;
         EXPECT_EQ(marker, c.Marker);

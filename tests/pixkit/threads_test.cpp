@@ -224,7 +224,7 @@ std::vector<std::uint8_t> Cjpeg(const Buffer& pic, const std::string& name,
 // (with the split forced, the latest scan free to start first) and make
 // the pixels behind the last scan. Every
 // corpus file, and a photo-like picture in 4:4:4 (written by pixkit), 4:2:0,
-// progressive 4:2:0 and 4:2:0 with restart intervals (cjpeg), each also cut
+// progressive 4:2:0 (also with restart intervals) and 4:2:0 with them (cjpeg), each also cut
 // short and with damaged data early and late: the same pixels and the same error as on one thread,
 // at full size, at half size and at an eighth, both ways of sharing the work, with progress
 // reported on the calling thread only. The threshold is lowered so that the small corpus files take
@@ -239,6 +239,7 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
          {std::pair{std::string("444"), jpegtest::SaveJpegBytes(photo)},
           {"420", Cjpeg(photo, "threads420", "-sample 2x2")},
           {"420p", Cjpeg(photo, "threads420p", "-sample 2x2 -progressive")},
+          {"420pr", Cjpeg(photo, "threads420pr", "-sample 2x2 -progressive -restart 2")},
           {"420r", Cjpeg(photo, "threads420r", "-sample 2x2 -restart 3B")}}) {
         if (bytes.empty()) continue;
         files.emplace_back(name, bytes);
@@ -293,9 +294,9 @@ TEST(Threads, JpegDecodesAsOnOneThread) {
             // The progressive photo's scans are decoded side by side (none
             // fails and sends it back to one after another), and every band
             // of 16 rows is made behind its last scan.
-            if (name == "420p") {
-                EXPECT_EQ(jpeg::FollowedBands(), followed + (701 + 15) / 16);
-                EXPECT_EQ(jpeg::ScansDecodedTogether(), together + 1);
+            if (name == "420p" || name == "420pr") {
+                EXPECT_EQ(jpeg::FollowedBands(), followed + (701 + 15) / 16) << name;
+                EXPECT_EQ(jpeg::ScansDecodedTogether(), together + 1) << name;
             }
             if (whole.Pixels.empty()) continue;
             for (const Pair<int> atLeast :

@@ -545,9 +545,10 @@ bool MultiScanDecoder::NextScan(Scan& s) {
 // The scans from first on, each with its tables, found by walking the
 // markers of the data in memory; f and t (copies) end as the last scan
 // leaves them. False when the file is not to be decoded that way: a
-// restart interval, a single scan, or anything the scans in turn would
-// stop at (an error, a scan beyond the work allowed, a data end not at a
-// marker); decoding them in turn then gives what the file holds.
+// single scan, or anything the scans in turn would stop at (an error, a
+// scan beyond the work allowed, a data end not at a marker, a restart
+// marker in a scan without restart interval); decoding them in turn then
+// gives what the file holds.
 bool MultiScanDecoder::PlanScans(const Scan& first, std::vector<PlannedScan>& plan, Frame& f,
                                  Tables& t) const {
     constexpr std::size_t kMostScans = 1000;
@@ -558,7 +559,7 @@ bool MultiScanDecoder::PlanScans(const Scan& first, std::vector<PlannedScan>& pl
     Scan s = first;
     try {
         for (int pos = in_.Pos;;) {
-            if (t.RestartInterval != 0 || plan.size() == kMostScans) return false;
+            if (plan.size() == kMostScans) return false;
             CheckScan(s, t);
             ChargeScan(s, work);
             if (!tables) tables = std::make_shared<const Tables>(t);
@@ -567,7 +568,8 @@ bool MultiScanDecoder::PlanScans(const Scan& first, std::vector<PlannedScan>& pl
             p.F = f;
             p.T = tables;
             p.Start = pos;
-            if (!FindDataEnd(data, size, pos, p.Marker, p.End)) return false;
+            if (!FindDataEnd(data, size, pos, t.RestartInterval != 0, p.Marker, p.End))
+                return false;
             plan.push_back(std::move(p));
             BorrowedStreamBuf rest(data + plan.back().End, size - plan.back().End);
             bool tablesRead = false;
@@ -619,8 +621,9 @@ bool MultiScanDecoder::DecodeInParallel(const Scan& first) {
             BorrowedStreamBuf in(data + p.Start, size - p.Start);
             HuffmanScan e(*this, in.Buf(), p.S, p.F, *p.T);
             // The scan must end where its data does, as it would in turn.
-            const bool ok = !DecodeScanAs(e, p.S, 0, last ? &progress : nullptr) &&
-                            e.EndMarker() == p.Marker && p.Start + in.Buf().Pos == p.End;
+            const bool ok =
+                !DecodeScanAs(e, p.S, p.T->RestartInterval, last ? &progress : nullptr) &&
+                e.EndMarker() == p.Marker && p.Start + in.Buf().Pos == p.End;
             // The last scan over, or the whole decode to be done again: no
             // more pixels behind it.
             if (last || !ok) progress.Halt();

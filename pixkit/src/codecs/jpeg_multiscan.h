@@ -54,8 +54,11 @@ struct PlannedScan {
 
 // Where the entropy-coded data from start ends: the first marker in it
 // other than a restart marker, its code and the position just past it.
-// False when a restart marker or the end of the data comes first.
-bool FindDataEnd(const std::uint8_t* data, int size, int start, std::uint8_t& marker, int& end);
+// restarts: restart markers belong to the data (the scan has a restart
+// interval); otherwise one, like the end of the data, coming first gives
+// false.
+bool FindDataEnd(const std::uint8_t* data, int size, int start, bool restarts, std::uint8_t& marker,
+                 int& end);
 // Fills each scan's After: the earlier scans that share a component and a
 // coefficient with it.
 void OrderScans(std::vector<PlannedScan>& plan);

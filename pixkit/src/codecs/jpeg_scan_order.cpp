@@ -57,18 +57,20 @@ void StartLatestFreeScan(bool latest) {
     latestFirst = latest;
 }
 
-bool FindDataEnd(const std::uint8_t* data, int size, int start, std::uint8_t& marker, int& end) {
+bool FindDataEnd(const std::uint8_t* data, int size, int start, bool restarts, std::uint8_t& marker,
+                 int& end) {
     for (int i = start; i < size; ++i) {
         if (data[i] != 0xFF) continue;
         // Fill bytes, then a stuffed zero (data) or a marker's code.
         int j = i + 1;
         while (j < size && data[j] == 0xFF) ++j;
         if (j == size) return false;
-        if (data[j] == 0) {
+        const bool restart = data[j] >= RST0 && data[j] <= RST0 + 7;
+        if (data[j] == 0 || (restart && restarts)) {
             i = j;
             continue;
         }
-        if (data[j] >= RST0 && data[j] <= RST0 + 7) return false;
+        if (restart) return false;
         marker = data[j];
         end = j + 1;
         return true;
