@@ -72,6 +72,9 @@ bool RunLibpng(PngJob& job) {
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_set_user_limits(png, kMaxIconSide, kMaxIconSide);
         png_set_chunk_malloc_max(png, 1 << 24);
+        // Only the critical chunks and tRNS make the picture; others (text
+        // chunks are allocated at their declared length) are skipped.
+        png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
         png_set_read_fn(png, &job.reader, ReadFromMemory);
         png_read_info(png, info);
         job.w = png_get_image_width(png, info);

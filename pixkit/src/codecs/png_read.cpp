@@ -76,6 +76,10 @@ struct ReadJob {
 bool ReadHeader(ReadJob& job) {
     if (setjmp(png_jmpbuf(job.Png))) return false;
     png_set_read_fn(job.Png, &job.Link, ReadData);
+    // Only IHDR, PLTE, tRNS and IDAT make the picture. libpng allocates a
+    // text chunk's whole declared length before reading it (gigabytes for
+    // a file of a few hundred bytes); skipped chunks are read past instead.
+    png_set_keep_unknown_chunks(job.Png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 #ifdef PNG_IGNORE_ADLER32
     // Every chunk's CRC already checks the compressed data; zlib's second
     // checksum over the inflated rows costs about a twentieth of a decode.
