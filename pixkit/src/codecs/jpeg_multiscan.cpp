@@ -70,6 +70,7 @@ class MultiScanDecoder {
     bool NextScan(Scan& s);
     bool PlanScans(const Scan& first, std::vector<PlannedScan>& plan, Frame& f, Tables& t) const;
     bool DecodeInParallel(const Scan& first);
+    std::size_t FollowLastScan(const std::vector<PlannedScan>& plan, ScanProgress& progress);
     void ClearCoefficients();
     void Output(Buffer& b);
 
@@ -584,6 +585,22 @@ bool MultiScanDecoder::PlanScans(const Scan& first, std::vector<PlannedScan>& pl
     }
 }
 
+// When the last planned scan completes the coefficients, the thread that
+// runs out of scans first makes the pixels behind it: the index of that
+// scan, with progress started, else plan.size().
+std::size_t MultiScanDecoder::FollowLastScan(const std::vector<PlannedScan>& plan,
+                                             ScanProgress& progress) {
+    int completing = -1;
+    for (std::size_t i = 0; i < plan.size(); ++i)
+        if (Completes(plan[i].S)) completing = int(i);
+    if (completing + 1 != int(plan.size())) return plan.size();
+    output_ =
+        std::make_unique<CoefOutput>(f_, *plan.back().T, comp_, mcusX_, hMax_, vMax_, *target_);
+    if (!output_->CanFollow()) return plan.size();
+    StartProgress(progress, plan.back().S);
+    return plan.size() - 1;
+}
+
 // Decodes every scan, on two threads where scans need not wait for each
 // other (see jpeg_scan_order.cpp). False when the file is not one to
 // decode that way, or a scan stopped early or failed: then nothing has
@@ -597,21 +614,8 @@ bool MultiScanDecoder::DecodeInParallel(const Scan& first) {
     auto t = std::make_unique<Tables>(t_);
     if (!PlanScans(first, plan, f, *t)) return false;
     OrderScans(plan);
-    // When the last scan completes the coefficients, the thread that runs
-    // out of scans first makes the pixels behind it.
-    int completing = -1;
-    for (std::size_t i = 0; i < plan.size(); ++i)
-        if (Completes(plan[i].S)) completing = int(i);
     ScanProgress progress;
-    std::size_t followed = plan.size(); // none
-    if (completing + 1 == int(plan.size())) {
-        output_ =
-            std::make_unique<CoefOutput>(f_, *plan.back().T, comp_, mcusX_, hMax_, vMax_, *target_);
-        if (output_->CanFollow()) {
-            followed = plan.size() - 1;
-            StartProgress(progress, plan.back().S);
-        }
-    }
+    const std::size_t followed = FollowLastScan(plan, progress);
     const std::uint8_t* const data = in_.Buf.get();
     const int size = in_.Count;
     const auto decode = [&](int i) {
