@@ -142,23 +142,19 @@ class PipelineRun {
     // Runs items until every stage is finished (or one failed). The first
     // stage runs only on the calling thread, the others on either. With a
     // helper the caller runs the first stage whenever it can (it is the
-    // one no other thread can take) unless it is half its ring ahead, and
-    // the helper prefers the later stages; alone, the caller runs the
-    // latest stage that can run, so that each item passes through while
-    // its data is still in the cache.
+    // one no other thread can take; a stage that lets it take over later
+    // work, as JPEG decoding does, balances the two itself) and the helper
+    // prefers the later stages; alone, the caller runs the latest stage
+    // that can run, so that each item passes through while its data is
+    // still in the cache.
     void Work(Role role) {
         for (;;) {
             const unsigned seen = events_.load();
             if (failed_.load() || Finished(k_ - 1)) return;
             bool ran = false;
             if (role == Role::Caller) {
-                // Far enough ahead, the caller helps with the later
-                // stages first, which would otherwise hold everything up.
-                const bool ahead = k_ > 1 && state_[0].done.load() - state_[1].done.load() >=
-                                                 std::max(2, stages_[0].Ahead) / 2;
-                ran = !ahead && RunFirst();
+                ran = RunFirst();
                 for (int s = 1; s < k_ && !ran; ++s) ran = RunNext(s);
-                if (!ran && ahead) ran = RunFirst();
             } else {
                 for (int s = k_ - 1; s >= 1 && !ran; --s) ran = RunNext(s);
                 if (!ran && role == Role::Alone) ran = RunFirst();
@@ -224,9 +220,11 @@ class PipelineRun {
         const int i = st.done.load();
         const bool before = Finished(s - 1); // first: the count below is final then
         const int in = state_[s - 1].done.load();
-        if (failed_.load() || in <= i || (in == i + 1 && !before) || !SlotFree(s, i)) return false;
+        const bool next = stages_[s].AfterNext;
+        if (failed_.load() || in <= i || (next && in == i + 1 && !before) || !SlotFree(s, i))
+            return false;
         try {
-            stages_[s].Run(i, in == i + 1);
+            stages_[s].Run(i, before && in == i + 1);
         } catch (...) {
             st.error = std::current_exception();
             failed_.store(true);

@@ -130,40 +130,46 @@ TEST(Threads, EveryRowOnceAlsoFromSeveralCallersAtOnce) {
 
 // A pipeline's later stages see every item the first stage finished, in
 // order, each after the stage before finished the next item or ended (then
-// with end set, once); an exception in any stage, on whichever thread ran
-// it, reaches the caller, and one in the first stage still lets the items
-// before it through.
+// with end set, once), or without AfterNext after it finished that item; an
+// exception in any stage, on whichever thread ran it, reaches the caller,
+// and one in the first stage still lets the items before it through.
 TEST(Threads, PipelineKeepsOrderAndRaisesOnTheCaller) {
     ThreadCountGuard restore;
     SetThreadCount(3);
     constexpr int kItems = 300;
-    for (const auto& [throwStage, throwAt] : {std::pair{-1, 0}, {0, 170}, {1, 90}, {2, 40}}) {
-        SCOPED_TRACE(testing::Message() << "raise in stage " << throwStage << " at " << throwAt);
-        std::atomic<int> done[3] = {0, 0, 0}, ends{0};
-        std::atomic<bool> ordered{true};
-        const auto stage = [&](int s) {
-            return [&, s](int i, bool end) {
-                if (done[s] != i || (s > 0 && done[s - 1] < (end ? i + 1 : i + 2))) ordered = false;
-                if (s == throwStage && i == throwAt) throw std::runtime_error("stage");
-                if (end && s > 0) ++ends;
-                ++done[s];
+    for (const bool middleAfterNext : {true, false})
+        for (const auto& [throwStage, throwAt] : {std::pair{-1, 0}, {0, 170}, {1, 90}, {2, 40}}) {
+            SCOPED_TRACE(testing::Message() << "raise in stage " << throwStage << " at " << throwAt
+                                            << ", middle stage after next " << middleAfterNext);
+            std::atomic<int> done[3] = {0, 0, 0}, ends{0};
+            std::atomic<bool> ordered{true};
+            const auto stage = [&](int s, bool afterNext) {
+                return [&, s, afterNext](int i, bool end) {
+                    const int needed = end || !afterNext ? i + 1 : i + 2;
+                    if (done[s] != i || (s > 0 && done[s - 1] < needed)) ordered = false;
+                    if (s == throwStage && i == throwAt) throw std::runtime_error("stage");
+                    if (end && s > 0 && afterNext) ++ends;
+                    ++done[s];
+                };
             };
-        };
-        const std::vector<PipelineStage> stages = {{stage(0), 4}, {stage(1), 3}, {stage(2)}};
-        bool raised = false;
-        try {
-            Pipeline(kItems, std::int64_t(1) << 30, stages);
-        } catch (const std::runtime_error&) {
-            raised = true;
+            const std::vector<PipelineStage> stages = {
+                {stage(0, true), 4},
+                {stage(1, middleAfterNext), 3, middleAfterNext},
+                {stage(2, true)}};
+            bool raised = false;
+            try {
+                Pipeline(kItems, std::int64_t(1) << 30, stages);
+            } catch (const std::runtime_error&) {
+                raised = true;
+            }
+            EXPECT_TRUE(ordered);
+            EXPECT_EQ(raised, throwStage >= 0);
+            if (throwStage <= 0) {
+                const int through = throwStage == 0 ? throwAt : kItems;
+                EXPECT_EQ(done[2], through);
+                EXPECT_EQ(ends, middleAfterNext ? 2 : 1);
+            }
         }
-        EXPECT_TRUE(ordered);
-        EXPECT_EQ(raised, throwStage >= 0);
-        if (throwStage <= 0) {
-            const int through = throwStage == 0 ? throwAt : kItems;
-            EXPECT_EQ(done[2], through);
-            EXPECT_EQ(ends, 2);
-        }
-    }
 }
 
 namespace {

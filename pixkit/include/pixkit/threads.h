@@ -43,23 +43,27 @@ int ThreadsFor(std::int64_t work);
 // One stage of Pipeline: Run(i, end) does the stage's work on item i.
 // Ahead (at least 2) bounds how far the stage runs ahead of the next one:
 // its item i starts only after the next stage has finished item i - Ahead,
-// so the two can share a ring of Ahead slots.
+// so the two can share a ring of Ahead slots. AfterNext: a later stage's
+// item i also needs the item after it from the stage before (a filter
+// reading the row below); without it, item i waits for item i alone.
 struct PipelineStage {
     std::function<void(int i, bool end)> Run;
     int Ahead = 2;
+    bool AfterNext = true;
 };
 
 // Runs the stages over items 0..n-1. The first stage runs on the calling
 // thread, items in order (end: i is n - 1). Each later stage runs item i
 // once the stage before has finished item i + 1, or has finished its last
-// item (end: no item i + 1 follows), on whichever thread is free: the
-// caller, or a helper thread while the caller is busy. Each stage runs its
-// items in order, one at a time. Without a helper (one thread, work as
-// small as ForRows keeps on one thread, or every helper busy) the caller
-// runs everything. An exception from the first stage ends its items: those
-// before it still pass through the others, then it is raised on the
-// caller. One from a later stage stops every stage and is raised on the
-// caller once the helper is done.
+// item (end: no item i + 1 follows; a stage without AfterNext runs item i
+// once item i is finished, and may see its last item without end), on
+// whichever thread is free: the caller, or a helper thread while the
+// caller is busy. Each stage runs its items in order, one at a time.
+// Without a helper (one thread, work as small as ForRows keeps on one
+// thread, or every helper busy) the caller runs everything. An exception
+// from the first stage ends its items: those before it still pass through
+// the others, then it is raised on the caller. One from a later stage
+// stops every stage and is raised on the caller once the helper is done.
 void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages);
 
 // Waits until value is no longer seen: polling for a while, since threads

@@ -191,10 +191,12 @@ void ScanDecoder::Run(Buffer& b, StreamBuf* inMemory) {
     if (lastRow_ < 0) return;
     const int rows = smooth2x2_ ? std::min(lastRow_ + 2, mcusY_) : lastRow_ + 1;
     if (threaded && inMemory != nullptr && DecodeSplit(*this, *inMemory, b, rows)) return;
-    const PipelineStage output = {[&](int row, bool end) {
+    const auto outputRow = [&](int row, bool end) {
         OutputRow(b, row, end);
         output_.store(row + 1);
-    }};
+    };
+    // Only the 2 x 2 smoothing needs the row below before a row is output.
+    const PipelineStage output = {outputRow, 2, smooth2x2_};
     // On one thread each row goes straight on to its samples. With a helper
     // the rows' coefficients go to it, except while it falls behind (three
     // rows decoded but not transformed): then the calling thread transforms
@@ -211,14 +213,16 @@ void ScanDecoder::Run(Buffer& b, StreamBuf* inMemory) {
         else
             DecodeRow<false>(row);
     };
+    // A row is transformed as soon as it is decoded: it needs no other row.
     const auto transform = [&](int row, bool) {
         if (!fused_[std::size_t(row % slots)]) Transform(row);
         transformed_.store(row + 1);
     };
     const std::vector<PipelineStage> stages =
-        threaded ? std::vector<PipelineStage>{{decode, slots}, {transform, kSets - 1}, output}
-                 : std::vector<PipelineStage>{
-                       {[&](int row, bool) { DecodeRow<true>(row); }, kSets - 1}, output};
+        threaded
+            ? std::vector<PipelineStage>{{decode, slots}, {transform, kSets - 1, false}, output}
+            : std::vector<PipelineStage>{{[&](int row, bool) { DecodeRow<true>(row); }, kSets - 1},
+                                         output};
     try {
         Pipeline(rows, work, stages);
     } catch (...) {
