@@ -258,6 +258,10 @@ void OutputRows(const Frame& f, const McuRows& m, Buffer& b, std::uint8_t* scrat
 // Inverse DCT of one block of dequantized coefficients (natural order,
 // each within +-2048) to 8 x 8 samples with the level shift and clamping.
 void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride);
+// InverseDCT's code for the vector level in force now: decoders look it up
+// once rather than dispatching on every block.
+using InverseDCTCode = void (*)(const std::int32_t* coef, std::uint8_t* out, int stride);
+InverseDCTCode ChosenInverseDCT();
 // The same for 12-bit samples (coefficients within +-32768), each sample
 // rounded to 8 bits.
 void InverseDCT12(const std::int32_t* coef, std::uint8_t* out, int stride);

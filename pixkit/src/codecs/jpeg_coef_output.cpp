@@ -184,6 +184,7 @@ void CoefOutput::TransformRows(int i, int first, int last) {
     const int w = w_[i], h = h_[i], stride = strides_[i], precision = f_.Precision;
     const std::uint16_t* q = quant_[std::size_t(i)].data();
     const std::int32_t limit = precision > 8 ? 32768 : 2048;
+    const InverseDCTCode idct = ChosenInverseDCT();
     alignas(32) std::int32_t coef[64];
     for (int by = first; by < last; ++by)
         for (int bx = 0; bx < c.BlocksW; ++bx) {
@@ -197,7 +198,7 @@ void CoefOutput::TransformRows(int i, int first, int last) {
             } else if (precision > 8) {
                 InverseDCT12(coef, out, stride);
             } else if (ac) {
-                InverseDCT(coef, out, stride);
+                idct(coef, out, stride);
             } else {
                 const auto v =
                     static_cast<std::uint8_t>(std::clamp(((coef[0] * 4 + 16) >> 5) + 128, 0, 255));

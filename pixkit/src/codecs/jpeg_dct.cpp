@@ -101,12 +101,11 @@ inline void Transpose(const std::int32_t* in, std::int32_t* out) {
 
 } // namespace
 
+namespace {
+
 // Columns, then rows by transposing: both passes run on 8 lanes. The level
 // shift of 128 joins the DC input of the row pass.
-void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
-#if PIXKIT_HAS_AVX2_TARGET
-    if (UseAvx2()) return InverseDCTAvx2(coef, out, stride);
-#endif
+void InverseDCTScalar(const std::int32_t* coef, std::uint8_t* out, int stride) {
     alignas(32) std::int32_t a[64], b[64];
     IdctLanes(coef, a, kConstBits - kPass1Bits, kPass1Limit);
     Transpose(a, b);
@@ -115,6 +114,19 @@ void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
     for (int r = 0; r < 8; ++r, out += stride)
         for (int c = 0; c < 8; ++c)
             out[c] = static_cast<std::uint8_t>(std::clamp(a[c * 8 + r], 0, 255));
+}
+
+} // namespace
+
+InverseDCTCode ChosenInverseDCT() {
+#if PIXKIT_HAS_AVX2_TARGET
+    if (UseAvx2()) return InverseDCTAvx2;
+#endif
+    return InverseDCTScalar;
+}
+
+void InverseDCT(const std::int32_t* coef, std::uint8_t* out, int stride) {
+    ChosenInverseDCT()(coef, out, stride);
 }
 
 // 12-bit samples need more than 32 bits in the products: the same transform

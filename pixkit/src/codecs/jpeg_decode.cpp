@@ -67,6 +67,11 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
     alignas(32) std::int32_t coef[64] = {};
     std::uint32_t used = 0;
     CoefRow* const r = Fused ? nullptr : &rows_[std::size_t(row) % rows_.size()];
+    // Where each component's block rows of this MCU row start in the ring.
+    std::uint8_t* rowStart[4][4] = {};
+    if constexpr (Fused)
+        for (int i = 0; i < f_.Count; ++i)
+            for (int v = 0; v < comp_[i].V; ++v) rowStart[i][v] = BlockAt(ring_, i, row, v, 0);
     for (int mx = 0; mx < mcusX_; ++mx) {
         RestartIfDue();
         if constexpr (!Fused) r->Reserve(used, std::size_t(blocksPerMcu_) * 63);
@@ -80,8 +85,8 @@ template <bool Fused> void ScanDecoder::DecodeRow(int row) {
                         DenseSink sink{coef};
                         const int n = c.DcOnly ? DecodeBlock<true>(br_, c, pred, sink)
                                                : DecodeBlock<false>(br_, c, pred, sink);
-                        const int col = int(k - c.First) - v * mcusX_ * c.H;
-                        Reconstruct(c, coef, n, BlockAt(ring_, i, row, v, col));
+                        const std::size_t col = std::size_t(mx) * c.H + (k - first);
+                        Reconstruct(c, coef, n, rowStart[i][v] + col * c.BlockW);
                         if (n != 0) ClearBlock(coef);
                     } else {
                         SparseSink sink{r->Entries() + used};
@@ -106,17 +111,6 @@ std::uint8_t* ScanDecoder::BlockAt(const SampleRing& ring, int i, int row, int v
     return ring.At(i, row) + std::size_t(v) * c.BlockH * c.Stride + std::size_t(col) * c.BlockW;
 }
 
-// A block's samples from its coefficients (n of them AC).
-void ScanDecoder::Reconstruct(const CompState& c, const std::int32_t* coef, int n,
-                              std::uint8_t* out) const {
-    if (n == 0)
-        FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
-    else if (scale_ > 1)
-        ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
-    else
-        InverseDCT(coef, out, c.Stride);
-}
-
 void ScanDecoder::ReconstructStored(const CompState& c, const CoefRow& r, const BlockInfo& block,
                                     std::int32_t* coef, std::uint8_t* out) const {
     const std::int32_t* first = r.Entries() + block.First;
@@ -137,8 +131,9 @@ void ScanDecoder::Transform(int row) {
         const int across = mcusX_ * c.H;
         for (int v = 0; v < c.V; ++v) {
             const BlockInfo* block = r.Blocks() + c.First + std::size_t(v) * across;
-            for (int col = 0; col < across; ++col, ++block)
-                ReconstructStored(c, r, *block, coef, BlockAt(ring_, i, row, v, col));
+            std::uint8_t* out = BlockAt(ring_, i, row, v, 0);
+            for (int col = 0; col < across; ++col, ++block, out += c.BlockW)
+                ReconstructStored(c, r, *block, coef, out);
         }
     }
 }

@@ -198,7 +198,7 @@ class ScanDecoder {
 
   public:
     ScanDecoder(StreamBuf& in, const Frame& f, const Tables& t)
-        : br_(in), f_(f), t_(t), out_(f), scale_(f.Scale) {}
+        : br_(in), f_(f), t_(t), out_(f), scale_(f.Scale), idct_(ChosenInverseDCT()) {}
     // Whether the data of a scan of dataBytes may be split between two
     // threads; the caller then passes the rest of the stream in memory.
     static bool MaySplit(const Frame& f, std::int64_t dataBytes);
@@ -220,7 +220,15 @@ class ScanDecoder {
     template <bool Fused> void DecodeRow(int row);
     void Transform(int row);
     std::uint8_t* BlockAt(const SampleRing& ring, int i, int row, int v, int col) const;
-    void Reconstruct(const CompState& c, const std::int32_t* coef, int n, std::uint8_t* out) const;
+    // A block's samples from its coefficients (n of them AC).
+    void Reconstruct(const CompState& c, const std::int32_t* coef, int n, std::uint8_t* out) const {
+        if (n == 0)
+            FillBlock(coef[0], out, c.Stride, c.BlockW, c.BlockH);
+        else if (scale_ > 1)
+            ScaledIDCT(coef, out, c.Stride, c.BlockW, c.BlockH, 8);
+        else
+            idct_(coef, out, c.Stride);
+    }
     // A stored block's samples; coef holds zeros and is left so.
     void ReconstructStored(const CompState& c, const CoefRow& r, const BlockInfo& block,
                            std::int32_t* coef, std::uint8_t* out) const;
@@ -255,6 +263,7 @@ class ScanDecoder {
 
     alignas(64) Frame out_; // the frame as output: at a reduced scale, full resolution at that size
     int scale_;
+    InverseDCTCode idct_;
     CompState comp_[3];
     int mcusX_ = 0, mcusY_ = 0, mcuH_ = 0, lastRow_ = -1, blocksPerMcu_ = 0;
     bool smooth2x2_ = false;            // 2 x 2 luminance: rows need their neighbours

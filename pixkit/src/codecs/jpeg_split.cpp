@@ -448,6 +448,9 @@ void SplitDecoder::TurnDifferences(int count) {
 // chroma, all a neighbouring row needs).
 void SplitDecoder::TransformRow(int row, const SampleRing& ring, bool chromaOnly) {
     alignas(32) std::int32_t coef[64] = {};
+    std::uint8_t* rowStart[4][4] = {};
+    for (int i = 0; i < d_.out_.Count; ++i)
+        for (int v = 0; v < d_.comp_[i].V; ++v) rowStart[i][v] = d_.BlockAt(ring, i, row, v, 0);
     for (int mx = 0; mx < d_.mcusX_; ++mx) {
         const int m = row * d_.mcusX_ + mx;
         const bool own = m < meet_;
@@ -463,7 +466,7 @@ void SplitDecoder::TransformRow(int row, const SampleRing& ring, bool chromaOnly
             for (int v = 0; v < c.V; ++v)
                 for (int h = 0; h < c.H; ++h, ++block)
                     d_.ReconstructStored(c, s, *block, coef,
-                                         d_.BlockAt(ring, i, row, v, mx * c.H + h));
+                                         rowStart[i][v] + std::size_t(mx * c.H + h) * c.BlockW);
         }
     }
 }
