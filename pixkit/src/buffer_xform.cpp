@@ -323,24 +323,35 @@ void Buffer::XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel ke
         const std::int64_t x1 = std::min<std::int64_t>(e[1] - std::int64_t(origin.x), c1 - 1);
         if (x0 <= x1) PlainSpan(RowJob{row, at, x0, x1 - x0 + 1}, mp, s, key);
     };
-    ForRows(rows, std::int64_t(rows) * Width(), [&](int first, int last) {
-        for (int y0 = first; y0 < last; y0 += kTileRows) {
-            const int y1 = std::min(last, y0 + kTileRows);
-            // The columns the band's spans reach, relative to origin.x.
-            std::int64_t lo = INT64_MAX, hi = INT64_MIN;
-            for (int y = y0; y < y1; ++y) {
-                const std::int32_t* e = &spans[std::size_t(y) * std::size_t(per)];
-                for (int k = 0; k < per; k += 2) {
-                    if (e[k] > e[k + 1]) continue;
-                    lo = std::min<std::int64_t>(lo, super ? (e[k] - o2) >> 1 : e[k] - origin.x);
-                    hi = std::max<std::int64_t>(hi,
-                                                super ? (e[k + 1] - o2) >> 1 : e[k + 1] - origin.x);
-                }
+    // The tiles, band by band; the threads take them one at a time, so
+    // that they finish together although tiles at the corners of a turned
+    // picture hold few pixels.
+    struct Tile {
+        int Y0, Y1;
+        std::int64_t C0;
+    };
+    std::vector<Tile> tiles;
+    for (int y0 = 0; y0 < rows; y0 += kTileRows) {
+        const int y1 = std::min(rows, y0 + kTileRows);
+        // The columns the band's spans reach, relative to origin.x.
+        std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+        for (int y = y0; y < y1; ++y) {
+            const std::int32_t* e = &spans[std::size_t(y) * std::size_t(per)];
+            for (int k = 0; k < per; k += 2) {
+                if (e[k] > e[k + 1]) continue;
+                lo = std::min<std::int64_t>(lo, super ? (e[k] - o2) >> 1 : e[k] - origin.x);
+                hi = std::max<std::int64_t>(hi, super ? (e[k + 1] - o2) >> 1 : e[k + 1] - origin.x);
             }
-            for (std::int64_t c0 = lo; c0 <= hi; c0 += kTileColumns)
-                for (int y = y0; y < y1; ++y) drawTile(y, c0, c0 + kTileColumns);
         }
-    });
+        for (std::int64_t c0 = lo; c0 <= hi; c0 += kTileColumns) tiles.push_back({y0, y1, c0});
+    }
+    ForRows(
+        int(tiles.size()), std::int64_t(rows) * Width(),
+        [&](int first, int last) {
+            for (int k = first; k < last; ++k)
+                for (int y = tiles[std::size_t(k)].Y0; y < tiles[std::size_t(k)].Y1; ++y)
+                    drawTile(y, tiles[std::size_t(k)].C0, tiles[std::size_t(k)].C0 + kTileColumns);
+        },
+        int(tiles.size()));
 }
-
 } // namespace pixkit

@@ -288,13 +288,14 @@ int ThreadsFor(std::int64_t work) {
         std::max<std::int64_t>(1, std::min<std::int64_t>(ThreadCount(), work / workPerThread)));
 }
 
-void ForRows(int rows, std::int64_t work, const std::function<void(int, int)>& fn) {
+void ForRows(int rows, std::int64_t work, const std::function<void(int, int)>& fn, int bands) {
     const int n = std::min(ThreadsFor(work), rows);
     if (n <= 1) {
         if (rows > 0) fn(0, rows);
         return;
     }
-    Pool::Get().Run(std::make_shared<Job>(fn, rows, std::min(rows, 4 * n), n - 1));
+    const int chunks = std::min(rows, bands > 0 ? std::max(bands, n) : 4 * n);
+    Pool::Get().Run(std::make_shared<Job>(fn, rows, chunks, n - 1));
 }
 
 void Pipeline(int n, std::int64_t work, const std::vector<PipelineStage>& stages) {

@@ -29,7 +29,11 @@ int ThreadCount();
 // less than about a quarter of a million a thread stays on the calling
 // thread, where handing it out would cost more than it saves. fn must
 // write only its own rows and may be called on several threads at once.
-void ForRows(int rows, std::int64_t work, const std::function<void(int first, int last)>& fn);
+// The rows go out in four bands a thread, or in `bands` (at most one a
+// row) when the caller knows better: work of very uneven rows ends sooner
+// in many small bands, as the threads then finish close together.
+void ForRows(int rows, std::int64_t work, const std::function<void(int first, int last)>& fn,
+             int bands = 0);
 
 // The work a thread must have before a call is split (a quarter of a
 // million, see ForRows); 0 restores that. Tests lower it to run small
