@@ -119,7 +119,12 @@ void ScanDecoder::ReconstructStored(const CompState& c, const CoefRow& r, const 
     for (const std::int32_t* e = first; e != end; ++e)
         coef[*e & 63] = ClampCoef((*e >> 8) * c.Natural[*e & 63]);
     Reconstruct(c, coef, block.Count, out);
-    for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = 0;
+    // Back to zeros: entry by entry where they are few, in whole vectors
+    // where they are many (blocks of a detailed picture hold dozens).
+    if (block.Count > 8)
+        ClearBlock(coef);
+    else
+        for (const std::int32_t* e = first; e != end; ++e) coef[*e & 63] = 0;
 }
 
 // The MCU row's coefficients to samples in the ring.

@@ -149,29 +149,28 @@ struct BlockInfo {
     std::int16_t Dc;
     std::uint8_t Count; // entries
 };
+// Makes k hold at least need bytes (twice its old size at least: stores
+// that need more grow as they go), its first `used` kept (as far as there
+// were any).
+inline void GrowKept(KeptBlock& k, std::size_t used, std::size_t need) {
+    if (need <= k.size()) return;
+    KeptBlock bigger(std::max(2 * k.size(), need));
+    used = std::min(used, k.size());
+    if (used != 0) std::memcpy(bigger.data(), k.data(), used);
+    k = std::move(bigger);
+}
+
 struct CoefRow {
     KeptBlock BlockMemory, EntryMemory;
     BlockInfo* Blocks() const { return BlockMemory.As<BlockInfo>(); }
     std::int32_t* Entries() const { return EntryMemory.As<std::int32_t>(); }
     // Makes room for n blocks in all, keeping the first `used`.
     void ReserveBlocks(std::size_t used, std::size_t n) {
-        Grow(BlockMemory, used * sizeof(BlockInfo), n * sizeof(BlockInfo));
+        GrowKept(BlockMemory, used * sizeof(BlockInfo), n * sizeof(BlockInfo));
     }
     // Makes room for n entries from the first `used` on, keeping those.
     void Reserve(std::size_t used, std::size_t n) {
-        Grow(EntryMemory, used * sizeof(std::int32_t), (used + n) * sizeof(std::int32_t));
-    }
-
-  private:
-    // At least need bytes (twice the old size at least: rows that need
-    // more are rare, the split decoder's store grows as it goes), the
-    // first `used` kept (as far as there were any).
-    static void Grow(KeptBlock& k, std::size_t used, std::size_t need) {
-        if (need <= k.size()) return;
-        KeptBlock bigger(std::max(2 * k.size(), need));
-        used = std::min(used, k.size());
-        if (used != 0) std::memcpy(bigger.data(), k.data(), used);
-        k = std::move(bigger);
+        GrowKept(EntryMemory, used * sizeof(std::int32_t), (used + n) * sizeof(std::int32_t));
     }
 };
 

@@ -91,6 +91,33 @@ class DataMap {
     std::vector<std::int64_t> restarts_; // offsets of the restart markers
 };
 
+// The split decoder's MCUs: each block's DC term and count, and the
+// quantized coefficients (natural order, 64 a block) of the blocks that
+// have any. Only detailed pictures are split, with dozens of coefficients
+// in a block: dequantizing a whole block takes a few vector operations,
+// taking them one by one from a list many times more.
+struct DenseCoefs {
+    KeptBlock InfoMemory, CoefMemory;
+    BlockInfo* Blocks() const { return InfoMemory.As<BlockInfo>(); }
+    std::int16_t* Coefs(std::size_t block) const {
+        return CoefMemory.As<std::int16_t>() + block * 64;
+    }
+    // Makes room for n blocks, keeping the first `used`.
+    void Reserve(std::size_t used, std::size_t n) {
+        GrowKept(InfoMemory, used * sizeof(BlockInfo), n * sizeof(BlockInfo));
+        GrowKept(CoefMemory, used * kBlockBytes, n * kBlockBytes);
+    }
+    static constexpr std::size_t kBlockBytes = 64 * sizeof(std::int16_t);
+};
+
+// DecodeBlock's sink for DenseCoefs: into a block that holds zeros.
+struct QuantizedSink {
+    std::int16_t* Coef;
+    int DcValue = 0;
+    void Dc(const CompState&, int v) { DcValue = v; }
+    void Ac(const CompState&, int k, int v) { Coef[kZigZag[k]] = static_cast<std::int16_t>(v); }
+};
+
 } // namespace
 
 class SplitDecoder {
@@ -108,7 +135,9 @@ class SplitDecoder {
     };
 
     template <bool Diffs>
-    void DecodeMcu(BitReader& br, int* pred, CoefRow& s, std::size_t index, std::uint32_t& used);
+    void DecodeMcu(BitReader& br, int* pred, DenseCoefs& s, std::size_t index);
+    void Reconstruct(const CompState& c, const BlockInfo& block, const std::int16_t* q,
+                     std::int32_t* coef, std::uint8_t* out) const;
     bool NearStart(int row) const;
     bool SideBehind();
     void AwaitSide() const;
@@ -137,8 +166,7 @@ class SplitDecoder {
     // every MCU and slow both threads down to less than one.
     // The calling thread's MCUs from ownBase_ on (those it decodes near
     // and after where the second thread started), by MCU number.
-    alignas(64) CoefRow own_;
-    std::uint32_t ownUsed_ = 0;
+    alignas(64) DenseCoefs own_;
     int ownBase_ = INT_MAX;
     DataMap::Cursor ownCursor_; // its position's cursor
     int seen_ = 0;              // the second thread's MCUs it passed
@@ -160,7 +188,7 @@ class SplitDecoder {
     std::atomic<int> needed_{INT_MAX};  // records the second thread must decode
     // The second thread's own until it is joined: its MCUs by record (in
     // the order it decoded them).
-    alignas(64) CoefRow side_;
+    alignas(64) DenseCoefs side_;
     int records_ = 0;
     std::vector<End> ends_;
 };
@@ -173,14 +201,16 @@ std::atomic<int> forced{0};
 std::atomic<int> meetings{0};
 
 // The part of the data the calling thread takes: it decodes and makes
-// pixels, the second thread only decodes, but 15% slower (it notes every
-// MCU and writes every coefficient to memory), so with E the cost of
+// pixels, the second thread only decodes, but 35% slower (it notes every
+// MCU and stores every block that has AC terms), so with E the cost of
 // decoding and P of making pixels the two take as long for a part
-// 1.15 E / (2.15 E + P). The costs per data byte, per block and per pixel
+// 1.35 E / (2.35 E + P). The costs per data byte, per block and per pixel
 // were measured on the benchmark's photographs (a smooth one of 0.5 bits
-// a pixel and a detailed one of 4). Below kLeastPart the split gains
-// nothing over the pipeline.
-constexpr double kLeastPart = 0.33;
+// a pixel and a detailed one of 4); the slowdown on the detailed one,
+// where a part of 0.47 made both threads meet when the second was done.
+// Below kLeastPart (E / P under 0.75) the split gains nothing over the
+// pipeline.
+constexpr double kLeastPart = 0.366;
 double OwnPart(const Frame& f, std::int64_t bytes) {
     const Component& luma = f.Comp[0];
     const std::int64_t mcus = std::int64_t((f.Width + 8 * luma.H - 1) / (8 * luma.H)) *
@@ -191,7 +221,7 @@ double OwnPart(const Frame& f, std::int64_t bytes) {
     const double pixels = double(f.Width) * f.Height / (f.Scale * f.Scale);
     const double decode = 5.7 * double(bytes) + 6.0 * blocks;
     const double pixelsCost = 0.85 * pixels + 1.2 * double(bytes);
-    return 1.15 * decode / (2.15 * decode + pixelsCost);
+    return 1.35 * decode / (2.35 * decode + pixelsCost);
 }
 
 } // namespace
@@ -243,23 +273,35 @@ bool DecodeSplit(ScanDecoder& d, StreamBuf& in, Buffer& b, int rows) {
 // order (component, block row, block). Diffs: the DC terms are kept as
 // differences, the prediction being unknown.
 template <bool Diffs>
-void SplitDecoder::DecodeMcu(BitReader& br, int* pred, CoefRow& s, std::size_t index,
-                             std::uint32_t& used) {
-    s.Reserve(used, bpm_ * 63);
-    BlockInfo* block = s.Blocks() + index * bpm_;
+void SplitDecoder::DecodeMcu(BitReader& br, int* pred, DenseCoefs& s, std::size_t index) {
+    // Each block is decoded into zeros here and stored only when it has AC
+    // terms, so that the store need not be cleared.
+    alignas(32) std::int16_t scratch[64] = {};
+    std::size_t k = index * bpm_;
     for (int i = 0; i < count_; ++i) {
         const CompState& c = d_.comp_[i];
-        for (int n = c.H * c.V; n > 0; --n, ++block) {
+        for (int n = c.H * c.V; n > 0; --n, ++k) {
             int zero = 0;
             int& p = Diffs ? zero : pred[i];
-            SparseSink sink{s.Entries() + used};
+            QuantizedSink sink{scratch};
             const int count =
                 c.DcOnly ? DecodeBlock<true>(br, c, p, sink) : DecodeBlock<false>(br, c, p, sink);
-            *block = {used, static_cast<std::int16_t>(sink.DcValue),
-                      static_cast<std::uint8_t>(count)};
-            used += std::uint32_t(count);
+            s.Blocks()[k] = {0, static_cast<std::int16_t>(sink.DcValue),
+                             static_cast<std::uint8_t>(count)};
+            if (count == 0) continue;
+            std::memcpy(s.Coefs(k), scratch, sizeof scratch);
+            std::memset(scratch, 0, sizeof scratch);
         }
     }
+}
+
+// A stored block's samples.
+void SplitDecoder::Reconstruct(const CompState& c, const BlockInfo& block, const std::int16_t* q,
+                               std::int32_t* coef, std::uint8_t* out) const {
+    coef[0] = ClampCoef(block.Dc * c.Q[0]);
+    if (block.Count != 0)
+        for (int k = 1; k < 64; ++k) coef[k] = ClampCoef(q[k] * c.Natural[k]);
+    d_.Reconstruct(c, coef, block.Count, out);
 }
 
 // Whether the calling thread may reach the second thread's start within
@@ -296,7 +338,7 @@ bool SplitDecoder::SideBehind() {
 // the second thread noted: then the threads meet there.
 void SplitDecoder::DecodeOwn(int until, bool watch) {
     BitReader& br = d_.br_;
-    own_.ReserveBlocks(std::size_t(mcu_ - ownBase_) * bpm_, std::size_t(until - ownBase_) * bpm_);
+    own_.Reserve(std::size_t(mcu_ - ownBase_) * bpm_, std::size_t(until - ownBase_) * bpm_);
     for (; mcu_ < until; ++mcu_) {
         d_.RestartIfDue();
         if (watch && br.ReadPos() - base_ >= start_ && !br.Padded()) {
@@ -312,7 +354,7 @@ void SplitDecoder::DecodeOwn(int until, bool watch) {
                 return;
             }
         }
-        DecodeMcu<false>(br, d_.pred_, own_, std::size_t(mcu_ - ownBase_), ownUsed_);
+        DecodeMcu<false>(br, d_.pred_, own_, std::size_t(mcu_ - ownBase_));
         br.CheckNotOverrun();
         ++d_.mcuCount_;
     }
@@ -355,7 +397,6 @@ void SplitDecoder::Speculate() {
     StreamBuf& in = borrowed.Buf();
     std::optional<BitReader> br(std::in_place, in);
     DataMap::Cursor cursor;
-    std::uint32_t used = 0;
     int r = 0, marker = startMarker_;
     for (; r < capacity_ && r < needed_.load() && !cancel_.load(std::memory_order_relaxed); ++r) {
         if (interval_ != 0 && r != 0 && r % interval_ == 0) {
@@ -376,9 +417,9 @@ void SplitDecoder::Speculate() {
                     : r > 0 ? starts[r - 1]
                             : -1;
         published_.store(r + 1, std::memory_order_release);
-        side_.ReserveBlocks(std::size_t(r) * bpm_, (std::size_t(r) + 1) * bpm_);
+        side_.Reserve(std::size_t(r) * bpm_, (std::size_t(r) + 1) * bpm_);
         try {
-            DecodeMcu<true>(*br, nullptr, side_, std::size_t(r), used);
+            DecodeMcu<true>(*br, nullptr, side_, std::size_t(r));
             br->CheckNotOverrun();
         } catch (...) {
             ends_.push_back({r, std::current_exception()});
@@ -454,19 +495,18 @@ void SplitDecoder::TransformRow(int row, const SampleRing& ring, bool chromaOnly
     for (int mx = 0; mx < d_.mcusX_; ++mx) {
         const int m = row * d_.mcusX_ + mx;
         const bool own = m < meet_;
-        const CoefRow& s = own ? own_ : side_;
-        const BlockInfo* block =
-            s.Blocks() + std::size_t(own ? m - ownBase_ : m - meet_ + meetRecord_) * bpm_;
+        const DenseCoefs& s = own ? own_ : side_;
+        std::size_t k = std::size_t(own ? m - ownBase_ : m - meet_ + meetRecord_) * bpm_;
         for (int i = 0; i < d_.out_.Count; ++i) {
             const CompState& c = d_.comp_[i];
             if (chromaOnly && i == 0) {
-                block += c.H * c.V;
+                k += std::size_t(c.H * c.V);
                 continue;
             }
             for (int v = 0; v < c.V; ++v)
-                for (int h = 0; h < c.H; ++h, ++block)
-                    d_.ReconstructStored(c, s, *block, coef,
-                                         rowStart[i][v] + std::size_t(mx * c.H + h) * c.BlockW);
+                for (int h = 0; h < c.H; ++h, ++k)
+                    Reconstruct(c, s.Blocks()[k], s.Coefs(k), coef,
+                                rowStart[i][v] + std::size_t(mx * c.H + h) * c.BlockW);
         }
     }
 }
@@ -538,7 +578,10 @@ bool SplitDecoder::Run(Buffer& b, int rows) {
         start_ = map_.StartAt(guess);
     }
     total_ = rows * d_.mcusX_;
-    side_.Reserve(0, std::size_t(map_.End()));
+    // Room for the MCUs after where it starts, as far as the data's size
+    // tells; the store grows in the rare picture that needs more.
+    const double after = 1.0 - double(start_) / double(map_.End());
+    side_.Reserve(0, (std::size_t(double(total_) * after) + 1024) * bpm_);
     capacity_ = total_ + 1024;
     starts_ = KeptBlock(std::size_t(capacity_) * sizeof(std::int64_t));
     int own = 0; // rows the calling thread decoded
