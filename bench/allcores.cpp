@@ -4,7 +4,7 @@
 // the cases match it: a 4000 x 3000 picture scaled to 2000 x 1500 (plain
 // and supersampled) and to 8000 x 6000, and turned by 30 degrees, the
 // 4000 x 3000 copy, the 5 x 5 convolution filter and a Filter Factory
-// formula, both in bands of 32 rows as their dialogs run them (the kernel and
+// formula, both in bands as their dialogs run them (the kernel and
 // formula of bench/convolve.cpp and bench/ffilter.cpp), and decoding the
 // 4000 x 3000 JPEG files of bench/jpeg_bench.cpp (4:4:4, 4:2:0 and
 // progressive 4:2:0). Items are target pixels, source pixels for the
@@ -13,6 +13,7 @@
 // threads: on a busy machine, where wall-clock says little, twice the
 // one-thread CPU time over it estimates the gain on two idle cores (memory
 // stalls count as CPU time too).
+#include "effects/bandrows.h"
 #include "effects/convolve.h"
 #include "effects/ffcompile.h"
 #include "effects/ffthreads.h"
@@ -24,11 +25,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,7 +96,22 @@ void Copy(benchmark::State& state, int threads) {
         std::int64_t(kW) * kH);
 }
 
-constexpr int kBand = 32;
+// Rows 0..kH-1 in bands as the effect dialogs run them: 32 rows first,
+// then taller while bands take under a tenth of the dialogs' 50 ms input
+// interval (kv::NextBandRows).
+void InDialogBands(const std::function<void(int top, int bottom)>& band) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point started = Clock::now();
+    for (int top = 0, rows = 32; top < kH;) {
+        const int bottom = std::min(top + rows, kH) - 1;
+        band(top, bottom);
+        top = bottom + 1;
+        const Clock::time_point now = Clock::now();
+        rows = kv::NextBandRows(
+            rows, std::chrono::duration_cast<std::chrono::milliseconds>(now - started).count(), 50);
+        started = now;
+    }
+}
 
 void Convolve(benchmark::State& state, int threads) {
     Buffer src = Picture(kW, kH, true), dst = Picture(kW, kH, false);
@@ -101,8 +119,8 @@ void Convolve(benchmark::State& state, int threads) {
     Run(
         state, threads,
         [&] {
-            for (int top = 0; top < kH; top += kBand)
-                conv.FilterBand(src, dst, src.Area, top, top + kBand - 1);
+            InDialogBands(
+                [&](int top, int bottom) { conv.FilterBand(src, dst, src.Area, top, bottom); });
         },
         std::int64_t(kW) * kH);
 }
@@ -118,8 +136,7 @@ void Formula(benchmark::State& state, int threads) {
         [&] {
             kv::ff::FilterStep step(programs, sliders, src.Data, src.Pitch, kW, kH,
                                     {dst.Data, dst.Pitch});
-            for (int top = 0; top < kH; top += kBand)
-                kv::ff::RowsOnThreads(step, top, top + kBand - 1);
+            InDialogBands([&](int top, int bottom) { kv::ff::RowsOnThreads(step, top, bottom); });
         },
         std::int64_t(kW) * kH);
 }

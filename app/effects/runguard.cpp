@@ -1,5 +1,6 @@
 #include "effects/runguard.h"
 
+#include "effects/bandrows.h"
 #include "effects/effecthost.h"
 
 #include <QApplication>
@@ -72,13 +73,18 @@ bool RunInBands(const BandRun& run, int first, int last, bool& stop,
     run.Host.ProgressStart(last - first);
     {
         RunGuard guard(run.Dialog, run.Host.Window(), [&stop] { stop = true; });
-        std::int64_t polled = run.Clock();
-        for (int top = first; top <= last && !stop; top += run.BandRows) {
-            band(top, std::min(top + run.BandRows - 1, last));
-            if (run.Clock() - polled < run.PollMs) continue;
-            run.Host.ProgressStep(std::min(top + run.BandRows, last) - first);
+        std::int64_t polled = run.Clock(), started = polled;
+        for (int top = first, rows = run.BandRows; top <= last && !stop;) {
+            const int bottom = std::min(top + rows - 1, last);
+            band(top, bottom);
+            top = bottom + 1;
+            const std::int64_t now = run.Clock();
+            rows = NextBandRows(rows, now - started, run.PollMs);
+            started = now;
+            if (now - polled < run.PollMs) continue;
+            run.Host.ProgressStep(std::min(top, last) - first);
             QApplication::processEvents();
-            polled = run.Clock();
+            polled = started = run.Clock();
         }
     }
     QApplication::restoreOverrideCursor();

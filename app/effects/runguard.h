@@ -37,8 +37,9 @@ class RunGuard : public QObject {
     bool closeLater_ = false;
 };
 
-// Runs band(top, bottom) over rows first..last in bands of bandRows on the
-// user-interface thread, with the busy cursor and the progress display.
+// Runs band(top, bottom) over rows first..last in bands of bandRows (more
+// for fast bands, see NextBandRows) on the user-interface thread, with the
+// busy cursor and the progress display.
 // Between bands, at most every pollMs of clock, input is processed with a
 // RunGuard on dialog, so that its Stop button (or closing the main window)
 // can set stop. False when stop ended the run early.
