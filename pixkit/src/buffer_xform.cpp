@@ -348,10 +348,12 @@ void Buffer::XFormLin(Buffer& src, const Matrix2D& m, Pair<int> offset, Pixel ke
     ForRows(
         int(tiles.size()), std::int64_t(rows) * Width(),
         [&](int first, int last) {
-            for (int k = first; k < last; ++k)
-                for (int y = tiles[std::size_t(k)].Y0; y < tiles[std::size_t(k)].Y1; ++y)
-                    drawTile(y, tiles[std::size_t(k)].C0, tiles[std::size_t(k)].C0 + kTileColumns);
+            for (int k = first; k < last; ++k) {
+                const Tile& t = tiles[std::size_t(k)];
+                for (int y = t.Y0; y < t.Y1; ++y) drawTile(y, t.C0, t.C0 + kTileColumns);
+            }
         },
         int(tiles.size()));
 }
+
 } // namespace pixkit
